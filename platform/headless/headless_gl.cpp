@@ -1,0 +1,210 @@
+// Offscreen OpenGL for the headless back end: a desktop GL context through
+// EGL on Mesa's surfaceless platform, drawing into a pbuffer the size of the
+// control it was created on. Without a GPU Mesa renders with llvmpipe.
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/headless/headless.h"
+#include "platform/headless/headless_internal.h"
+
+struct PlatformGLContext {
+    EGLDisplay display;    // the surfaceless display
+    EGLConfig config;      // the chosen frame buffer configuration
+    EGLContext context;    // the GL context
+    EGLSurface surface;    // pbuffer of the control's size
+    int width, height;     // pbuffer size in pixels
+    WindowHandle window;   // window of the control, null once it is gone
+    int controlId;         // the control drawn into
+    int swapCount;         // buffer swaps so far
+};
+
+static std::vector<PlatformGLContext*> Contexts;
+static EGLDisplay SharedDisplay = EGL_NO_DISPLAY;
+
+static EGLDisplay OpenDisplay()
+{
+    if (SharedDisplay != EGL_NO_DISPLAY)
+        return SharedDisplay;
+    EGLDisplay display = EGL_NO_DISPLAY;
+    auto getPlatformDisplay =
+        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (getPlatformDisplay)
+        display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    if (display == EGL_NO_DISPLAY)
+        display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    if (display == EGL_NO_DISPLAY)
+        return EGL_NO_DISPLAY;
+    EGLint major = 0, minor = 0;
+    if (!eglInitialize(display, &major, &minor))
+        return EGL_NO_DISPLAY;
+    SharedDisplay = display;
+    return display;
+}
+
+static bool ChooseConfig(EGLDisplay display, const GLPixelFormatRequest& format, EGLConfig* config)
+{
+    // 8 bits per colour channel; depth and stencil as close to the request as offered
+    const EGLint attributes[] = {
+        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
+        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
+        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
+        EGL_DEPTH_SIZE, std::min(format.depthBits, 24),
+        EGL_STENCIL_SIZE, std::min(format.stencilBits, 8),
+        EGL_NONE,
+    };
+    EGLint count = 0;
+    return eglChooseConfig(display, attributes, config, 1, &count) && count > 0;
+}
+
+static EGLSurface CreateSurface(PlatformGLContext* context, int width, int height)
+{
+    const EGLint attributes[] = {EGL_WIDTH, std::max(width, 1), EGL_HEIGHT, std::max(height, 1), EGL_NONE};
+    return eglCreatePbufferSurface(context->display, context->config, attributes);
+}
+
+static bool ControlSize(WindowHandle window, int controlId, int* width, int* height)
+{
+    PlatformRect rect;
+    if (!GetControlRect(window, controlId, &rect))
+        return false;
+    *width = rect.right - rect.left;
+    *height = rect.bottom - rect.top;
+    return true;
+}
+
+GLContextHandle CreateHeadlessGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
+{
+    int width = 0, height = 0;
+    if (!ControlSize(window, controlId, &width, &height))
+        return nullptr;
+    EGLDisplay display = OpenDisplay();
+    if (display == EGL_NO_DISPLAY || !eglBindAPI(EGL_OPENGL_API))
+        return nullptr;
+    PlatformGLContext* context = new PlatformGLContext();
+    context->display = display;
+    context->window = window;
+    context->controlId = controlId;
+    context->swapCount = 0;
+    context->context = EGL_NO_CONTEXT;
+    context->surface = EGL_NO_SURFACE;
+    if (ChooseConfig(display, format, &context->config))
+        context->context = eglCreateContext(display, context->config, EGL_NO_CONTEXT, nullptr);
+    if (context->context != EGL_NO_CONTEXT)
+        context->surface = CreateSurface(context, width, height);
+    if (context->surface == EGL_NO_SURFACE) {
+        if (context->context != EGL_NO_CONTEXT)
+            eglDestroyContext(display, context->context);
+        delete context;
+        return nullptr;
+    }
+    context->width = std::max(width, 1);
+    context->height = std::max(height, 1);
+    Contexts.push_back(context);
+    return context;
+}
+
+static bool IsLiveContext(GLContextHandle context)
+{
+    return context && std::find(Contexts.begin(), Contexts.end(), context) != Contexts.end();
+}
+
+bool MakeHeadlessGLContextCurrent(GLContextHandle context)
+{
+    if (!context) {
+        if (SharedDisplay == EGL_NO_DISPLAY)
+            return true;
+        return eglMakeCurrent(SharedDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    }
+    if (!IsLiveContext(context))
+        return false;
+    return eglMakeCurrent(context->display, context->surface, context->surface, context->context);
+}
+
+void DeleteHeadlessGLContext(GLContextHandle context)
+{
+    if (!IsLiveContext(context))
+        return;
+    if (eglGetCurrentContext() == context->context)
+        eglMakeCurrent(context->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglDestroySurface(context->display, context->surface);
+    eglDestroyContext(context->display, context->context);
+    Contexts.erase(std::find(Contexts.begin(), Contexts.end(), context));
+    delete context;
+}
+
+bool SwapHeadlessGLBuffers(GLContextHandle context)
+{
+    if (!IsLiveContext(context))
+        return false;
+    // a pbuffer has one buffer: finishing the frame makes it readable
+    if (eglGetCurrentContext() == context->context)
+        glFinish();
+    ++context->swapCount;
+    return true;
+}
+
+void* GetHeadlessGLProcAddress(const char* name)
+{
+    return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+void ResizeHeadlessGLSurface(WindowHandle window, int controlId, int width, int height)
+{
+    for (PlatformGLContext* context : Contexts) {
+        if (context->window != window || context->controlId != controlId)
+            continue;
+        EGLSurface surface = CreateSurface(context, width, height);
+        if (surface == EGL_NO_SURFACE)
+            continue;
+        bool current = eglGetCurrentContext() == context->context;
+        if (current)
+            eglMakeCurrent(context->display, surface, surface, context->context);
+        eglDestroySurface(context->display, context->surface);
+        context->surface = surface;
+        context->width = std::max(width, 1);
+        context->height = std::max(height, 1);
+    }
+}
+
+void ForgetHeadlessGLWindow(WindowHandle window)
+{
+    for (PlatformGLContext* context : Contexts)
+        if (context->window == window)
+            context->window = nullptr;
+}
+
+bool HeadlessReadPixels(GLContextHandle context, std::vector<uint8_t>* rgba, int* width, int* height)
+{
+    if (!IsLiveContext(context) || !rgba)
+        return false;
+    if (eglGetCurrentContext() != context->context && !MakeHeadlessGLContextCurrent(context))
+        return false;
+    size_t rowBytes = static_cast<size_t>(context->width) * 4;
+    std::vector<uint8_t> bottomUp(rowBytes * context->height);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, context->width, context->height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    rgba->resize(bottomUp.size());
+    for (int row = 0; row < context->height; ++row)
+        memcpy(rgba->data() + row * rowBytes, bottomUp.data() + (context->height - 1 - row) * rowBytes, rowBytes);
+    *width = context->width;
+    *height = context->height;
+    return true;
+}
+
+GLContextHandle HeadlessFindGLContext(WindowHandle window, int controlId)
+{
+    for (PlatformGLContext* context : Contexts)
+        if (context->window == window && context->controlId == controlId)
+            return context;
+    return nullptr;
+}
+
+int HeadlessSwapCount(GLContextHandle context)
+{
+    return IsLiveContext(context) ? context->swapCount : 0;
+}

@@ -1,0 +1,44 @@
+// Identifiers of the dialog templates, controls, menu commands, strings and
+// icons; shared by the program and both platform back ends.
+#pragma once
+
+// Dialog templates
+const int AboutDialogTemplate = 100;
+const int MainDialogTemplate = 102;
+const int PropertiesDialogTemplate = 130;
+
+// Menu, string and icon resources
+const int MainMenuResource = 129;
+const int AboutMenuString = 101;  // "&About Orvanel..."
+const int MainIcon = 128;
+
+// Main window controls
+const int PreviewFrameControl = 1004;
+const int GenerateButtonControl = 1006;
+const int StatusLineControl = 1008;
+
+// Properties window controls
+const int StretchTrackbarControl = 1005;
+const int FuzzTrackbarControl = 1006;
+const int HeightTrackbarControl = 1007;
+const int ScaleTrackbarControl = 1008;
+const int SetDefaultsButtonControl = 1010;
+const int BackgroundColorButtonControl = 1011;
+const int EliminateCheckboxControl = 1012;
+
+// About box
+const int AboutIconControl = 1100;  // the icon has no id of its own in the template; this one is ours
+
+// Menu commands
+const unsigned LoadHeightmapCommand = 32771;
+const unsigned GenerationPropertiesCommand = 32774;
+const unsigned LoadDecalTextureCommand = 32776;
+const unsigned LoadNormalTextureCommand = 32777;
+const unsigned ExitCommand = 1;  // the standard OK identifier
+const unsigned HelpCommand = 57670;
+
+// System menu command of the about box
+const unsigned AboutSystemCommand = 16;
+
+// The main window's frame timer
+const unsigned FrameTimerId = 1025;
