@@ -1,0 +1,36 @@
+// The file buffer and the BMP decoder. Exactly one kind of BMP is accepted:
+// uncompressed, 24 bits per pixel, the 40-byte info header, no colour table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// A decoded picture: one heap block holding the two sizes and the pixels,
+// allocated and freed in one piece (FreeImage).
+struct Image {
+    int32_t width;     // pixels per row
+    int32_t height;    // number of rows
+    uint8_t pixels[];  // width * height RGBA pixels (alpha 255), top row first, rows unpadded
+};
+
+// The single open input file.
+struct FileBuffer {
+    int fileHandle;  // descriptor of the open file, -1 when none
+    int32_t length;  // bytes in the file, taken when it was opened
+    uint8_t* bytes;  // what GetBMPFromBuffer last read, or null; owned here
+    int32_t used;    // how many bytes were actually read into `bytes`
+};
+
+extern FileBuffer TheFileBuffer;
+
+// Opens `path` for reading, binary. False (handle -1) when it cannot be opened.
+bool OpenFileBuffer(const char* path);
+// Reads `length` bytes from `offset` (0 or less, or more than the file: the
+// whole file) and decodes them. Null for anything but an accepted BMP.
+Image* GetBMPFromBuffer(int32_t offset, int32_t length);
+// Frees the bytes and closes the file; harmless in any state.
+void CloseFileBuffer();
+// Decodes bytes that passed the header rules; null when the header's sizes do
+// not fit the bytes or cannot be allocated.
+Image* DecodeBMP24(const uint8_t* bytes, size_t size);
+void FreeImage(Image* image);

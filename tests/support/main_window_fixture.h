@@ -1,0 +1,63 @@
+// A fixture that starts the real main window on the headless back end, in a
+// folder of its own that stands in for the executable's directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/main_dialog.h"
+#include "platform/headless/headless.h"
+#include "platform/platform_ops.h"
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    // Folder standing in for the executable's directory; "orvanel" is the executable's name there.
+    std::string exeDir;
+    MainDialog* dialog = nullptr;
+
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/orvanel-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        exeDir = pattern;
+        std::string exe = exeDir + "/orvanel";
+        SetExecutablePathOverride(exe.c_str());
+        ResetHeadlessPlatform();
+        PrepareExeDirectory();
+    }
+
+    // Override to lay files beside the executable before the window starts.
+    virtual void PrepareExeDirectory() {}
+
+    // Creates the main window as the program does at start-up.
+    void StartMainWindow()
+    {
+        dialog = new MainDialog();
+        TheMainDialog = dialog;
+        ASSERT_TRUE(dialog->Create());
+    }
+
+    WindowHandle Window() const { return dialog ? dialog->Window() : nullptr; }
+
+    std::string StatusLine() const
+    {
+        char text[8192];
+        GetControlText(Window(), 1008, text, sizeof text);
+        return text;
+    }
+
+    void TearDown() override
+    {
+        delete dialog;
+        dialog = nullptr;
+        SetExecutablePathOverride(nullptr);
+        ResetHeadlessPlatform();
+        std::string command = "rm -rf '" + exeDir + "'";
+        if (std::system(command.c_str()) != 0)
+            ADD_FAILURE() << "could not remove " << exeDir;
+    }
+};
