@@ -18,6 +18,7 @@ protected:
     // Folder standing in for the executable's directory; "orvanel" is the executable's name there.
     std::string exeDir;
     MainDialog* dialog = nullptr;
+    GLContextHandle ownContext = nullptr;
 
     void SetUp() override
     {
@@ -41,6 +42,19 @@ protected:
         ASSERT_TRUE(dialog->Create());
     }
 
+    // A current GL context on the preview frame: the window's own once it makes
+    // one at start-up, else one made here.
+    void EnsureGLContext()
+    {
+        GLContextHandle context = HeadlessFindGLContext(Window(), 1004);
+        if (!context) {
+            GLPixelFormatRequest format = {32, 24, 16, true};
+            context = ownContext = CreateGLContext(Window(), 1004, format);
+        }
+        ASSERT_NE(context, nullptr);
+        ASSERT_TRUE(MakeGLContextCurrent(context));
+    }
+
     WindowHandle Window() const { return dialog ? dialog->Window() : nullptr; }
 
     std::string StatusLine() const
@@ -52,8 +66,14 @@ protected:
 
     void TearDown() override
     {
+        if (ownContext) {
+            MakeGLContextCurrent(nullptr);
+            DeleteGLContext(ownContext);
+            ownContext = nullptr;
+        }
         delete dialog;
         dialog = nullptr;
+        TheMainDialog = nullptr;
         SetExecutablePathOverride(nullptr);
         ResetHeadlessPlatform();
         std::string command = "rm -rf '" + exeDir + "'";
