@@ -109,7 +109,9 @@ TEST(HeadlessWindows, EscapeAndCloseBoxEndTheDialogWithCancel)
 
 TEST(HeadlessWindows, TrackbarKeepsPositionInsideRange)
 {
-    WindowHandle window = CreateModelessDialog(PropertiesDialogTemplate, nullptr, nullptr, 0);
+    RecordingDialog owner;  // the modeless window goes with its owner
+    ASSERT_TRUE(owner.Create());
+    WindowHandle window = CreateModelessDialog(PropertiesDialogTemplate, owner.Window(), nullptr, 0);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsPlatformWindowVisible(window));
     SetTrackbarRange(window, FuzzTrackbarControl, 1, 6);
@@ -119,8 +121,6 @@ TEST(HeadlessWindows, TrackbarKeepsPositionInsideRange)
     EXPECT_EQ(GetTrackbarPosition(window, FuzzTrackbarControl), 1);
     SetCheckState(window, EliminateCheckboxControl, 1);
     EXPECT_EQ(GetCheckState(window, EliminateCheckboxControl), 1);
-    RecordingDialog owner;  // the modeless window goes with an owner; this one has none
-    (void)owner;
 }
 
 TEST(HeadlessWindows, ControlTextIsCutToTheCallersBuffer)
