@@ -30,7 +30,13 @@ bool OpenFileBuffer(const char* path);
 Image* GetBMPFromBuffer(int32_t offset, int32_t length);
 // Frees the bytes and closes the file; harmless in any state.
 void CloseFileBuffer();
+// The header rules: "BM", a 40-byte info header, 24 bits per pixel, no
+// compression, no colour table. False for fewer than the 54 header bytes.
+bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size);
 // Decodes bytes that passed the header rules; null when the header's sizes do
-// not fit the bytes or cannot be allocated.
+// not fit the bytes or cannot be allocated (a side of 0 or below, rows missing,
+// 4 * width * height beyond 32 bits).
 Image* DecodeBMP24(const uint8_t* bytes, size_t size);
+// The header rules, then DecodeBMP24: what GetBMPFromBuffer makes of the bytes it read.
+Image* DecodeBMP(const uint8_t* bytes, size_t size);
 void FreeImage(Image* image);

@@ -1,0 +1,219 @@
+// The file buffer and the BMP decoder.
+//
+// Contents: the FileBuffer global; little-endian field reads; the header
+// rules; decoding; opening, reading and closing the file.
+#include "image/bmp.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/main_dialog.h"
+#include "image/image_load.h"
+
+#ifndef O_BINARY
+#define O_BINARY 0  // POSIX has no text mode to turn off
+#endif
+
+// The one open input file; used by the image loading operations only.
+FileBuffer TheFileBuffer = {-1, 0, nullptr, 0};
+
+// Both headers end here; the pixel rows always begin at this byte.
+static const size_t BmpHeadersSize = 54;
+
+// ---------------------------------------------------------------------------
+// Field reads: each checks that the field lies inside the bytes first.
+
+static bool ReadU16(const uint8_t* bytes, size_t size, size_t offset, uint16_t* value)
+{
+    if (offset > size || sizeof *value > size - offset)
+        return false;
+    uint8_t b[2];
+    memcpy(b, bytes + offset, sizeof b);
+    *value = static_cast<uint16_t>(b[0] | (b[1] << 8));
+    return true;
+}
+
+static bool ReadU32(const uint8_t* bytes, size_t size, size_t offset, uint32_t* value)
+{
+    if (offset > size || sizeof *value > size - offset)
+        return false;
+    uint8_t b[4];
+    memcpy(b, bytes + offset, sizeof b);
+    *value = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+             (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    return true;
+}
+
+static bool ReadI32(const uint8_t* bytes, size_t size, size_t offset, int32_t* value)
+{
+    uint32_t raw;
+    if (!ReadU32(bytes, size, offset, &raw))
+        return false;
+    memcpy(value, &raw, sizeof raw);  // two's complement, as the file stores it
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Header rules
+
+bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size)
+{
+    if (!bytes || size < BmpHeadersSize)
+        return false;
+    if (bytes[0] != 'B' || bytes[1] != 'M')
+        return false;
+    // bytes 2-13: file size, reserved words, pixel-data offset: not used
+    uint32_t infoSize, compression, coloursUsed, importantColours;
+    uint16_t bitsPerPixel;
+    ReadU32(bytes, size, 14, &infoSize);
+    // 18, 22: width and height, checked by the decoder; 26: planes: not used
+    ReadU16(bytes, size, 28, &bitsPerPixel);
+    ReadU32(bytes, size, 30, &compression);
+    // 34-45: image size and resolutions: not used
+    ReadU32(bytes, size, 46, &coloursUsed);
+    ReadU32(bytes, size, 50, &importantColours);
+    return infoSize == 40 && bitsPerPixel == 24 && compression == 0 && coloursUsed == 0 &&
+           importantColours == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+// Sizes of a picture whose rows all lie inside the bytes and whose Image can be
+// allocated; false for anything else.
+static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int32_t* height,
+                         size_t* stride, size_t* pixelBytes)
+{
+    int32_t w, h;
+    if (!ReadI32(bytes, size, 18, &w) || !ReadI32(bytes, size, 22, &h) || size < BmpHeadersSize)
+        return false;
+    // Top-down rows (negative height) are not decoded; an empty picture is of no use.
+    if (w <= 0 || h <= 0)
+        return false;
+    uint64_t rowStride = (3 * static_cast<uint64_t>(w) + 3) / 4 * 4;  // at most about 2^33
+    if (static_cast<uint64_t>(h) > (size - BmpHeadersSize) / rowStride)
+        return false;  // the rows the header declares are not all there
+    uint64_t pixels = static_cast<uint64_t>(w) * static_cast<uint64_t>(h);  // below 2^62
+    if (pixels > UINT32_MAX / 4 || 4 * pixels > SIZE_MAX - sizeof(Image))
+        return false;
+    *width = w;
+    *height = h;
+    *stride = static_cast<size_t>(rowStride);
+    *pixelBytes = static_cast<size_t>(4 * pixels);
+    return true;
+}
+
+Image* DecodeBMP24(const uint8_t* bytes, size_t size)
+{
+    int32_t width, height;
+    size_t stride, pixelBytes;
+    if (!bytes || !MeasureBMP24(bytes, size, &width, &height, &stride, &pixelBytes))
+        return nullptr;
+    Image* image = static_cast<Image*>(calloc(1, sizeof(Image) + pixelBytes));
+    if (!image)
+        return nullptr;
+    image->width = width;
+    image->height = height;
+    // The file stores the bottom row first: its last row is the picture's top row.
+    for (int32_t row = 0; row < height; ++row) {
+        const uint8_t* source = bytes + BmpHeadersSize + static_cast<size_t>(height - 1 - row) * stride;
+        uint8_t* target = image->pixels + static_cast<size_t>(row) * static_cast<size_t>(width) * 4;
+        for (int32_t x = 0; x < width; ++x, source += 3, target += 4) {
+            target[0] = source[2];  // red
+            target[1] = source[1];  // green
+            target[2] = source[0];  // blue
+            target[3] = 255;
+        }
+    }
+    return image;
+}
+
+Image* DecodeBMP(const uint8_t* bytes, size_t size)
+{
+    if (!IsAcceptedBMPHeader(bytes, size))
+        return nullptr;
+    return DecodeBMP24(bytes, size);
+}
+
+void FreeImage(Image* image)
+{
+    free(image);
+}
+
+// ---------------------------------------------------------------------------
+// The file
+
+bool OpenFileBuffer(const char* path)
+{
+    CloseFileBuffer();  // never two descriptors in flight
+    if (!path)
+        return false;
+    int handle = open(path, O_RDONLY | O_BINARY);
+    if (handle < 0)
+        return false;
+    // A directory opens too; only a plain file whose length fits the record is a picture file.
+    struct stat info;
+    if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > INT32_MAX) {
+        close(handle);
+        return false;
+    }
+    TheFileBuffer.fileHandle = handle;
+    TheFileBuffer.length = static_cast<int32_t>(info.st_size);
+    return true;
+}
+
+// Reads up to `length` bytes from `offset` into a fresh block owned by the
+// buffer; `used` says how many arrived (a file may shrink after it was opened).
+static bool ReadFileBytes(int32_t offset, int32_t length)
+{
+    free(TheFileBuffer.bytes);
+    TheFileBuffer.bytes = nullptr;
+    TheFileBuffer.used = 0;
+    if (offset < 0)
+        return false;
+    TheFileBuffer.bytes = static_cast<uint8_t*>(malloc(length > 0 ? static_cast<size_t>(length) : 1));
+    if (!TheFileBuffer.bytes)
+        return false;
+    if (lseek(TheFileBuffer.fileHandle, offset, SEEK_SET) != offset)
+        return false;
+    size_t wanted = static_cast<size_t>(length > 0 ? length : 0);
+    size_t got = 0;
+    while (got < wanted) {
+        ssize_t count = read(TheFileBuffer.fileHandle, TheFileBuffer.bytes + got, wanted - got);
+        if (count <= 0)
+            break;
+        got += static_cast<size_t>(count);
+    }
+    TheFileBuffer.used = static_cast<int32_t>(got);
+    return true;
+}
+
+Image* GetBMPFromBuffer(int32_t offset, int32_t length)
+{
+    if (length <= 0 || length > TheFileBuffer.length)
+        length = TheFileBuffer.length;
+    if (TheFileBuffer.fileHandle == -1) {
+        ReportMessage(MainWindowHandle(), "GetBMPFromBuffer call with no file buffer\n");
+        return nullptr;
+    }
+    if (!ReadFileBytes(offset, length))
+        return nullptr;
+    return DecodeBMP(TheFileBuffer.bytes, static_cast<size_t>(TheFileBuffer.used));
+}
+
+void CloseFileBuffer()
+{
+    free(TheFileBuffer.bytes);
+    TheFileBuffer.bytes = nullptr;
+    TheFileBuffer.used = 0;
+    if (TheFileBuffer.fileHandle != -1) {
+        close(TheFileBuffer.fileHandle);
+        TheFileBuffer.fileHandle = -1;
+    }
+    TheFileBuffer.length = 0;
+}

@@ -1,0 +1,192 @@
+// Image loading: the three Load menu commands, LoadImageFile, which every
+// picture the user names goes through, and the default textures.
+//
+// Contents: the module's globals; the texture items and Generate button;
+// LoadImageFile and its two branches; the menu commands; the defaults.
+#include "image/image_load.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/main_dialog.h"
+#include "resources/resource_ids.h"
+
+int ImageLoadMode = Heightmap;
+// Owned here; read by mesh generation and the preview's overlay, freed at shut-down.
+Image* HeightmapImage = nullptr;
+
+static const size_t PathBufferSize = 4096;
+// The paths last chosen in each command's Open dialog.
+static char HeightmapPath[PathBufferSize];
+static char DecalPath[PathBufferSize];
+static char NormalPath[PathBufferSize];
+
+static const int HugeImageSide = 1024;
+static const char* const BitmapFilter = "Bitmap files (*.bmp)|*.bmp||";
+
+// ---------------------------------------------------------------------------
+// The texture items and the Generate button, usable only with a heightmap
+
+static void SetMenuItemGrayed(WindowHandle window, unsigned commandId, bool grayed)
+{
+    int state = GetMenuItemState(window, commandId);
+    if (state < 0)
+        return;
+    unsigned bits = static_cast<unsigned>(state);
+    SetMenuItemState(window, commandId, grayed ? bits | MenuItemGrayed : bits & ~MenuItemGrayed);
+}
+
+static void EnableHeightmapControls(WindowHandle window, bool enable)
+{
+    if (WindowHasMenu(window)) {
+        SetMenuItemGrayed(window, LoadDecalTextureCommand, !enable);
+        SetMenuItemGrayed(window, LoadNormalTextureCommand, !enable);
+    }
+    EnableControl(window, GenerateButtonControl, enable);
+}
+
+// A texture name of 0 would upload into the GL's default texture and then read
+// as a refusal; a name not yet taken is taken now.
+static uint32_t EnsureTextureId(uint32_t* name)
+{
+    if (*name == 0)
+        *name = TakeTextureId();
+    return *name;
+}
+
+// ---------------------------------------------------------------------------
+// LoadImageFile
+
+// The text after the last '.' anywhere in the path, or null without one.
+static const char* FindExtension(const char* path)
+{
+    const char* dot = strrchr(path, '.');
+    return dot ? dot + 1 : nullptr;
+}
+
+// Decal or normal map: only that texture changes.
+static void LoadTexturePicture(WindowHandle window, const char* path)
+{
+    Image* image = GetBMPFromBuffer(0, 0);
+    if (!image) {
+        ReportMessage(window, "'%s' is in an unsupported bitmap mode.", path);
+        CloseFileBuffer();
+        return;
+    }
+    uint32_t* target = ImageLoadMode == NormalMap ? &NormalTextureId : &DecalTextureId;
+    if (UploadTexture(image, EnsureTextureId(target)) == 0)
+        ReportMessage(window, "The image must be in powers of 2.");
+    else
+        ReportMessage(window, "Successfully loaded '%s'.", path);
+    FreeImage(image);
+    CloseFileBuffer();
+}
+
+// The heightmap: the old one is dropped first, so any failure leaves none.
+static void LoadHeightmapPicture(WindowHandle window, const char* path)
+{
+    EnableHeightmapControls(window, false);
+    FreeImage(HeightmapImage);
+    HeightmapImage = GetBMPFromBuffer(0, 0);
+    if (!HeightmapImage) {
+        ReportMessage(window, "'%s' is in an unsupported bitmap mode.", path);
+        CloseFileBuffer();
+        return;
+    }
+    if (HeightmapImage->width > HugeImageSide || HeightmapImage->height > HugeImageSide)
+        ShowMessageBox(window,
+                       "WARNING! This image is huge. This may be very slow, and the mesh may be "
+                       "extremely tesselated.",
+                       "Warning!", MessageBoxOkButton);
+    if (UploadTexture(HeightmapImage, EnsureTextureId(&HeightmapTextureId)) == 0) {
+        FreeImage(HeightmapImage);
+        HeightmapImage = nullptr;
+        ReportMessage(window, "The image must be in powers of 2.");
+        CloseFileBuffer();
+        return;
+    }
+    ReportMessage(window, "Successfully loaded '%s'.", path);
+    EnableHeightmapControls(window, true);
+    CloseFileBuffer();
+}
+
+void LoadImageFile(WindowHandle window, const char* path)
+{
+    if (!path)
+        return;
+    const char* extension = FindExtension(path);
+    if (!extension) {
+        ReportMessage(window, "Couldn't determine extension for '%s'.", path);
+        return;
+    }
+    if (strcasecmp(extension, "bmp") != 0) {
+        ReportMessage(window, "Extension '%s' is unknown.", extension);
+        return;
+    }
+    if (!OpenFileBuffer(path)) {
+        ReportMessage(window, "Could not open '%s'.", path);
+        return;
+    }
+    if (ImageLoadMode != Heightmap)
+        LoadTexturePicture(window, path);
+    else
+        LoadHeightmapPicture(window, path);
+}
+
+// ---------------------------------------------------------------------------
+// The Load menu commands
+
+// Shows the Open dialog and loads the chosen file as `mode`; the mode is back
+// at Heightmap afterwards, so drops and the command line always load heightmaps.
+static void RunLoadCommand(char* pathBuffer, int mode)
+{
+    WindowHandle window = MainWindowHandle();
+    if (!window)
+        return;
+    FileDialogRequest request = {window, false, BitmapFilter, nullptr, 0};
+    if (!ShowFileDialog(request, pathBuffer, PathBufferSize))
+        return;
+    ImageLoadMode = mode;
+    LoadImageFile(window, pathBuffer);
+    ImageLoadMode = Heightmap;
+}
+
+void OnLoadHeightmap()
+{
+    RunLoadCommand(HeightmapPath, Heightmap);
+}
+
+void OnLoadDecalTexture()
+{
+    RunLoadCommand(DecalPath, Decal);
+}
+
+void OnLoadNormalTexture()
+{
+    RunLoadCommand(NormalPath, NormalMap);
+}
+
+// ---------------------------------------------------------------------------
+// Default textures
+
+// Missing or unusable files leave the texture empty; nothing is said.
+static void LoadDefaultTexture(const char* fileName, uint32_t* name)
+{
+    char path[PathBufferSize];
+    snprintf(path, sizeof path, "%s/assets/%s", ExeDirectory, fileName);
+    if (OpenFileBuffer(path)) {
+        if (Image* image = GetBMPFromBuffer(0, 0)) {
+            UploadTexture(image, EnsureTextureId(name));
+            FreeImage(image);
+        }
+    }
+    CloseFileBuffer();
+}
+
+void LoadDefaultTextures()
+{
+    LoadDefaultTexture("deftex.bmp", &DecalTextureId);
+    LoadDefaultTexture("defnrm.bmp", &NormalTextureId);
+}
