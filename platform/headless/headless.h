@@ -50,6 +50,12 @@ void ClearHeadlessDialogCalls();
 typedef void (*HeadlessModalHook)(PlatformDialog& dialog, void* context);
 void SetHeadlessModalHook(HeadlessModalHook hook, void* context);
 
+// Called with every text the program shows: control texts as they are set
+// (controlId the control's id) and message boxes (controlId -1). Batch mode
+// prints the status line and message boxes this way.
+typedef void (*HeadlessTextObserver)(WindowHandle window, int controlId, const char* text);
+void SetHeadlessTextObserver(HeadlessTextObserver observer);
+
 // Forgets queued answers, records and the modal hook.
 void ResetHeadlessPlatform();
 

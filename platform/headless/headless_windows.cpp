@@ -69,6 +69,7 @@ static std::deque<std::pair<bool, uint32_t>> ColorAnswers;
 static std::deque<int> MessageBoxAnswers;
 static std::vector<HeadlessDialogCall> DialogCalls;
 static HeadlessModalHook ModalHook = nullptr;
+static HeadlessTextObserver TextObserver = nullptr;
 static void* ModalHookContext = nullptr;
 static const char CancelMark[] = "\x01";
 
@@ -276,8 +277,12 @@ static bool HasControlOp(WindowHandle window, int controlId) { return FindContro
 
 static void SetControlTextOp(WindowHandle window, int controlId, const char* text)
 {
-    if (HeadlessControl* control = FindControl(window, controlId))
-        control->text = text ? text : "";
+    HeadlessControl* control = FindControl(window, controlId);
+    if (!control)
+        return;
+    control->text = text ? text : "";
+    if (TextObserver)
+        TextObserver(window, controlId, control->text.c_str());
 }
 
 static size_t GetControlTextOp(WindowHandle window, int controlId, char* buffer, size_t size)
@@ -446,6 +451,8 @@ static int ShowMessageBoxOp(WindowHandle owner, const char* text, const char* ca
     call.caption = caption ? caption : "";
     call.flags = flags;
     call.confirmed = true;
+    if (TextObserver)
+        TextObserver(owner, -1, call.text.c_str());
     int result = MessageBoxResultOk;
     if (!MessageBoxAnswers.empty()) {
         result = MessageBoxAnswers.front();
@@ -552,6 +559,11 @@ void SetHeadlessModalHook(HeadlessModalHook hook, void* context)
 {
     ModalHook = hook;
     ModalHookContext = context;
+}
+
+void SetHeadlessTextObserver(HeadlessTextObserver observer)
+{
+    TextObserver = observer;
 }
 
 void ResetHeadlessPlatform()
