@@ -574,6 +574,7 @@ void ResetHeadlessPlatform()
     DialogCalls.clear();
     ModalHook = nullptr;
     ModalHookContext = nullptr;
+    TextObserver = nullptr;
 }
 
 void HeadlessSendCommand(WindowHandle window, unsigned commandId)
