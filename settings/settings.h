@@ -1,13 +1,20 @@
 // The generation settings record (also the exact content of orvanel.cfg),
 // the values derived from it for mesh generation, and the two operations
 // that move values between the record and the properties window.
+//
+// Settings input and output are silent: a configuration file that cannot be
+// read gives the defaults, one that cannot be written is not saved.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "resources/resource_ids.h"
 
 const int FragmentProgramPathSize = 2048;
+// The configuration file's path ("%s/orvanel.cfg") is formed in a buffer of this size.
+const size_t ConfigurationPathSize = 1024;
 
 struct GenerationSettingsRecord {
     float backgroundColor[4];                       // clear colour of the preview: red, green, blue, alpha, 0..1
@@ -19,6 +26,15 @@ struct GenerationSettingsRecord {
     int32_t eliminateZeroHeight;                    // the checkbox: 0 off, 1 on
 };
 static_assert(sizeof(GenerationSettingsRecord) == 2084, "orvanel.cfg is the record's raw 2084 bytes");
+// The file has no header: each field sits where the file format puts it.
+static_assert(offsetof(GenerationSettingsRecord, backgroundColor) == 0, "colour at 0");
+static_assert(offsetof(GenerationSettingsRecord, fragmentProgramPath) == 16, "program path at 16");
+static_assert(offsetof(GenerationSettingsRecord, stretchPosition) == 2064, "stretch position at 2064");
+static_assert(offsetof(GenerationSettingsRecord, fuzzPosition) == 2068, "fuzz position at 2068");
+static_assert(offsetof(GenerationSettingsRecord, heightPosition) == 2072, "height position at 2072");
+static_assert(offsetof(GenerationSettingsRecord, scalePosition) == 2076, "scale position at 2076");
+static_assert(offsetof(GenerationSettingsRecord, eliminateZeroHeight) == 2080, "flag at 2080");
+static_assert(sizeof(float) == 4, "colour components are IEEE single precision");
 
 struct GenerationParamsRecord {
     float textureScale;           // multiplier of the texture coordinates
@@ -28,13 +44,44 @@ struct GenerationParamsRecord {
     int32_t eliminateZeroHeight;  // non-zero: drop faces lying at height 0
 };
 
+// The trackbars' ranges, set on every fill of the properties window.
+struct TrackbarRange {
+    int controlId;  // trackbar control of the properties window
+    int minimum;    // lowest position
+    int maximum;    // highest position
+};
+const TrackbarRange StretchTrackbarRange = {StretchTrackbarControl, 1, 1024};
+const TrackbarRange FuzzTrackbarRange = {FuzzTrackbarControl, 1, 6};
+const TrackbarRange HeightTrackbarRange = {HeightTrackbarControl, 1, 4096};
+const TrackbarRange ScaleTrackbarRange = {ScaleTrackbarControl, 4, 1024};
+
 // The settings of this run; zero until LoadSettings.
 extern GenerationSettingsRecord GenerationSettings;
 // What mesh generation reads; derived by ReadPropertiesWindow.
 extern GenerationParamsRecord GenerationParams;
 
+// Colour (0, 0, 0, 1), the program path beside ExeDirectory, positions 128,
+// 2, 256, 24, flag 0; passes the colour to glClearColor (no effect before a
+// GL context is current). An ExeDirectory too long for the path field leaves
+// the path empty rather than naming a cut, different file.
 void SetDefaultSettings();
+// Fills GenerationSettings from the first 2084 bytes of orvanel.cfg; a short
+// file leaves the rest zero. A file that cannot be opened or read, or a path
+// too long for its buffer, gives the defaults. A program path without a
+// terminator in its field is taken as empty.
 void LoadSettings();
+// Writes the record over the first 2084 bytes of orvanel.cfg, creating it if
+// needed and keeping any bytes after them; silently nothing on failure.
 void SaveSettings();
+// Sets the trackbars' ranges and positions and the checkbox from GenerationSettings.
 void FillPropertiesWindow(WindowHandle window);
+// Reads the controls into GenerationSettings, derives GenerationParams and
+// saves. Does nothing without a window.
 void ReadPropertiesWindow(WindowHandle window);
+
+// "%s/orvanel.cfg" from ExeDirectory; false (and "") when it does not fit into `size` bytes.
+bool FormConfigurationPath(char* path, size_t size);
+// The position a trackbar of `range` shows for a stored value.
+int ClampToTrackbarRange(const TrackbarRange& range, int32_t position);
+// The mesh parameters for the positions the trackbars show for `settings`.
+GenerationParamsRecord DeriveGenerationParams(const GenerationSettingsRecord& settings);

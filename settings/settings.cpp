@@ -1,0 +1,222 @@
+// The generation settings: the record and its defaults, orvanel.cfg, the
+// derivation of the mesh parameters, and filling and reading the controls.
+//
+// Sections: globals; paths; defaults; the configuration file; derivation;
+// the properties window's controls.
+#include "settings/settings.h"
+
+#include <GL/gl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/main_dialog.h"
+
+#ifndef O_BINARY
+#define O_BINARY 0  // POSIX makes no difference between text and binary files
+#endif
+
+// ---------------------------------------------------------------------------
+// Globals
+
+GenerationSettingsRecord GenerationSettings;
+GenerationParamsRecord GenerationParams = {1.0f, 1, 1.0f, 24.0f, 1};
+
+static const char ConfigurationFileFormat[] = "%s/orvanel.cfg";
+static const char FragmentProgramFormat[] = "%s/fp/light_std.fp";
+
+static const int32_t DefaultStretchPosition = 128;
+static const int32_t DefaultFuzzPosition = 2;
+static const int32_t DefaultHeightPosition = 256;
+static const int32_t DefaultScalePosition = 24;
+
+// ---------------------------------------------------------------------------
+// Paths
+
+// Formats `format` with ExeDirectory into `path`. A path that does not fit is
+// refused (left empty): a cut path would name some other file.
+static bool FormExePath(const char* format, char* path, size_t size)
+{
+    if (size == 0)
+        return false;
+    path[0] = '\0';
+    size_t directoryLength = strnlen(ExeDirectory, ExeDirectorySize);
+    if (directoryLength == ExeDirectorySize)
+        return false;  // no terminator: not a directory we can name
+    int written = snprintf(path, size, format, ExeDirectory);
+    if (written < 0 || static_cast<size_t>(written) >= size) {
+        memset(path, 0, size);  // no trace of the cut path, in memory or in the file
+        return false;
+    }
+    return true;
+}
+
+bool FormConfigurationPath(char* path, size_t size)
+{
+    return FormExePath(ConfigurationFileFormat, path, size);
+}
+
+// ---------------------------------------------------------------------------
+// Defaults
+
+void SetDefaultSettings()
+{
+    GenerationSettingsRecord& settings = GenerationSettings;
+    settings.backgroundColor[0] = 0.0f;
+    settings.backgroundColor[1] = 0.0f;
+    settings.backgroundColor[2] = 0.0f;
+    settings.backgroundColor[3] = 1.0f;
+    // the bytes behind the terminator go to the file too: keep them zero
+    memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
+    FormExePath(FragmentProgramFormat, settings.fragmentProgramPath, sizeof settings.fragmentProgramPath);
+    settings.stretchPosition = DefaultStretchPosition;
+    settings.fuzzPosition = DefaultFuzzPosition;
+    settings.heightPosition = DefaultHeightPosition;
+    settings.scalePosition = DefaultScalePosition;
+    settings.eliminateZeroHeight = 0;
+    glClearColor(settings.backgroundColor[0], settings.backgroundColor[1], settings.backgroundColor[2],
+                 settings.backgroundColor[3]);
+}
+
+// ---------------------------------------------------------------------------
+// The configuration file
+
+// Reads up to `size` bytes; returns the count read, or -1 when the very first
+// read fails (a descriptor that is no readable file).
+static long ReadUpTo(int descriptor, char* bytes, size_t size)
+{
+    size_t total = 0;
+    while (total < size) {
+        ssize_t got = read(descriptor, bytes + total, size - total);
+        if (got < 0)
+            return total == 0 ? -1 : static_cast<long>(total);
+        if (got == 0)
+            break;
+        total += static_cast<size_t>(got);
+    }
+    return static_cast<long>(total);
+}
+
+static void WriteAll(int descriptor, const char* bytes, size_t size)
+{
+    size_t total = 0;
+    while (total < size) {
+        ssize_t put = write(descriptor, bytes + total, size - total);
+        if (put <= 0)
+            return;  // settings output is silent
+        total += static_cast<size_t>(put);
+    }
+}
+
+// A path field without a terminator would make every reader run past it; it
+// is taken as empty rather than cut, since a cut path names another file.
+static void ForgetUnterminatedPath(GenerationSettingsRecord& settings)
+{
+    if (!memchr(settings.fragmentProgramPath, '\0', sizeof settings.fragmentProgramPath))
+        memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
+}
+
+void LoadSettings()
+{
+    char path[ConfigurationPathSize];
+    int descriptor = -1;
+    if (FormConfigurationPath(path, sizeof path))
+        descriptor = open(path, O_RDONLY | O_BINARY | O_CLOEXEC);
+    if (descriptor < 0) {
+        SetDefaultSettings();
+        return;
+    }
+    // a short file fills the leading fields; the rest is zero
+    GenerationSettingsRecord loaded;
+    memset(&loaded, 0, sizeof loaded);
+    long count = ReadUpTo(descriptor, reinterpret_cast<char*>(&loaded), sizeof loaded);
+    close(descriptor);
+    if (count < 0) {
+        SetDefaultSettings();
+        return;
+    }
+    ForgetUnterminatedPath(loaded);
+    GenerationSettings = loaded;
+}
+
+void SaveSettings()
+{
+    char path[ConfigurationPathSize];
+    if (!FormConfigurationPath(path, sizeof path))
+        return;
+    // not truncated: bytes after the record stay as they were
+    int descriptor = open(path, O_WRONLY | O_CREAT | O_BINARY | O_CLOEXEC, 0666);
+    if (descriptor < 0)
+        return;
+    WriteAll(descriptor, reinterpret_cast<const char*>(&GenerationSettings), sizeof GenerationSettings);
+    close(descriptor);
+}
+
+// ---------------------------------------------------------------------------
+// Derivation
+
+int ClampToTrackbarRange(const TrackbarRange& range, int32_t position)
+{
+    if (position < range.minimum)
+        return range.minimum;
+    if (position > range.maximum)
+        return range.maximum;
+    return position;
+}
+
+GenerationParamsRecord DeriveGenerationParams(const GenerationSettingsRecord& settings)
+{
+    // from the positions the trackbars show, so a stored value out of range
+    // can never make an oversized shift or an odd scale
+    int stretch = ClampToTrackbarRange(StretchTrackbarRange, settings.stretchPosition);
+    int fuzz = ClampToTrackbarRange(FuzzTrackbarRange, settings.fuzzPosition);
+    int height = ClampToTrackbarRange(HeightTrackbarRange, settings.heightPosition);
+    int scale = ClampToTrackbarRange(ScaleTrackbarRange, settings.scalePosition);
+    GenerationParamsRecord params;
+    params.textureScale = static_cast<float>(stretch) * 0.0078125f;
+    params.gridStep = 1 << (fuzz - 1);
+    params.heightScale = static_cast<float>(height) * 0.00390625f;
+    params.overallScale = static_cast<float>(scale);
+    params.eliminateZeroHeight = settings.eliminateZeroHeight ? 1 : 0;
+    return params;
+}
+
+// ---------------------------------------------------------------------------
+// The properties window's controls
+
+static void FillTrackbar(WindowHandle window, const TrackbarRange& range, int32_t position)
+{
+    SetTrackbarRange(window, range.controlId, range.minimum, range.maximum);
+    // the control shows a stored value out of range at the nearer end
+    SetTrackbarPosition(window, range.controlId, ClampToTrackbarRange(range, position));
+}
+
+void FillPropertiesWindow(WindowHandle window)
+{
+    if (!window)
+        return;
+    const GenerationSettingsRecord& settings = GenerationSettings;
+    FillTrackbar(window, StretchTrackbarRange, settings.stretchPosition);
+    FillTrackbar(window, FuzzTrackbarRange, settings.fuzzPosition);
+    FillTrackbar(window, HeightTrackbarRange, settings.heightPosition);
+    FillTrackbar(window, ScaleTrackbarRange, settings.scalePosition);
+    SetCheckState(window, EliminateCheckboxControl, settings.eliminateZeroHeight ? 1 : 0);
+}
+
+void ReadPropertiesWindow(WindowHandle window)
+{
+    // without the window there is nothing to read back, and saving would
+    // only overwrite the file with what was loaded
+    if (!window)
+        return;
+    GenerationSettingsRecord& settings = GenerationSettings;
+    settings.stretchPosition = GetTrackbarPosition(window, StretchTrackbarControl);
+    settings.fuzzPosition = GetTrackbarPosition(window, FuzzTrackbarControl);
+    settings.heightPosition = GetTrackbarPosition(window, HeightTrackbarControl);
+    settings.scalePosition = GetTrackbarPosition(window, ScaleTrackbarControl);
+    settings.eliminateZeroHeight = GetCheckState(window, EliminateCheckboxControl) ? 1 : 0;
+    GenerationParams = DeriveGenerationParams(settings);
+    SaveSettings();
+}
