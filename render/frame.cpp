@@ -1,0 +1,85 @@
+// The frame loop.
+#include "render/frame.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "app/main_dialog.h"
+#include "image/image_load.h"
+#include "model/model_store.h"
+#include "render/gl_setup.h"
+
+void AddEntity(const SceneEntity* entity)
+{
+    SceneEntity** end = &EntityList;
+    while (*end)
+        end = &(*end)->next;
+    SceneEntity* copy = static_cast<SceneEntity*>(malloc(sizeof(SceneEntity)));
+    if (!copy)
+        return;
+    *copy = *entity;
+    copy->next = nullptr;
+    *end = copy;
+}
+
+void AddLight(const SceneLight* light)
+{
+    SceneLight** end = &LightList;
+    while (*end)
+        end = &(*end)->next;
+    SceneLight* copy = static_cast<SceneLight*>(malloc(sizeof(SceneLight)));
+    if (!copy)
+        return;
+    *copy = *light;
+    copy->next = nullptr;
+    *end = copy;
+}
+
+// The model as the frame shows it, turned by the mouse drag sums.
+static void AddModelEntity(Model* model)
+{
+    SceneEntity entity;
+    memset(&entity, 0, sizeof entity);
+    entity.position = FrameEntityPosition;
+    entity.angles[0] = ViewTilt + FrameTiltOffset;
+    entity.angles[1] = ViewSpin + FrameSpinOffset;
+    entity.angles[2] = 0.0f;
+    entity.active = 1;
+    entity.surfaces = model->firstSurface;
+    entity.decalTexture = DecalTextureId;
+    entity.normalTexture = NormalTextureId;
+    AddEntity(&entity);
+}
+
+static void AddEyeLight()
+{
+    SceneLight light;
+    memset(&light, 0, sizeof light);
+    light.position = FrameLightPosition;
+    memcpy(light.colour, FrameLightColour, sizeof light.colour);
+    light.radius = FrameLightRadius;
+    AddLight(&light);
+}
+
+void BuildFrame()
+{
+    Model* model = CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
+    if (model) {
+        AddModelEntity(model);
+        AddEyeLight();
+    }
+    RenderFrame();
+}
+
+void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, uint32_t time)
+{
+    (void)window;
+    (void)message;
+    (void)timerId;
+    (void)time;
+    if (TheMainDialog) {
+        BuildFrame();
+        SwapGLBuffers(PreviewGLContext);
+    }
+    SleepMilliseconds(FrameSleepMs);
+}

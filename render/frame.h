@@ -1,0 +1,38 @@
+// The preview's frame loop: a window timer of the main window builds each
+// frame's scene (the current model as one entity, one white point light at the
+// eye), has it drawn and presents it. The eye stays put; the mouse drag sums
+// ViewTilt and ViewSpin turn the model.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "render/scene.h"
+
+// The frame timer of the main window; interval 0 asks for the platform's minimum.
+const uintptr_t FrameTimerId = 1025;
+const unsigned FrameTimerIntervalMs = 0;
+// Each tick sleeps this long, which yields the processor and bounds the frame rate.
+const unsigned FrameSleepMs = 5;
+
+// The scene of every frame that has a model. The model's origin lies 4096 units
+// in front of the eye and 64 below the line of sight.
+const Vec3 FrameEntityPosition = {-4096.0f, 0.0f, 64.0f};
+const float FrameTiltOffset = 90.0f;   // angles[0] = ViewTilt + this
+const float FrameSpinOffset = -90.0f;  // angles[1] = ViewSpin + this
+const Vec3 FrameLightPosition = {0.0f, 0.0f, 0.0f};  // the eye
+const float FrameLightColour[3] = {1.0f, 1.0f, 1.0f};
+const float FrameLightRadius = 163840.0f;
+
+// The timer callback (its arguments are not used): while the main window
+// exists, BuildFrame and a buffer swap of PreviewGLContext; then a 5 ms sleep
+// in every case. A failed swap is ignored.
+void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, uint32_t time);
+
+// Puts the current model (if any) and the light into the lists, then RenderFrame.
+void BuildFrame();
+
+// Append a heap copy of the record (its next cleared) to the end of EntityList /
+// LightList; the caller's record is not kept. A failed allocation adds nothing.
+void AddEntity(const SceneEntity* entity);
+void AddLight(const SceneLight* light);

@@ -1,0 +1,232 @@
+// The preview's GL context and the extensions of per-pixel lighting.
+//
+// Sections: globals; fragment program; extensions; default state and
+// projection; SetupPreviewGL; shut-down and test support.
+#include "render/gl_setup.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/main_dialog.h"
+#include "image/image_load.h"
+#include "render/lighting_textures.h"
+#include "render/scene.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+
+// ---------------------------------------------------------------------------
+// Globals
+
+WindowHandle PreviewWindow = nullptr;
+int PreviewControlId = 0;
+GLContextHandle PreviewGLContext = nullptr;
+int32_t ViewportWidth = 1;
+int32_t ViewportHeight = 1;
+bool FragmentProgramAvailable = true;
+int32_t MaxTextureUnits = 1;
+GLuint StdLightProgramId = 0;
+GLExtensionEntryPoints GLExtensions = {};
+
+// 32-bit RGBA, 24-bit depth, 16-bit stencil, double-buffered; no alpha,
+// accumulation or auxiliary buffers are asked for.
+const GLPixelFormatRequest PreviewPixelFormat = {32, 24, 16, true};
+
+// ---------------------------------------------------------------------------
+// Fragment program
+
+// Reads the whole file into a heap block with one zero byte after it; null
+// when the file cannot be opened or read or is too large to hold.
+static char* ReadTextFile(const char* path)
+{
+    int file = open(path, O_RDONLY);
+    if (file < 0)
+        return nullptr;
+    struct stat info;
+    if (fstat(file, &info) != 0 || info.st_size < 0 || static_cast<uint64_t>(info.st_size) >= SIZE_MAX / 2) {
+        close(file);
+        return nullptr;
+    }
+    size_t length = static_cast<size_t>(info.st_size);
+    char* text = static_cast<char*>(malloc(length + 1));
+    if (!text) {
+        close(file);
+        return nullptr;
+    }
+    size_t done = 0;
+    while (done < length) {
+        ssize_t got = read(file, text + done, length - done);
+        if (got <= 0)
+            break;  // a file that shrank: what was read is passed on
+        done += static_cast<size_t>(got);
+    }
+    close(file);
+    text[done] = '\0';
+    return text;
+}
+
+bool LoadFragmentProgram(const char* path, GLuint* programId)
+{
+    char* text = ReadTextFile(path);
+    if (!text)
+        return false;
+    GLExtensions.genPrograms(1, programId);
+    GLExtensions.bindProgram(GL_FRAGMENT_PROGRAM_ARB, *programId);
+    // an embedded zero byte ends the program text
+    GLExtensions.programString(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB,
+                               static_cast<GLsizei>(strlen(text)), text);
+    free(text);
+    GLint errorPosition = 0;
+    glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &errorPosition);
+    return errorPosition == -1;
+}
+
+// ---------------------------------------------------------------------------
+// Extensions
+
+// Fetches one entry point into `slot`; false when the driver has none.
+template <typename Function>
+static bool FetchEntryPoint(const char* name, Function* slot)
+{
+    *slot = reinterpret_cast<Function>(GetGLProcAddress(name));
+    return *slot != nullptr;
+}
+
+// The entry points and the program, in their fixed order; false at the first
+// one missing.
+static bool FetchLightingEntryPoints()
+{
+    GLExtensionEntryPoints& e = GLExtensions;
+    return FetchEntryPoint("glProgramStringARB", &e.programString) &&
+           FetchEntryPoint("glBindProgramARB", &e.bindProgram) &&
+           FetchEntryPoint("glDeleteProgramsARB", &e.deletePrograms) &&
+           FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
+           LoadFragmentProgram(GenerationSettings.fragmentProgramPath, &StdLightProgramId) &&
+           FetchEntryPoint("glMultiTexCoord2iARB", &e.multiTexCoord2i) &&
+           FetchEntryPoint("glMultiTexCoord3fARB", &e.multiTexCoord3f) &&
+           FetchEntryPoint("glMultiTexCoord3fvARB", &e.multiTexCoord3fv) &&
+           FetchEntryPoint("glMultiTexCoord2fvARB", &e.multiTexCoord2fv) &&
+           FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
+           FetchEntryPoint("glClientActiveTextureARB", &e.clientActiveTexture) &&
+           FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
+}
+
+bool LoadGLExtensions(MainDialog& dialog)
+{
+    const GLubyte* extensions = glGetString(GL_EXTENSIONS);
+    if (!extensions || extensions[0] == '\0') {
+        ReportMessage(dialog.Window(), "Unable to obtain GL extension list.");
+        return false;
+    }
+    // availability is judged by the entry points and the program alone, not by
+    // searching the extension string
+    if (!FragmentProgramAvailable)
+        return true;
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
+    MaxTextureUnits = units;
+    if (MaxTextureUnits < 4 || !FetchLightingEntryPoints())
+        FragmentProgramAvailable = false;  // the context still serves the fallback drawing
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Default state and projection
+
+void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar)
+{
+    const double pi = 3.14159265358979323846;
+    double top = zNear * std::tan(fieldOfViewY * pi / 360.0);
+    glFrustum(-top * aspect, top * aspect, -top, top, zNear, zFar);
+}
+
+bool SetDefaultGLState()
+{
+    glEnable(GL_TEXTURE_2D);
+    const float* background = GenerationSettings.backgroundColor;
+    glClearColor(background[0], background[1], background[2], background[3]);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// SetupPreviewGL
+
+// Context, entry points and the status message; false at the first failure.
+static bool CreatePreviewContext(MainDialog& dialog)
+{
+    PreviewGLContext = CreateGLContext(PreviewWindow, PreviewControlId, PreviewPixelFormat);
+    if (!PreviewGLContext || !MakeGLContextCurrent(PreviewGLContext) || !LoadGLExtensions(dialog))
+        return false;
+    if (FragmentProgramAvailable)
+        ReportMessage(dialog.Window(), "OpenGL initialization successful.");
+    else
+        ReportMessage(dialog.Window(), "Hardware does not support fp1.0, ppl functions unavailable.");
+    return true;
+}
+
+bool SetupPreviewGL(MainDialog& dialog)
+{
+    WindowHandle window = dialog.Window();
+    if (!window || !HasControl(window, PreviewFrameControl))
+        return false;
+    if (!PreviewWindow) {
+        // remembered before anything can fail, so a failure is never retried
+        PreviewWindow = window;
+        PreviewControlId = PreviewFrameControl;
+        if (!CreatePreviewContext(dialog)) {
+            // nothing may call an entry point that was never fetched
+            FragmentProgramAvailable = false;
+            return false;
+        }
+    }
+    PlatformRect rect = {0, 0, 0, 0};
+    GetControlRect(PreviewWindow, PreviewControlId, &rect);
+    ViewportWidth = rect.right - rect.left < 1 ? 1 : rect.right - rect.left;
+    ViewportHeight = rect.bottom - rect.top < 1 ? 1 : rect.bottom - rect.top;
+    glViewport(0, 0, ViewportWidth, ViewportHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    SetPerspective(45.0f, static_cast<float>(ViewportWidth) / static_cast<float>(ViewportHeight), 16.0f, 32768.0f);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    return SetDefaultGLState();
+}
+
+// ---------------------------------------------------------------------------
+// Shut-down and test support
+
+void ReleasePreviewGL()
+{
+    if (!PreviewGLContext)
+        return;
+    MakeGLContextCurrent(nullptr);
+    DeleteGLContext(PreviewGLContext);
+    PreviewGLContext = nullptr;
+}
+
+void ResetRendererForTests()
+{
+    DrawEntityList(EntityList, true, false);
+    EntityList = nullptr;
+    FreeLightList(LightList);
+    LightList = nullptr;
+    ReleasePreviewGL();
+    PreviewWindow = nullptr;
+    PreviewControlId = 0;
+    ViewportWidth = 1;
+    ViewportHeight = 1;
+    FragmentProgramAvailable = true;
+    MaxTextureUnits = 1;
+    StdLightProgramId = 0;
+    GLExtensions = GLExtensionEntryPoints();
+    ResetLightingTexturesForTests();
+}

@@ -1,0 +1,105 @@
+// The preview's GL context, viewport and projection, the fixed default state,
+// the extension entry points that per-pixel lighting needs and the lighting
+// fragment program.
+//
+// Everything runs on the user-interface thread, which also draws the frames,
+// so the context is made current once and stays current for the window's life.
+//
+// Contents: renderer globals; the entry-point table; set-up operations;
+// shut-down; test support.
+#pragma once
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+class MainDialog;
+
+// ---------------------------------------------------------------------------
+// Renderer globals, owned here
+
+// The window holding the preview frame; set on the first SetupPreviewGL and
+// never cleared, so a failed context creation is never attempted again.
+extern WindowHandle PreviewWindow;
+// The control of PreviewWindow that the context draws into (the preview frame).
+extern int PreviewControlId;
+// The rendering context; the close handler releases it (ReleasePreviewGL).
+extern GLContextHandle PreviewGLContext;
+// Size of the preview in pixels, each at least 1; the 2D overlay uses it too.
+extern int32_t ViewportWidth;
+extern int32_t ViewportHeight;
+// Per-pixel lighting is usable; only ever goes from true to false.
+extern bool FragmentProgramAvailable;
+// GL_MAX_TEXTURE_UNITS_ARB as the driver reported it (0 before the query).
+extern int32_t MaxTextureUnits;
+// The compiled lighting fragment program, 0 before it is made.
+extern GLuint StdLightProgramId;
+
+// The pixel format asked of the platform; the driver's closest offer is taken.
+extern const GLPixelFormatRequest PreviewPixelFormat;
+
+// ---------------------------------------------------------------------------
+// Extension entry points, fetched in this order by LoadGLExtensions. All are
+// needed for per-pixel lighting; the program calls only some of them.
+struct GLExtensionEntryPoints {
+    PFNGLPROGRAMSTRINGARBPROC programString;               // glProgramStringARB
+    PFNGLBINDPROGRAMARBPROC bindProgram;                   // glBindProgramARB
+    PFNGLDELETEPROGRAMSARBPROC deletePrograms;             // glDeleteProgramsARB: never called
+    PFNGLGENPROGRAMSARBPROC genPrograms;                   // glGenProgramsARB
+    PFNGLMULTITEXCOORD2IARBPROC multiTexCoord2i;           // glMultiTexCoord2iARB: never called
+    PFNGLMULTITEXCOORD3FARBPROC multiTexCoord3f;           // glMultiTexCoord3fARB: never called
+    PFNGLMULTITEXCOORD3FVARBPROC multiTexCoord3fv;         // glMultiTexCoord3fvARB: never called
+    PFNGLMULTITEXCOORD2FVARBPROC multiTexCoord2fv;         // glMultiTexCoord2fvARB: never called
+    PFNGLACTIVETEXTUREARBPROC activeTexture;               // glActiveTextureARB
+    PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture;   // glClientActiveTextureARB
+    PFNGLTEXIMAGE3DEXTPROC texImage3D;                     // glTexImage3DEXT
+};
+extern GLExtensionEntryPoints GLExtensions;
+
+// ---------------------------------------------------------------------------
+// Set-up, called by the main window at start-up and on every resize
+
+// First call: creates the context on the preview frame (control 1004), makes
+// it current, fetches the extensions and tells the outcome on the status line
+// ("OpenGL initialization successful." or "Hardware does not support fp1.0,
+// ppl functions unavailable."). Every call: viewport and projection from the
+// frame's outer rectangle, then SetDefaultGLState. False when the frame has no
+// window or the first call's set-up failed (no message of its own then, and
+// per-pixel lighting is off for good).
+bool SetupPreviewGL(MainDialog& dialog);
+
+// Texturing on unit 0, the settings' background as clear colour, depth test
+// with GL_LEQUAL (so that additive light passes draw over their first pass at
+// equal depth), smooth shading, nicest perspective correction. Always true.
+bool SetDefaultGLState();
+
+// Reads the extension string ("Unable to obtain GL extension list." and false
+// when there is none), then fetches the entry points and compiles the program
+// named by the settings. A shortfall (under 4 texture units, a missing entry
+// point, a program that is missing or does not compile) only turns per-pixel
+// lighting off and still returns true.
+bool LoadGLExtensions(MainDialog& dialog);
+
+// Compiles the ARB fragment program in the file at `path` into a new program
+// name stored in *programId. The text is passed up to its first zero byte.
+// False when the file cannot be read or the program does not compile (its
+// name then stays allocated). Silent.
+bool LoadFragmentProgram(const char* path, GLuint* programId);
+
+// glFrustum for a vertical field of view in degrees and an aspect ratio.
+void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar);
+
+// ---------------------------------------------------------------------------
+// Shut-down, for the main window's close handler: makes no context current,
+// deletes PreviewGLContext and clears it. Harmless when there is none.
+void ReleasePreviewGL();
+
+// ---------------------------------------------------------------------------
+// Test support only: forgets every renderer global (context released, lists
+// freed, lighting texture names unreserved, per-pixel lighting available
+// again) so that each test starts from the state of a fresh process. The
+// program itself never calls it.
+void ResetRendererForTests();
