@@ -1,0 +1,89 @@
+// Generate on the largest mesh the 3DS format holds (256 x 128 at step 1: 32768 vertices,
+// 64770 faces), with the Save As dialog already answered: reading the properties window
+// back, sampling, assembling, the safe save, and loading the file back into the model
+// store until the model is ready to draw.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/main_dialog.h"
+#include "image/image_load.h"
+#include "mesh/height_mesh.h"
+#include "model/model_store.h"
+#include "platform/headless/headless.h"
+#include "platform/platform_ops.h"
+#include "resources/resource_ids.h"
+#include "settings/properties_window.h"
+#include "settings/settings.h"
+
+namespace {
+
+Image* MakeHeightmap(int width, int height)
+{
+    Image* image = static_cast<Image*>(std::calloc(1, sizeof(Image) + 4 * static_cast<size_t>(width) * height));
+    image->width = width;
+    image->height = height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* pixel = image->pixels + 4 * (static_cast<size_t>(y) * width + x);
+            pixel[0] = static_cast<uint8_t>((x * x + y * 3) & 255);
+            pixel[3] = 255;
+        }
+    return image;
+}
+
+void GenerateLargestMesh(benchmark::State& state)
+{
+    char folder[] = "/tmp/orvanel-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::string exe = std::string(folder) + "/orvanel";
+    const std::string output = std::string(folder) + "/largest.3ds";
+    SetExecutablePathOverride(exe.c_str());
+    ResetHeadlessPlatform();
+    MainDialog* dialog = new MainDialog();
+    TheMainDialog = dialog;
+    dialog->Create();
+    if (!dialog->propertiesWindow)
+        dialog->propertiesWindow = CreatePropertiesWindow(dialog->Window());
+    WindowHandle properties = dialog->propertiesWindow;
+    HeadlessMoveTrackbar(properties, StretchTrackbarControl, 128);
+    HeadlessMoveTrackbar(properties, FuzzTrackbarControl, 1);
+    HeadlessMoveTrackbar(properties, HeightTrackbarControl, 256);
+    HeadlessMoveTrackbar(properties, ScaleTrackbarControl, 24);
+    SetCheckState(properties, EliminateCheckboxControl, 0);
+    FreeImage(HeightmapImage);
+    HeightmapImage = MakeHeightmap(256, 128);
+
+    for (auto _ : state) {
+        QueueFileDialogAnswer(output.c_str());
+        OnGenerate();
+        Model* model = GetInstanceModel(CurrentModelInstance);
+        if (!model || !model->firstSurface || model->firstSurface->faceCount != 64770) {
+            state.SkipWithError("the mesh was not loaded back");
+            break;
+        }
+        benchmark::DoNotOptimize(model);
+    }
+
+    ReleaseAllModels();
+    CurrentModelInstance = nullptr;
+    FreeImage(HeightmapImage);
+    HeightmapImage = nullptr;
+    delete dialog;
+    TheMainDialog = nullptr;
+    SetExecutablePathOverride(nullptr);
+    ResetHeadlessPlatform();
+    const std::string command = "rm -rf '" + std::string(folder) + "'";
+    if (std::system(command.c_str()) != 0)
+        state.SkipWithError("could not remove the temporary folder");
+}
+
+BENCHMARK(GenerateLargestMesh)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,232 @@
+// Saves that fail: a missing directory, a full disk (a file size limit the kernel
+// enforces), memory running out at each allocation. None is reported as a success, none
+// damages the file it would replace, none leaves a temporary file or changes the preview.
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "image/image_load.h"
+#include "mesh/height_mesh.h"
+#include "mesh/mesh_alloc.h"
+#include "mesh/write3ds.h"
+#include "model/model_store.h"
+#include "tests/mesh/mesh_test_support.h"
+
+namespace {
+
+uint8_t Hills(int x, int y)
+{
+    return static_cast<uint8_t>((x * x + 3 * y) % 200);
+}
+
+std::vector<std::string> DirectoryEntries(const std::string& path)
+{
+    std::vector<std::string> names;
+    DIR* directory = opendir(path.c_str());
+    if (!directory)
+        return names;
+    while (dirent* entry = readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    closedir(directory);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+mode_t FileMode(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// The kernel refuses to let this process grow a file past `limit` bytes while it lives:
+// a write past it puts only what fits on disk and the next one fails, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        previousHandler = signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit lowered = previous;
+        lowered.rlim_cur = limit;
+        applied = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, previousHandler);
+    }
+    bool applied = false;
+
+private:
+    rlimit previous;
+    void (*previousHandler)(int);
+};
+
+class SaveFailureTest : public MeshTest {
+protected:
+    // A model in the preview and a status line to compare against.
+    void ShowFirstModel()
+    {
+        GenerateAndCheck(PathInExeDir("first.3ds"), 4, 4, Hills, MeshSettings{});
+        ASSERT_NE(CurrentModelInstance, nullptr);
+        previewBefore = CurrentModelInstance;
+        modelBefore = GetInstanceModel(CurrentModelInstance);
+        ASSERT_NE(modelBefore, nullptr);
+    }
+    void ExpectPreviewUnchanged()
+    {
+        EXPECT_EQ(CurrentModelInstance, previewBefore);
+        EXPECT_EQ(GetInstanceModel(CurrentModelInstance), modelBefore);
+        EXPECT_EQ(OutputBuffer.bytes, nullptr);
+    }
+    ModelInstance* previewBefore = nullptr;
+    Model* modelBefore = nullptr;
+};
+
+TEST_F(SaveFailureTest, MissingDirectoryIsReportedAndNothingIsWritten)
+{
+    StartWindow();
+    ShowFirstModel();
+    const std::string path = exeDir + "/no-such-folder/mesh.3ds";
+    SetHeightmap(8, 8, Hills);
+    GenerateTo(path);
+    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
+    EXPECT_FALSE(FileExists(path));
+    ExpectPreviewUnchanged();
+}
+
+TEST_F(SaveFailureTest, DirectoryChosenAsTheFileIsRefusedAndKept)
+{
+    StartWindow();
+    ShowFirstModel();
+    const std::string path = exeDir + "/folder.3ds";
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    GenerateTo(path);
+    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(DirectoryEntries(exeDir), (std::vector<std::string>{"first.3ds", "folder.3ds", "orvanel.cfg"}));
+    ExpectPreviewUnchanged();
+}
+
+TEST_F(SaveFailureTest, FullDiskKeepsTheOldFileByteForByte)
+{
+    StartWindow();
+    ShowFirstModel();
+    const std::string path = PathInExeDir("target.3ds");
+    std::vector<uint8_t> old(100);
+    for (size_t i = 0; i < old.size(); ++i)
+        old[i] = static_cast<uint8_t>(i * 7);
+    WriteBytes(path, old);
+    SetHeightmap(16, 16, Hills);  // a file of several kilobytes
+    {
+        FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.applied);
+        GenerateTo(path);
+    }
+    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
+    EXPECT_EQ(ReadFileBytes(path), old);
+    EXPECT_EQ(DirectoryEntries(exeDir), (std::vector<std::string>{"first.3ds", "orvanel.cfg", "target.3ds"}));
+    ExpectPreviewUnchanged();
+
+    // with room again the same save goes through
+    GenerateAndCheck(path, 16, 16, Hills, MeshSettings{});
+    EXPECT_NE(CurrentModelInstance, nullptr);
+}
+
+TEST_F(SaveFailureTest, FullDiskWithoutOldFileLeavesNothing)
+{
+    StartWindow();
+    ShowFirstModel();
+    const std::string path = PathInExeDir("new.3ds");
+    SetHeightmap(16, 16, Hills);
+    {
+        FileSizeLimit limit(0);
+        ASSERT_TRUE(limit.applied);
+        GenerateTo(path);
+    }
+    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
+    EXPECT_EQ(DirectoryEntries(exeDir), (std::vector<std::string>{"first.3ds", "orvanel.cfg"}));
+    ExpectPreviewUnchanged();
+}
+
+TEST_F(SaveFailureTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode)
+{
+    StartWindow();
+    const mode_t mask = umask(022);
+    const std::string fresh = PathInExeDir("fresh.3ds");
+    GenerateAndCheck(fresh, 4, 4, Hills, MeshSettings{});
+    EXPECT_EQ(FileMode(fresh), 0644u);
+
+    const std::string secret = PathInExeDir("secret.3ds");
+    WriteBytes(secret, std::vector<uint8_t>(5, 1));
+    ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+    GenerateAndCheck(secret, 4, 4, Hills, MeshSettings{});
+    EXPECT_EQ(FileMode(secret), 0600u);
+    umask(mask);
+}
+
+TEST_F(SaveFailureTest, LinkedTargetStaysALinkAndItsFileIsReplaced)
+{
+    StartWindow();
+    const std::string real = PathInExeDir("real.3ds");
+    const std::string link = PathInExeDir("link.3ds");
+    WriteBytes(real, std::vector<uint8_t>(5, 1));
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    GenerateAndCheck(link, 4, 4, Hills, MeshSettings{});
+    struct stat info;
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFileBytes(real).size(), 67u + 20u * 16u + 8u * 18u);
+}
+
+// Every allocation of a generation is made to fail in turn; each failure is reported, writes
+// nothing and (under the leak checker) leaks nothing, until the generation goes through.
+TEST_F(SaveFailureTest, EachFailedAllocationIsReportedAndWritesNothing)
+{
+    StartWindow();
+    ShowFirstModel();
+    SetHeightmap(64, 64, Hills);  // the output buffer has to grow
+    MeshSettings settings;
+    settings.eliminate = 1;
+    ApplySettings(settings);
+    const std::string path = PathInExeDir("memory.3ds");
+    int failures = 0;
+    for (int allowed = 0; allowed < 10; ++allowed) {
+        SetControlText(Window(), 1008, "");
+        MeshAllocationsBeforeFailure = allowed;
+        GenerateTo(path);
+        MeshAllocationsBeforeFailure = -1;
+        if (StatusLine() == "Successfully saved '" + path + "'.")
+            break;
+        ++failures;
+        const std::string status = StatusLine();
+        EXPECT_TRUE(status == "Not enough memory to build the mesh." || status == "Not enough memory to write the mesh.")
+            << status;
+        EXPECT_FALSE(FileExists(path));
+        ExpectPreviewUnchanged();
+        if (allowed < 3) {
+            EXPECT_EQ(status, "Not enough memory to build the mesh.");
+        }
+    }
+    // three mesh arrays, the output buffer and at least one growth of it
+    EXPECT_GE(failures, 5);
+    EXPECT_TRUE(FileExists(path));
+}
+
+}  // namespace

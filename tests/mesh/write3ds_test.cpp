@@ -1,0 +1,186 @@
+// The written file: the exact bytes of the example, the chunk lengths, the Save As dialog,
+// and the preview's model after each save.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "image/image_load.h"
+#include "mesh/height_mesh.h"
+#include "mesh/write3ds.h"
+#include "model/model_store.h"
+#include "settings/settings.h"
+#include "tests/mesh/mesh_test_support.h"
+
+namespace {
+
+// Pixels (0, 0), (2, 0), (0, 2), (2, 2) carry red 10, 20, 30, 40; the rest is noise the
+// step-2 grid never samples.
+uint8_t ExampleRed(int x, int y)
+{
+    if (x == 0 && y == 0) return 10;
+    if (x == 2 && y == 0) return 20;
+    if (x == 0 && y == 2) return 30;
+    if (x == 2 && y == 2) return 40;
+    return static_cast<uint8_t>(100 + x + 4 * y);
+}
+
+const uint8_t ExampleFile[163] = {
+    0x4D, 0x4D, 0xA3, 0x00, 0x00, 0x00, 0x02, 0x00, 0x08, 0x00, 0x00, 0x00, 0x03, 0x00, 0x3D, 0x3D,
+    0x95, 0x00, 0x00, 0x00, 0x00, 0x40, 0x8F, 0x00, 0x00, 0x00, 0x68, 0x65, 0x69, 0x67, 0x68, 0x74,
+    0x6D, 0x65, 0x73, 0x68, 0x00, 0x00, 0x41, 0x7E, 0x00, 0x00, 0x00, 0x10, 0x41, 0x38, 0x00, 0x00,
+    0x00, 0x04, 0x00, 0x00, 0x00, 0x40, 0xC2, 0x00, 0x00, 0x40, 0x42, 0x00, 0x00, 0x20, 0x41, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0x42, 0x00, 0x00, 0xA0, 0x41, 0x00, 0x00, 0x40, 0xC2, 0x00,
+    0x00, 0x00, 0x80, 0x00, 0x00, 0xF0, 0x41, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x00,
+    0x00, 0x20, 0x42, 0x40, 0x41, 0x28, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0x00, 0x00, 0x00, 0x3F, 0x20, 0x41, 0x18, 0x00, 0x00,
+    0x00, 0x02, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x00, 0x01, 0x00, 0x02,
+    0x00, 0x00, 0x00,
+};
+
+MeshSettings ExampleSettings()
+{
+    MeshSettings settings;
+    settings.fuzz = 6;
+    return settings;
+}
+
+class Write3DSTest : public MeshTest {};
+
+TEST_F(Write3DSTest, ExampleHeightmapGivesTheExampleFileByteForByte)
+{
+    StartWindow();
+    const std::string path = PathInExeDir("example.3ds");
+    WrittenMesh mesh = GenerateAndCheck(path, 4, 4, ExampleRed, ExampleSettings());
+    EXPECT_EQ(ReadFileBytes(path), std::vector<uint8_t>(ExampleFile, ExampleFile + sizeof ExampleFile));
+    EXPECT_EQ(mesh.lengths, (std::vector<uint32_t>{163, 8, 149, 143, 126, 56, 40, 24}));
+}
+
+TEST_F(Write3DSTest, SaveAsDialogIsAskedForOnceWithTheFilterAndOverwritePrompt)
+{
+    StartWindow();
+    SetHeightmap(4, 4, ExampleRed);
+    ApplySettings(ExampleSettings());
+    ClearHeadlessDialogCalls();
+    GenerateTo(PathInExeDir("dialog.3ds"));
+    ASSERT_EQ(HeadlessDialogCalls().size(), 1u);
+    const HeadlessDialogCall& call = HeadlessDialogCalls()[0];
+    EXPECT_EQ(call.kind, HeadlessSaveFileDialog);
+    EXPECT_EQ(call.owner, Window());
+    EXPECT_EQ(call.filter, "3DS Files (*.3ds)|*.3ds|All Files (*.*)|*.*||");
+    EXPECT_EQ(call.defaultExtension, ".3ds");
+    EXPECT_EQ(call.flags, FileDialogOverwritePrompt);
+    EXPECT_TRUE(call.confirmed);
+}
+
+TEST_F(Write3DSTest, WrittenFileBecomesThePreviewModel)
+{
+    StartWindow();
+    EXPECT_EQ(CurrentModelInstance, nullptr);
+    const std::string path = PathInExeDir("preview.3ds");
+    GenerateAndCheck(path, 8, 4, [](int x, int y) { return static_cast<uint8_t>(x + y); }, MeshSettings{});
+    ASSERT_NE(CurrentModelInstance, nullptr);
+    EXPECT_STREQ(CurrentModelInstance->path, path.c_str());
+    Model* model = GetInstanceModel(CurrentModelInstance);
+    ASSERT_NE(model, nullptr);
+    Surface* surface = FindSurfaceByName("heightmesh", model);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->vertexCount, 32);
+    EXPECT_EQ(surface->faceCount, 2 * 7 * 3);
+    EXPECT_EQ(surface->next, nullptr);
+    EXPECT_NE(SurfaceTexCoordPairs(surface), nullptr);
+}
+
+TEST_F(Write3DSTest, SavingTwiceToOnePathShowsTheSecondMesh)
+{
+    StartWindow();
+    const std::string path = PathInExeDir("twice.3ds");
+    GenerateAndCheck(path, 4, 4, ExampleRed, MeshSettings{});
+    ASSERT_NE(GetInstanceModel(CurrentModelInstance), nullptr);
+    GenerateAndCheck(path, 8, 8, ExampleRed, MeshSettings{});
+    Model* model = GetInstanceModel(CurrentModelInstance);
+    ASSERT_NE(model, nullptr);
+    Surface* surface = FindSurfaceByName("heightmesh", model);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->vertexCount, 64);
+    EXPECT_EQ(surface->faceCount, 98);
+    // only the new model is held: the old one was released with its file
+    int used = 0;
+    for (const ModelSlot& slot : ModelSlots)
+        used += slot.used;
+    EXPECT_EQ(used, 1);
+}
+
+TEST_F(Write3DSTest, CancelLeavesThePreviewModelAndStatusLine)
+{
+    StartWindow();
+    GenerateAndCheck(PathInExeDir("kept.3ds"), 4, 4, ExampleRed, MeshSettings{});
+    ModelInstance* before = CurrentModelInstance;
+    ASSERT_NE(before, nullptr);
+    Model* model = GetInstanceModel(before);
+    const std::string status = StatusLine();
+    QueueFileDialogAnswer(nullptr);
+    OnGenerate();
+    EXPECT_EQ(SaveDialogCount(), 2);
+    EXPECT_EQ(CurrentModelInstance, before);
+    EXPECT_EQ(GetInstanceModel(CurrentModelInstance), model);
+    EXPECT_EQ(StatusLine(), status);
+    EXPECT_EQ(OutputBuffer.bytes, nullptr);
+    EXPECT_EQ(OutputBuffer.used, 0);
+}
+
+TEST_F(Write3DSTest, FacesAreWrittenAsGivenFlagsIncluded)
+{
+    StartWindow();
+    const float positions[] = {1.5f, -2.25f, 3.0f, -0.0f, 0.0f, 1e-30f, 65504.0f, -1e30f, 7.0f};
+    const float texcoords[] = {0.0f, 1.0f, 0.25f, -0.0f, 3.5f, 0.125f};
+    const MeshFace faces[] = {{0, 1, 2, 0x0007}, {2, 1, 0, 0xABCD}};
+    const std::string path = PathInExeDir("direct.3ds");
+    QueueFileDialogAnswer(path.c_str());
+    Write3DS(Window(), 3, positions, texcoords, 2, faces);
+    EXPECT_EQ(StatusLine(), "Successfully saved '" + path + "'.");
+    WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(path));
+    ASSERT_TRUE(mesh.valid);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(mesh.positions[i], FloatBits(positions[i])) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(mesh.texcoords[i], FloatBits(texcoords[i])) << i;
+    EXPECT_EQ(mesh.faces, (std::vector<MeshFace>{faces[0], faces[1]}));
+    EXPECT_EQ(mesh.lengths, (std::vector<uint32_t>{67 + 60 + 16, 8, 129, 123, 106, 44, 32, 24}));
+    ExpectAssimpReadsMesh(path, mesh.positions, mesh.faces);
+}
+
+TEST_F(Write3DSTest, CountsThe16BitFieldsCannotHoldAreNeverWritten)
+{
+    StartWindow();
+    const float positions[3] = {};
+    const MeshFace face = {0, 0, 0, 0};
+    QueueFileDialogAnswer(PathInExeDir("huge.3ds").c_str());
+    Write3DS(Window(), 65536, positions, positions, 1, &face);
+    Write3DS(Window(), 1, positions, positions, -1, &face);
+    EXPECT_EQ(SaveDialogCount(), 0);
+    EXPECT_FALSE(FileExists(PathInExeDir("huge.3ds")));
+}
+
+TEST(AppendOutputBytes, GrowsToUsedPlusCountPlusOneWhenTheBlockIsReached)
+{
+    ASSERT_EQ(OutputBuffer.bytes, nullptr);
+    const uint8_t data[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_TRUE(AppendOutputBytes(data, 4));
+    EXPECT_EQ(OutputBuffer.capacity, 5);
+    EXPECT_TRUE(AppendOutputBytes(data + 4, 0));
+    EXPECT_EQ(OutputBuffer.capacity, 5);  // 4 + 0 is below 5
+    EXPECT_TRUE(AppendOutputBytes(data + 4, 1));
+    EXPECT_EQ(OutputBuffer.capacity, 6);  // 4 + 1 reached 5
+    EXPECT_TRUE(AppendOutputBytes(data + 5, 5));
+    EXPECT_EQ(OutputBuffer.used, 10);
+    EXPECT_EQ(OutputBuffer.capacity, 11);
+    EXPECT_EQ(std::memcmp(OutputBuffer.bytes, data, 10), 0);
+    EXPECT_FALSE(AppendOutputBytes(data, -1));
+    EXPECT_FALSE(AppendOutputBytes(data, INT32_MAX));
+    EXPECT_EQ(OutputBuffer.used, 10);
+    std::free(OutputBuffer.bytes);
+    OutputBuffer = OutputBufferRecord{nullptr, 0, 0};
+}
+
+}  // namespace
