@@ -118,27 +118,28 @@ static void ForgetUnterminatedPath(GenerationSettingsRecord& settings)
         memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
 }
 
-void LoadSettings()
+bool LoadSettingsFile(const char* path)
 {
-    char path[ConfigurationPathSize];
-    int descriptor = -1;
-    if (FormConfigurationPath(path, sizeof path))
-        descriptor = open(path, O_RDONLY | O_BINARY | O_CLOEXEC);
-    if (descriptor < 0) {
-        SetDefaultSettings();
-        return;
-    }
+    int descriptor = open(path, O_RDONLY | O_BINARY | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
     // a short file fills the leading fields; the rest is zero
     GenerationSettingsRecord loaded;
     memset(&loaded, 0, sizeof loaded);
     long count = ReadUpTo(descriptor, reinterpret_cast<char*>(&loaded), sizeof loaded);
     close(descriptor);
-    if (count < 0) {
-        SetDefaultSettings();
-        return;
-    }
+    if (count < 0)
+        return false;
     ForgetUnterminatedPath(loaded);
     GenerationSettings = loaded;
+    return true;
+}
+
+void LoadSettings()
+{
+    char path[ConfigurationPathSize];
+    if (!FormConfigurationPath(path, sizeof path) || !LoadSettingsFile(path))
+        SetDefaultSettings();
 }
 
 void SaveSettings()

@@ -69,6 +69,10 @@ void SetDefaultSettings();
 // file leaves the rest zero. A file that cannot be opened or read, or a path
 // too long for its buffer, gives the defaults. A program path without a
 // terminator in its field is taken as empty.
+// Reads up to 2084 bytes of a settings file into GenerationSettings, as
+// LoadSettings does with orvanel.cfg. False (nothing changed) when the file
+// cannot be opened or read.
+bool LoadSettingsFile(const char* path);
 void LoadSettings();
 // Writes the record over the first 2084 bytes of orvanel.cfg, creating it if
 // needed and keeping any bytes after them; silently nothing on failure.
