@@ -200,7 +200,9 @@ TEST_F(SaveFailureTest, NameAtTheLengthLimitAndRelativePathAreSaved)
     EXPECT_EQ(StatusLine(), "Successfully saved 'relative.3ds'.");
     EXPECT_NE(CurrentModelInstance, nullptr);
     ASSERT_EQ(chdir(previous), 0);
-    EXPECT_EQ(DecodeWrittenMesh(ReadFileBytes(PathInExeDir("relative.3ds"))).faceCount(), 18);
+    WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(PathInExeDir("relative.3ds")));
+    EXPECT_EQ(mesh.faceCount(), 18);
+    ExpectAssimpReadsMesh(PathInExeDir("relative.3ds"), mesh.positions, mesh.faces);
 }
 
 TEST_F(SaveFailureTest, LinkedTargetStaysALinkAndItsFileIsReplaced)
@@ -248,7 +250,10 @@ TEST_F(SaveFailureTest, EachFailedAllocationIsReportedAndWritesNothing)
     }
     // three mesh arrays, the output buffer and at least one growth of it
     EXPECT_GE(failures, 5);
-    EXPECT_TRUE(FileExists(path));
+    WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(path));
+    ASSERT_TRUE(mesh.valid);
+    EXPECT_EQ(mesh.vertexCount(), 64 * 64);
+    ExpectAssimpReadsMesh(path, mesh.positions, mesh.faces);
 }
 
 }  // namespace
