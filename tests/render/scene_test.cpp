@@ -336,7 +336,8 @@ TEST_F(SceneTest, EntitiesAreDrawnLastAddedFirst)
     double px, py;
     ProjectAtRest(0, 0, 0, &px, &py);
     // at equal depth the one drawn last, the first added, covers the other
-    const uint8_t* p = ReadPreview().At(static_cast<int>(px), static_cast<int>(py));
+    Picture picture = ReadPreview();
+    const uint8_t* p = picture.At(static_cast<int>(px), static_cast<int>(py));
     EXPECT_GT(p[0], 235);
     EXPECT_LT(p[1], 3);
 }
