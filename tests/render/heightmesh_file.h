@@ -85,9 +85,11 @@ inline void AppendFloats(std::vector<uint8_t>& out, const std::vector<float>& va
     memcpy(out.data() + at, values.data(), values.size() * 4);  // little-endian host
 }
 
-// The writer's chunk tree; `extraFaces` (a, b, c, flags each) are appended to the face list.
+// The writer's chunk tree; `extraFaces` (a, b, c, flags each) are appended to the face
+// list. Without texture coordinates the TexCoordList chunk is left out.
 inline std::vector<uint8_t> HeightmeshFileBytes(const HeightmeshData& mesh,
-                                                const std::vector<uint16_t>& extraFaces = {})
+                                                const std::vector<uint16_t>& extraFaces = {},
+                                                bool withTexCoords = true)
 {
     uint32_t n = static_cast<uint32_t>(mesh.positions.size() / 3);
     std::vector<uint16_t> faces = mesh.faces;
@@ -108,9 +110,11 @@ inline std::vector<uint8_t> HeightmeshFileBytes(const HeightmeshData& mesh,
     AppendChunkHeader(out, 0x4110, 12 * n + 8);
     AppendLE16(out, n);
     AppendFloats(out, mesh.positions);
-    AppendChunkHeader(out, 0x4140, 8 * n + 8);
-    AppendLE16(out, n);
-    AppendFloats(out, mesh.texCoords);
+    if (withTexCoords) {
+        AppendChunkHeader(out, 0x4140, 8 * n + 8);
+        AppendLE16(out, n);
+        AppendFloats(out, mesh.texCoords);
+    }
     AppendChunkHeader(out, 0x4120, 8 * f + 8);
     AppendLE16(out, f);
     for (uint16_t word : faces)

@@ -164,10 +164,11 @@ protected:
     }
 
     // Writes the mesh as a .3ds file beside the executable and makes it the current model.
-    void LoadHeightmesh(const HeightmeshShape& shape, const std::vector<uint16_t>& extraFaces = {})
+    void LoadHeightmesh(const HeightmeshShape& shape, const std::vector<uint16_t>& extraFaces = {},
+                        bool withTexCoords = true)
     {
         std::string path = exeDir + "/heightmesh.3ds";
-        ASSERT_TRUE(WriteBytesToFile(path, HeightmeshFileBytes(SampleHeightmesh(shape), extraFaces)));
+        ASSERT_TRUE(WriteBytesToFile(path, HeightmeshFileBytes(SampleHeightmesh(shape), extraFaces, withTexCoords)));
         CurrentModelInstance = LoadModelInstance(path.c_str());
         ASSERT_NE(CurrentModelInstance, nullptr);
         ASSERT_NE(GetInstanceModel(CurrentModelInstance), nullptr);

@@ -381,6 +381,26 @@ TEST_F(SceneFallbackTest, FacesWithCornerPastTheVertexListAreLeftOut)
     EXPECT_EQ(sound.rgba, damaged.rgba);
 }
 
+TEST_F(SceneTest, SurfaceWithoutTextureCoordinatesIsDrawnWithoutReadingThem)
+{
+    StartPreview();
+    UsePlainTextures();
+    LoadHeightmesh(FlatShape(), {}, false);
+    ASSERT_EQ(SurfaceTexCoordPairs(GetInstanceModel(CurrentModelInstance)->firstSurface), nullptr);
+    DrawFrame();
+    ExpectStateBetweenFrames();
+}
+
+TEST_F(SceneFallbackTest, SurfaceWithoutTextureCoordinatesIsStillLit)
+{
+    StartPreview();
+    UsePlainTextures();
+    LoadHeightmesh(FlatShape(), {}, false);
+    Picture picture = DrawFrame();
+    ExpectFlatMeshPlacedAtRest(picture);
+    ExpectStateBetweenFrames();
+}
+
 // Pixels whose colour differs clearly between two pictures.
 int DifferingPixels(const Picture& a, const Picture& b)
 {
