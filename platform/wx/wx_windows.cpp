@@ -270,6 +270,21 @@ static int AddMenuCommand(PlatformWindow* window, unsigned commandId, bool syste
     return menuId;
 }
 
+// GTK lays out a check box or a slider smaller than its theme's minimum with
+// negative sizes; such a control grows right and down to that minimum (a check
+// box's text is as wide as the font makes it).
+static void KeepToolkitMinimumSize(ControlKind kind, wxWindow* widget)
+{
+    if (kind != ControlCheckbox && kind != ControlTrackbar)
+        return;
+    wxSize size = widget->GetSize();
+    wxSize minimum = widget->GetBestSize();
+    if (kind == ControlCheckbox)
+        size.x = std::max(size.x, minimum.x);
+    size.y = std::max(size.y, minimum.y);
+    widget->SetSize(size);
+}
+
 static wxMenuBar* BuildMenuBar(PlatformWindow* window, int menuId)
 {
     const MenuTemplate* menu = FindMenuTemplate(menuId);
@@ -348,6 +363,7 @@ static PlatformWindow* BuildWindow(int templateId, WindowHandle owner)
     for (int i = 0; i < source->controlCount; ++i) {
         const ControlTemplate& control = source->controls[i];
         wxWindow* widget = CreateControl(window, control);
+        KeepToolkitMinimumSize(control.kind, widget);
         if (control.style & StyleDisabled)
             widget->Disable();
         window->controls.push_back({control.id, control.kind, control.style, widget, 0, 100, {32, 24, 8, true}});
