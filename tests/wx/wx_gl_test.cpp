@@ -169,3 +169,35 @@ TEST_F(WxTest, AnotherPixelFormatGetsACanvasOfItsOwn)
     MakeGLContextCurrent(nullptr);
     DeleteGLContext(context);
 }
+
+// The shell makes its context current during OnInitDialog, before the window is shown.
+class InitGLDialog : public RecordingDialog {
+public:
+    bool OnInitDialog() override
+    {
+        context = CreateGLContext(Window(), PreviewFrameControl, PreviewFormat);
+        current = context && MakeGLContextCurrent(context);
+        if (current) {
+            ClearTo(0.0f, 0.0f, 1.0f);
+            glReadPixels(4, 4, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+        }
+        return true;
+    }
+    GLContextHandle context = nullptr;  // made on the preview frame
+    bool current = false;               // MakeGLContextCurrent succeeded
+    unsigned char pixel[4] = {};        // read back after the clear
+};
+
+TEST_F(WxTest, ContextWorksDuringOnInitDialog)
+{
+    InitGLDialog dialog;
+    ASSERT_TRUE(dialog.Create());
+    ASSERT_NE(dialog.context, nullptr);
+    EXPECT_TRUE(dialog.current);
+    EXPECT_EQ(dialog.pixel[0], 0);
+    EXPECT_EQ(dialog.pixel[1], 0);
+    EXPECT_EQ(dialog.pixel[2], 255);
+    EXPECT_TRUE(IsPlatformWindowVisible(dialog.Window()));
+    MakeGLContextCurrent(nullptr);
+    DeleteGLContext(dialog.context);
+}
