@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,7 +74,7 @@ static void StoreUint32(uint8_t* out, uint32_t value)
         out[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-static void StoreFloat(uint8_t* out, float value)
+[[maybe_unused]] static void StoreFloat(uint8_t* out, float value)
 {
     static_assert(sizeof(float) == sizeof(uint32_t), "float32 is written through its 32 bits");
     uint32_t bits;
@@ -100,9 +99,16 @@ static int32_t AppendChunkHeader(uint16_t id, uint32_t length)
     return AppendOutputBytes(bytes, sizeof bytes) ? offset : -1;
 }
 
-// Appends count float32 values, converted a block at a time.
+// Appends count float32 values. On a little-endian host the array already holds the
+// file's bytes; elsewhere each value is laid out through StoreFloat, a block at a time.
 static bool AppendFloats(const float* values, size_t count)
 {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    static_assert(sizeof(float) == 4, "float32 is 4 bytes");
+    if (count > static_cast<size_t>(INT32_MAX) / 4)
+        return false;
+    return AppendOutputBytes(values, static_cast<int32_t>(4 * count));
+#else
     uint8_t block[4096];
     const size_t perBlock = sizeof block / 4;
     for (size_t done = 0; done < count;) {
@@ -114,11 +120,19 @@ static bool AppendFloats(const float* values, size_t count)
         done += take;
     }
     return true;
+#endif
 }
 
-// Appends faces as four 16-bit words each, a block at a time.
+// Appends faces as four 16-bit words each: the records themselves on a little-endian host,
+// laid out word by word elsewhere.
 static bool AppendFaces(const MeshFace* faces, size_t count)
 {
+    static_assert(sizeof(MeshFace) == 8, "a face is four 16-bit words with no padding");
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (count > static_cast<size_t>(INT32_MAX) / 8)
+        return false;
+    return AppendOutputBytes(faces, static_cast<int32_t>(8 * count));
+#else
     uint8_t block[4096];
     const size_t perBlock = sizeof block / 8;
     for (size_t done = 0; done < count;) {
@@ -135,6 +149,7 @@ static bool AppendFaces(const MeshFace* faces, size_t count)
         done += take;
     }
     return true;
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -196,18 +211,20 @@ static bool WriteAll(int descriptor, const uint8_t* bytes, size_t size)
     return true;
 }
 
-// Permission bits for the file: an existing target's own, else what a plain create gives.
+// Permission bits for the file: an existing target's own (set-id bits not carried over),
+// else what a plain create gives.
 static mode_t TargetMode(const char* target)
 {
     struct stat info;
     if (stat(target, &info) == 0)
-        return info.st_mode & 07777;
+        return info.st_mode & 0777;
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
 }
 
-// The directory part of a path ("." when it has none), for syncing the rename.
+// The directory part of a path ("." when it has none): the temporary file goes there, on
+// the target's own file system, so that the rename cannot cross devices.
 static std::string DirectoryOf(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
@@ -233,22 +250,19 @@ bool WriteFileReplacing(const char* path, const uint8_t* bytes, int32_t size)
     if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
         return false;
 
-    std::string temporary = target + ".XXXXXX";
+    // named apart from the target, so that a name near the length limit still leaves room
+    std::string temporary = DirectoryOf(target) + "/.orvanel-save-XXXXXX";
     const int descriptor = mkstemp(&temporary[0]);
     if (descriptor < 0)
         return false;
     bool written = fchmod(descriptor, TargetMode(target.c_str())) == 0 &&
                    WriteAll(descriptor, bytes, static_cast<size_t>(size)) && fsync(descriptor) == 0;
     written = close(descriptor) == 0 && written;
+    // the data is on disk before the name moves: after a crash the target is the old file
+    // or the new one, never a part of either (the rename itself is not waited for)
     if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;
-    }
-    // the rename itself reaches the disk with its directory; failing that, the file is still whole
-    const int directory = open(DirectoryOf(target).c_str(), O_RDONLY);
-    if (directory >= 0) {
-        fsync(directory);
-        close(directory);
     }
     return true;
 }

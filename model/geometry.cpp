@@ -29,49 +29,6 @@ Vec3 ScaledBy(const Vec3& v, const Vec3* scale) {
 
 }  // namespace
 
-void VecCopy(const Vec3& source, Vec3& destination) { destination = source; }
-
-void VecSubtract(const Vec3& a, const Vec3& b, Vec3& out) {
-  out = MakeVec3(static_cast<double>(a.x) - b.x, static_cast<double>(a.y) - b.y,
-                 static_cast<double>(a.z) - b.z);
-}
-
-void VecAdd(const Vec3& a, const Vec3& b, Vec3& out) {
-  out = MakeVec3(static_cast<double>(a.x) + b.x, static_cast<double>(a.y) + b.y,
-                 static_cast<double>(a.z) + b.z);
-}
-
-void VecScale(Vec3& v, float factor) {
-  v = MakeVec3(static_cast<double>(v.x) * factor, static_cast<double>(v.y) * factor,
-               static_cast<double>(v.z) * factor);
-}
-
-float VecDot(const Vec3& a, const Vec3& b) {
-  return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
-                            static_cast<double>(a.z) * b.z);
-}
-
-void VecCross(const Vec3& a, const Vec3& b, Vec3& out) {
-  out = MakeVec3(static_cast<double>(a.y) * b.z - static_cast<double>(a.z) * b.y,
-                 static_cast<double>(a.z) * b.x - static_cast<double>(a.x) * b.z,
-                 static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x);
-}
-
-float VecLength(const Vec3& v) {
-  double x = v.x, y = v.y, z = v.z;
-  return static_cast<float>(std::sqrt(x * x + y * y + z * z));
-}
-
-float Normalize(Vec3& v) {
-  double x = v.x, y = v.y, z = v.z;
-  double length = std::sqrt(x * x + y * y + z * z);
-  if (length != 0) {
-    double inverse = 1.0 / length;
-    v = MakeVec3(x * inverse, y * inverse, z * inverse);
-  }
-  return static_cast<float>(length);
-}
-
 void PlaneFromPoints(const Vec3& a, const Vec3& b, const Vec3& c, Plane& out) {
   double e1x = static_cast<double>(b.x) - a.x, e1y = static_cast<double>(b.y) - a.y,
          e1z = static_cast<double>(b.z) - a.z;
@@ -83,12 +40,6 @@ void PlaneFromPoints(const Vec3& a, const Vec3& b, const Vec3& c, Plane& out) {
   double bcy = static_cast<double>(b.z) * c.x - static_cast<double>(b.x) * c.z;
   double bcz = static_cast<double>(b.x) * c.y - static_cast<double>(b.y) * c.x;
   out.d = static_cast<float>(-(a.x * bcx + a.y * bcy + a.z * bcz));
-}
-
-void TransformPoint(const float m[12], const Vec3& p, Vec3& out) {
-  double x = p.x, y = p.y, z = p.z;
-  out = MakeVec3(m[0] * x + m[1] * y + m[2] * z + m[9], m[3] * x + m[4] * y + m[5] * z + m[10],
-                 m[6] * x + m[7] * y + m[8] * z + m[11]);
 }
 
 void InvertRigidTransform(const float m[12], float out[12]) {

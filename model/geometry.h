@@ -8,6 +8,8 @@
 // Angles are a Vec3 read as (pitch, yaw, roll) in degrees.
 #pragma once
 
+#include <cmath>
+
 // Degrees to radians (pi / 180), applied in double precision.
 constexpr double DegreesToRadians = 0.017453292519943295;
 // Radians to degrees: 180 / pi rounded to float32.
@@ -25,22 +27,18 @@ struct Plane {
 };
 
 // Outputs may be the same object as an input unless a comment says otherwise.
-void VecCopy(const Vec3& source, Vec3& destination);
-void VecSubtract(const Vec3& a, const Vec3& b, Vec3& out);  // out = a - b
-void VecAdd(const Vec3& a, const Vec3& b, Vec3& out);       // out = a + b
-void VecScale(Vec3& v, float factor);                        // v = factor * v
-float VecDot(const Vec3& a, const Vec3& b);
-// out = a x b; out must not be a or b.
-void VecCross(const Vec3& a, const Vec3& b, Vec3& out);
-float VecLength(const Vec3& v);
-// Returns the length of v and scales v to unit length; a zero vector is left unchanged.
-float Normalize(Vec3& v);
+// The small per-vertex operations are defined inline at the end of this header:
+//   VecCopy(source, destination); VecSubtract(a, b, out): out = a - b;
+//   VecAdd(a, b, out): out = a + b; VecScale(v, factor): v = factor * v;
+//   VecDot(a, b); VecCross(a, b, out): out = a x b, out must not be a or b; VecLength(v);
+//   Normalize(v): returns the length of v and scales v to unit length; a zero vector is
+//   left unchanged;
+//   TransformPoint(matrix, p, out): out = linear part of matrix times p, plus the
+//   translation; out must not be p.
 
 // normal = (b - a) x (c - a), not normalised; d = -a . (b x c). out must not overlap a, b, c.
 void PlaneFromPoints(const Vec3& a, const Vec3& b, const Vec3& c, Plane& out);
 
-// out = linear part of matrix times p, plus the translation; out must not be p.
-void TransformPoint(const float matrix[12], const Vec3& p, Vec3& out);
 // Inverse of a rigid transform: transposed rotation, translation -R^T t. Only correct when
 // the linear part is orthonormal. out must not be matrix.
 void InvertRigidTransform(const float matrix[12], float out[12]);
@@ -60,3 +58,60 @@ void OffsetInFrame(const Vec3& p, const Vec3* scale, const Vec3& angles, const V
 // origin by the angle changes (pitch is subtracted, yaw added, roll replaced), keeping |q|.
 void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes,
                        const Vec3& offset, Vec3& out);
+
+// ---- small operations, inline because per-vertex loops call them many times per frame
+
+inline Vec3 MakeVec3FromDoubles(double x, double y, double z) {
+  return Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+}
+
+inline void VecCopy(const Vec3& source, Vec3& destination) { destination = source; }
+
+// A single sum, difference or product of two float32 values is exact in double, so rounding
+// it to float32 gives the same bits as the float32 operation: these three stay in float32,
+// which lets the compiler use packed instructions.
+inline void VecSubtract(const Vec3& a, const Vec3& b, Vec3& out) {
+  out = Vec3{a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+inline void VecAdd(const Vec3& a, const Vec3& b, Vec3& out) {
+  out = Vec3{a.x + b.x, a.y + b.y, a.z + b.z};
+}
+
+inline void VecScale(Vec3& v, float factor) {
+  v = Vec3{v.x * factor, v.y * factor, v.z * factor};
+}
+
+inline float VecDot(const Vec3& a, const Vec3& b) {
+  return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
+                            static_cast<double>(a.z) * b.z);
+}
+
+inline void VecCross(const Vec3& a, const Vec3& b, Vec3& out) {
+  out = MakeVec3FromDoubles(static_cast<double>(a.y) * b.z - static_cast<double>(a.z) * b.y,
+                            static_cast<double>(a.z) * b.x - static_cast<double>(a.x) * b.z,
+                            static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x);
+}
+
+inline float VecLength(const Vec3& v) {
+  double x = v.x, y = v.y, z = v.z;
+  return static_cast<float>(std::sqrt(x * x + y * y + z * z));
+}
+
+inline float Normalize(Vec3& v) {
+  double x = v.x, y = v.y, z = v.z;
+  double length = std::sqrt(x * x + y * y + z * z);
+  if (length != 0) {
+    double inverse = 1.0 / length;
+    v = MakeVec3FromDoubles(x * inverse, y * inverse, z * inverse);
+  }
+  return static_cast<float>(length);
+}
+
+inline void TransformPoint(const float m[12], const Vec3& p, Vec3& out) {
+  double x = p.x, y = p.y, z = p.z;
+  out = MakeVec3FromDoubles(m[0] * x + m[1] * y + m[2] * z + m[9],
+                            m[3] * x + m[4] * y + m[5] * z + m[10],
+                            m[6] * x + m[7] * y + m[8] * z + m[11]);
+}
+

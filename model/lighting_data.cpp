@@ -49,15 +49,22 @@ void AccumulateFace(const uint8_t* uvPairs, const Vec3* positions, const MeshFac
   for (uint16_t corner : corners) ++frames[corner].count;
 }
 
-// Removes from v its part along n (nothing when n is zero) and normalises the rest.
-void MakePerpendicular(Vec3& v, const Vec3& n) {
-  Vec3 negated{-n.x, -n.y, -n.z}, along;
-  ProjectOntoLine(v, n, negated, along);
+// Removes from v its part along the line through n and -n, then normalises the rest.
+// This is v - ProjectOntoLine(v, n, -n) with the line's unit direction computed once per
+// vertex for both tangent and binormal; the arithmetic is ProjectOntoLine's.
+void MakePerpendicular(Vec3& v, const Vec3& n, const Vec3& direction) {
+  double t = direction.x * (static_cast<double>(v.x) - n.x) +
+             direction.y * (static_cast<double>(v.y) - n.y) +
+             direction.z * (static_cast<double>(v.z) - n.z);
+  Vec3 along = MakeVec3FromDoubles(n.x + t * direction.x, n.y + t * direction.y,
+                                   n.z + t * direction.z);
   VecSubtract(v, along, v);
   Normalize(v);
 }
 
-void FinishFrame(TangentFrame& frame, const Vec3& normal) {
+// First half of a frame's finish: average and normalise tangent and binormal; park the
+// unit direction of the line from n to -n in the normal field for the second half.
+void AverageFrame(TangentFrame& frame, const Vec3& normal) {
   // a vertex no face names keeps zero vectors rather than dividing by zero
   if (frame.count > 0) {
     float inverse = static_cast<float>(1.0 / frame.count);
@@ -66,9 +73,18 @@ void FinishFrame(TangentFrame& frame, const Vec3& normal) {
   }
   Normalize(frame.tangent);
   Normalize(frame.binormal);
+  Vec3 direction{-normal.x, -normal.y, -normal.z};
+  VecSubtract(direction, normal, direction);
+  Normalize(direction);  // zero when n is zero, and then nothing is removed
+  frame.normal = direction;
+}
+
+// Second half: make tangent and binormal perpendicular to n, each on its own.
+void OrthogonaliseFrame(TangentFrame& frame, const Vec3& normal) {
+  const Vec3 direction = frame.normal;
+  MakePerpendicular(frame.tangent, normal, direction);
+  MakePerpendicular(frame.binormal, normal, direction);
   frame.normal = normal;
-  MakePerpendicular(frame.tangent, normal);
-  MakePerpendicular(frame.binormal, normal);
 }
 
 }  // namespace
@@ -84,7 +100,9 @@ void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec
     if (face.a >= vertexCount || face.b >= vertexCount || face.c >= vertexCount) continue;
     AccumulateFace(uvPairs, positions, face, frames);
   }
-  for (int32_t i = 0; i < vertexCount; ++i) FinishFrame(frames[i], ReadVec3At(normals, i));
+  // two short passes rather than one long one: more independent square roots in flight
+  for (int32_t i = 0; i < vertexCount; ++i) AverageFrame(frames[i], ReadVec3At(normals, i));
+  for (int32_t i = 0; i < vertexCount; ++i) OrthogonaliseFrame(frames[i], ReadVec3At(normals, i));
 }
 
 void ComputeTangentLightVectors(int32_t vertexCount, const Vec3* positions, int32_t faceCount,

@@ -361,24 +361,6 @@ Vec3 WeightedPosition(Surface* surface, int32_t i, const Vec3& p) {
 
 // ---- public operations
 
-Vec3 ReadVec3At(const uint8_t* list, int32_t index) {
-  Vec3 v;
-  std::memcpy(&v, list + 12 * static_cast<size_t>(index), sizeof(v));
-  return v;
-}
-
-MeshFace ReadMeshFaceAt(const uint8_t* list, int32_t index) {
-  MeshFace face;
-  std::memcpy(&face, list + 8 * static_cast<size_t>(index), sizeof(face));
-  return face;
-}
-
-void ReadTexCoordAt(const uint8_t* texCoords, int32_t index, float* u, float* v) {
-  const uint8_t* pair = texCoords + 2 + 8 * static_cast<size_t>(index);
-  std::memcpy(u, pair, 4);
-  std::memcpy(v, pair + 4, 4);
-}
-
 const uint8_t* SurfaceTexCoordPairs(const Surface* surface) {
   return surface && surface->texCoords ? surface->texCoords + 2 : nullptr;
 }

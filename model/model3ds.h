@@ -25,7 +25,9 @@
 //   that draw or walk triangles use triangleIndices / triangleCount, never faces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "model/geometry.h"
 
@@ -123,10 +125,24 @@ void ComputeVertexNormals(Vec3* out, int32_t vertexCount, const uint8_t* vertice
 // first call; afterwards, once per frame, it allocates nothing.
 void DeformSurface(Surface* surface);
 
-// Unaligned reads of one element of a view.
-Vec3 ReadVec3At(const uint8_t* list, int32_t index);
-MeshFace ReadMeshFaceAt(const uint8_t* list, int32_t index);
+// Unaligned reads of one element of a view (inline: per-vertex loops call them).
+inline Vec3 ReadVec3At(const uint8_t* list, int32_t index) {
+  Vec3 v;
+  std::memcpy(&v, list + 12 * static_cast<size_t>(index), sizeof(v));
+  return v;
+}
+
+inline MeshFace ReadMeshFaceAt(const uint8_t* list, int32_t index) {
+  MeshFace face;
+  std::memcpy(&face, list + 8 * static_cast<size_t>(index), sizeof(face));
+  return face;
+}
+
 // Texture coordinate pair `index` of a texCoords view (the pairs start 2 bytes past it).
-void ReadTexCoordAt(const uint8_t* texCoords, int32_t index, float* u, float* v);
+inline void ReadTexCoordAt(const uint8_t* texCoords, int32_t index, float* u, float* v) {
+  const uint8_t* pair = texCoords + 2 + 8 * static_cast<size_t>(index);
+  std::memcpy(u, pair, 4);
+  std::memcpy(v, pair + 4, 4);
+}
 // The (u, v) pairs of a surface's texCoords view (texCoords + 2), or null when it has none.
 const uint8_t* SurfaceTexCoordPairs(const Surface* surface);

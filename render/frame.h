@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "resources/resource_ids.h"
 #include "render/scene.h"
 
-// The frame timer of the main window; interval 0 asks for the platform's minimum.
-const uintptr_t FrameTimerId = 1025;
+// The frame timer of the main window is FrameTimerId (resources/resource_ids.h);
+// interval 0 asks for the platform's minimum.
 const unsigned FrameTimerIntervalMs = 0;
 // Each tick sleeps this long, which yields the processor and bounds the frame rate.
 const unsigned FrameSleepMs = 5;

@@ -98,6 +98,7 @@ void DrawEntity(const SceneEntity& entity)
 
 void EntityWorldToObject(const SceneEntity& entity, float worldToObject[12])
 {
+    glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
     ApplyEntityTransform(entity);

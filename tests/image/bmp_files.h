@@ -56,7 +56,7 @@ inline bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& 
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file)
         return false;
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && written;
 }
 

@@ -149,6 +149,7 @@ TEST_F(HeightMeshTest, WithoutPropertiesWindowTheParamsAreUsedAsTheyAre)
     EXPECT_EQ(mesh.positions[2], FloatBits(4.0f));
     EXPECT_EQ(mesh.texcoords[2], FloatBits(1.0f));
     EXPECT_FALSE(FileExists(exeDir + "/orvanel.cfg"));
+    ExpectAssimpReadsMesh(PathInExeDir("params.3ds"), mesh.positions, mesh.faces);
 }
 
 TEST_F(HeightMeshTest, WithoutHeightmapGenerateDoesNothing)

@@ -178,7 +178,31 @@ TEST_F(SaveFailureTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode)
     ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
     GenerateAndCheck(secret, 4, 4, Hills, MeshSettings{});
     EXPECT_EQ(FileMode(secret), 0600u);
+
+    // set-id bits are not handed on to a file the program wrote
+    ASSERT_EQ(chmod(secret.c_str(), 04755), 0);
+    GenerateAndCheck(secret, 4, 4, Hills, MeshSettings{});
+    EXPECT_EQ(FileMode(secret), 0755u);
     umask(mask);
+}
+
+TEST_F(SaveFailureTest, NameAtTheLengthLimitAndRelativePathAreSaved)
+{
+    StartWindow();
+    const std::string longName = std::string(251, 'm') + ".3ds";  // 255 bytes, the longest name
+    GenerateAndCheck(PathInExeDir(longName), 4, 4, Hills, MeshSettings{});
+
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(exeDir.c_str()), 0);
+    SetHeightmap(4, 4, Hills);
+    GenerateTo("relative.3ds");
+    EXPECT_EQ(StatusLine(), "Successfully saved 'relative.3ds'.");
+    EXPECT_NE(CurrentModelInstance, nullptr);
+    ASSERT_EQ(chdir(previous), 0);
+    WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(PathInExeDir("relative.3ds")));
+    EXPECT_EQ(mesh.faceCount(), 18);
+    ExpectAssimpReadsMesh(PathInExeDir("relative.3ds"), mesh.positions, mesh.faces);
 }
 
 TEST_F(SaveFailureTest, LinkedTargetStaysALinkAndItsFileIsReplaced)
@@ -226,7 +250,10 @@ TEST_F(SaveFailureTest, EachFailedAllocationIsReportedAndWritesNothing)
     }
     // three mesh arrays, the output buffer and at least one growth of it
     EXPECT_GE(failures, 5);
-    EXPECT_TRUE(FileExists(path));
+    WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(path));
+    ASSERT_TRUE(mesh.valid);
+    EXPECT_EQ(mesh.vertexCount(), 64 * 64);
+    ExpectAssimpReadsMesh(path, mesh.positions, mesh.faces);
 }
 
 }  // namespace

@@ -116,6 +116,87 @@ struct Grid {
   }
 };
 
+// The frame definition step by step, with ProjectOntoLine, for a bit-for-bit comparison.
+void ReferenceFrames(const Bytes& uv, const std::vector<Vec3>& p, const Bytes& faces, int faceCount,
+                     const Bytes& normals, std::vector<TangentFrame>& frames) {
+  for (TangentFrame& frame : frames) frame = TangentFrame{0, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
+  auto pair = [&](int i) {
+    float value[2];
+    std::memcpy(value, uv.data() + 8 * i, 8);
+    return std::make_pair(value[0], value[1]);
+  };
+  for (int f = 0; f < faceCount; ++f) {
+    MeshFace face = ReadMeshFaceAt(faces.data(), f);
+    Vec3 e1, e2;
+    VecSubtract(p[face.b], p[face.a], e1);
+    VecSubtract(p[face.c], p[face.a], e2);
+    float du1 = pair(face.b).first - pair(face.a).first, dv1 = pair(face.b).second - pair(face.a).second;
+    float du2 = pair(face.c).first - pair(face.a).first, dv2 = pair(face.c).second - pair(face.a).second;
+    float d = static_cast<float>(double(du1) * dv2 - double(dv1) * du2);
+    if (d != 0) {
+      double r = static_cast<float>(1.0 / d);
+      Vec3 t{float((double(e1.x) * dv2 - double(dv1) * e2.x) * r), float((double(e1.y) * dv2 - double(dv1) * e2.y) * r),
+             float((double(e1.z) * dv2 - double(dv1) * e2.z) * r)};
+      Vec3 s{float((double(du1) * e2.x - double(e1.x) * du2) * r), float((double(du1) * e2.y - double(e1.y) * du2) * r),
+             float((double(du1) * e2.z - double(e1.z) * du2) * r)};
+      for (int corner : {face.a, face.b, face.c}) {
+        VecAdd(frames[corner].tangent, t, frames[corner].tangent);
+        VecAdd(frames[corner].binormal, s, frames[corner].binormal);
+      }
+    }
+    for (int corner : {face.a, face.b, face.c}) ++frames[corner].count;
+  }
+  for (size_t i = 0; i < frames.size(); ++i) {
+    TangentFrame& frame = frames[i];
+    Vec3 n = ReadVec3At(normals.data(), static_cast<int>(i)), minus{-n.x, -n.y, -n.z}, along;
+    if (frame.count > 0) {
+      VecScale(frame.tangent, static_cast<float>(1.0 / frame.count));
+      VecScale(frame.binormal, static_cast<float>(1.0 / frame.count));
+    }
+    Normalize(frame.tangent);
+    Normalize(frame.binormal);
+    frame.normal = n;
+    ProjectOntoLine(frame.tangent, n, minus, along);
+    VecSubtract(frame.tangent, along, frame.tangent);
+    Normalize(frame.tangent);
+    ProjectOntoLine(frame.binormal, n, minus, along);
+    VecSubtract(frame.binormal, along, frame.binormal);
+    Normalize(frame.binormal);
+  }
+}
+
+TEST(TangentFrames, MatchTheStepByStepDefinitionBitForBit) {
+  std::mt19937 random(99);
+  std::uniform_real_distribution<float> value(-10.0f, 10.0f);
+  const int vertexCount = 200;
+  std::vector<Vec3> p(vertexCount), n(vertexCount);
+  std::vector<std::pair<float, float>> pairs;
+  for (int i = 0; i < vertexCount; ++i) {
+    p[i] = Vec3{value(random), value(random), value(random)};
+    n[i] = Vec3{value(random), value(random), value(random)};
+    Normalize(n[i]);
+    pairs.push_back({value(random), value(random)});
+  }
+  n[3] = Vec3{0, 0, 0};
+  std::vector<TestFace> list;
+  std::uniform_int_distribution<int> corner(0, 180);
+  for (int f = 0; f < 500; ++f) {
+    list.push_back(TestFace{uint16_t(corner(random)), uint16_t(corner(random)), uint16_t(corner(random))});
+  }
+  Bytes uv = TexCoordData(pairs), faces = FaceData(list), normals = Vec3Data(n);
+  uv.erase(uv.begin(), uv.begin() + 2);
+  faces.erase(faces.begin(), faces.begin() + 2);
+  std::vector<TangentFrame> fast(vertexCount), reference(vertexCount);
+  ComputeTangentFrames(uv.data(), vertexCount, p.data(), 500, faces.data(), fast.data(), normals.data());
+  ReferenceFrames(uv, p, faces, 500, normals, reference);
+  for (int i = 0; i < vertexCount; ++i) {
+    ASSERT_EQ(std::memcmp(&fast[i], &reference[i], sizeof(TangentFrame)), 0)
+        << i << " count " << fast[i].count << "/" << reference[i].count << " t " << fast[i].tangent.x
+        << "/" << reference[i].tangent.x << " b " << fast[i].binormal.x << "/" << reference[i].binormal.x
+        << " n " << fast[i].normal.x << "/" << reference[i].normal.x;
+  }
+}
+
 TEST(TangentFrames, FlatGridHasAxisTangentsAndLightStraightAbove) {
   Grid grid(4);
   ComputeTangentLightVectors(16, grid.positions.data(), grid.faceCount, grid.faces.data(),

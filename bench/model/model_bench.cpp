@@ -1,0 +1,119 @@
+// Load and per-frame costs of the largest heightmesh the 3DS writer can produce:
+// a 256 x 128 heightmap at grid step 1 (32,768 vertices, 64,770 faces).
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "model/lighting_data.h"
+#include "model/model3ds.h"
+#include "model/model_store.h"
+#include "tests/model/stream_builder.h"
+
+namespace {
+
+const int Columns = 256;
+const int Rows = 128;
+
+// The bytes the heightmesh writer produces: Main, Version, Editor, Object "heightmesh",
+// TriMesh with vertex list, texture coordinate list and face list, in that order.
+Bytes LargestHeightmesh() {
+  std::vector<Vec3> vertices;
+  std::vector<std::pair<float, float>> uvs;
+  for (int y = 0; y < Rows; ++y) {
+    for (int x = 0; x < Columns; ++x) {
+      float height = static_cast<float>((x * 7 + y * 13) % 256);
+      vertices.push_back(Vec3{x * 4.0f - 512, 256 - y * 4.0f, height});
+      uvs.push_back({x / 256.0f, y / 256.0f});
+    }
+  }
+  std::vector<TestFace> faces;
+  for (int y = 0; y + 1 < Rows; ++y) {
+    for (int x = 0; x + 1 < Columns; ++x) {
+      int v = y * Columns + x;
+      faces.push_back(TestFace{uint16_t(v + 1), uint16_t(v), uint16_t(v + Columns)});
+      faces.push_back(TestFace{uint16_t(v + Columns + 1), uint16_t(v + 1), uint16_t(v + Columns)});
+    }
+  }
+  return WriterLayoutStream(vertices, uvs, faces);
+}
+
+// Writes the mesh to a temporary file once; removed at exit.
+const std::string& MeshPath() {
+  static std::string path;
+  if (path.empty()) {
+    path = "/tmp/orvanel-bench-" + std::to_string(getpid()) + ".3ds";
+    Bytes bytes = LargestHeightmesh();
+    FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    std::atexit([] { std::remove(path.c_str()); });
+  }
+  return path;
+}
+
+// Reads the file from disk each time, as after a save: everything released first.
+void BM_LoadModelInstanceFromDisk(benchmark::State& state) {
+  const char* path = MeshPath().c_str();
+  for (auto _ : state) {
+    ModelInstance* instance = LoadModelInstance(path);
+    benchmark::DoNotOptimize(instance);
+    state.PauseTiming();
+    ReleaseAllModels();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_LoadModelInstanceFromDisk)->Unit(benchmark::kMillisecond);
+
+// Builds the model from bytes already in the file table.
+void BM_LoadModelInstanceCached(benchmark::State& state) {
+  const char* path = MeshPath().c_str();
+  OpenModelFile(path);
+  for (auto _ : state) {
+    ModelInstance* instance = LoadModelInstance(path);
+    benchmark::DoNotOptimize(instance);
+    state.PauseTiming();
+    UnloadModelSlot(instance->slot);
+    state.ResumeTiming();
+  }
+  ReleaseAllModels();
+}
+BENCHMARK(BM_LoadModelInstanceCached)->Unit(benchmark::kMillisecond);
+
+void BM_ComputeVertexNormals(benchmark::State& state) {
+  ModelInstance* instance = LoadModelInstance(MeshPath().c_str());
+  Surface* s = instance->model->firstSurface;
+  std::vector<Vec3> normals(s->vertexCount);
+  for (auto _ : state) {
+    ComputeVertexNormals(normals.data(), s->vertexCount, s->vertices, s->faceCount, s->faces);
+    benchmark::ClobberMemory();
+  }
+  ReleaseAllModels();
+}
+BENCHMARK(BM_ComputeVertexNormals)->Unit(benchmark::kMillisecond);
+
+// One frame's work for the surface with one light; reports the bytes allocated meanwhile.
+void BM_FrameDeformAndLight(benchmark::State& state) {
+  ModelInstance* instance = LoadModelInstance(MeshPath().c_str());
+  Surface* s = GetInstanceModel(instance)->firstSurface;
+  const Vec3 light{10, -20, 300};
+  DeformSurface(s);  // a first frame may allocate; later ones must not
+  size_t before = mallinfo2().uordblks;
+  for (auto _ : state) {
+    DeformSurface(s);
+    ComputeTangentLightVectors(s->vertexCount, s->positions, s->faceCount, s->faces,
+                               s->tangentFrames, s->normals, s->lightVectors, light,
+                               SurfaceTexCoordPairs(s), s);
+    benchmark::ClobberMemory();
+  }
+  state.counters["bytes_allocated"] = static_cast<double>(mallinfo2().uordblks - before);
+  ReleaseAllModels();
+}
+BENCHMARK(BM_FrameDeformAndLight)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

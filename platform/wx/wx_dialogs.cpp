@@ -1,0 +1,80 @@
+// The common dialogs of the wxWidgets back end: the native Open and Save As
+// dialogs, the colour chooser and the message box. Each runs modally; the
+// frame timers keep firing inside them.
+#include <wx/colordlg.h>
+#include <wx/filedlg.h>
+
+#include <cstring>
+
+#include "platform/wx/wx_internal.h"
+
+static wxWindow* ParentOf(WindowHandle owner)
+{
+    return IsLiveWindow(owner) ? owner->frame : nullptr;
+}
+
+wxString WildcardFromFilter(const char* filter)
+{
+    if (!filter || !*filter)
+        return wxFileSelectorDefaultWildcardStr;
+    // the desktop's list ends in "||"; wx takes the pairs without the end mark
+    std::string pairs = filter;
+    while (!pairs.empty() && pairs.back() == '|')
+        pairs.pop_back();
+    return ToWxString(pairs.c_str());
+}
+
+std::string AppendDefaultExtension(const std::string& path, const char* defaultExtension)
+{
+    if (!defaultExtension || !*defaultExtension)
+        return path;
+    size_t nameStart = path.find_last_of("/\\");
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    if (path.find('.', nameStart) != std::string::npos)
+        return path;
+    std::string extension = defaultExtension;
+    if (extension[0] != '.')
+        extension.insert(0, 1, '.');
+    return path + extension;
+}
+
+bool ShowWxFileDialog(const FileDialogRequest& request, char* path, size_t size)
+{
+    if (!path || size == 0)
+        return false;
+    // no "must exist" on Open: the user may type any name, and the loader reports it
+    long style = request.save ? wxFD_SAVE : wxFD_OPEN;
+    if (request.save && (request.flags & FileDialogOverwritePrompt))
+        style |= wxFD_OVERWRITE_PROMPT;
+    wxFileDialog dialog(ParentOf(request.owner), request.save ? "Save As" : "Open", "", "",
+                        WildcardFromFilter(request.filter), style);
+    if (dialog.ShowModal() != wxID_OK)
+        return false;
+    std::string chosen = AppendDefaultExtension(FromWxPath(dialog.GetPath()), request.defaultExtension);
+    if (chosen.empty() || chosen.size() + 1 > size)
+        return false;
+    memcpy(path, chosen.c_str(), chosen.size() + 1);
+    return true;
+}
+
+bool ShowWxColorDialog(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor)
+{
+    wxColourData data;
+    data.SetColour(wxColour(initialColor & 0xFF, (initialColor >> 8) & 0xFF, (initialColor >> 16) & 0xFF));
+    wxColourDialog dialog(ParentOf(owner), &data);
+    if (dialog.ShowModal() != wxID_OK)
+        return false;
+    wxColour colour = dialog.GetColourData().GetColour();
+    if (chosenColor)
+        *chosenColor = static_cast<uint32_t>(colour.Red()) | (static_cast<uint32_t>(colour.Green()) << 8) |
+                       (static_cast<uint32_t>(colour.Blue()) << 16);
+    return true;
+}
+
+int ShowWxMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned)
+{
+    // one OK button and no icon is the only kind the program asks for
+    wxMessageDialog dialog(ParentOf(owner), ToWxString(text), ToWxString(caption), wxOK | wxICON_NONE | wxCENTRE);
+    dialog.ShowModal();
+    return MessageBoxResultOk;
+}

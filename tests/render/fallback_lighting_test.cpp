@@ -1,0 +1,242 @@
+// The fallback's CPU lighting on hand-made surfaces: no GL involved.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "render/frame.h"
+#include "render/gl_setup.h"
+#include "render/scene.h"
+
+namespace {
+
+// A surface of a few vertices with owned positions and colours, freed by the test.
+class FallbackLightingTest : public ::testing::Test {
+protected:
+    Surface surface = {};
+    std::vector<Vec3> positions;
+    std::vector<uint32_t> triangles;
+    const Vec3 origin = {0.0f, 0.0f, 0.0f};
+    const Vec3 noTurn = {0.0f, 0.0f, 0.0f};
+
+    void SetUp() override { ResetRendererForTests(); }
+
+    void TearDown() override
+    {
+        FreeLightList(LightList);
+        LightList = nullptr;
+        free(surface.vertexColors);
+    }
+
+    void UseVertices(const std::vector<Vec3>& vertices)
+    {
+        positions = vertices;
+        surface.positions = positions.data();
+        surface.vertexCount = static_cast<int32_t>(positions.size());
+        surface.vertexColors = static_cast<float*>(malloc(positions.size() * 4 * sizeof(float)));
+        for (size_t i = 0; i < positions.size() * 4; ++i)
+            surface.vertexColors[i] = -7.0f;  // anything; the lighting overwrites it
+    }
+
+    void UseTriangles(const std::vector<uint32_t>& corners)
+    {
+        triangles = corners;
+        surface.triangleIndices = triangles.data();
+        surface.triangleCount = static_cast<int32_t>(triangles.size() / 3);
+    }
+
+    static void AddWhiteLight(Vec3 position, float radius, float level = 1.0f)
+    {
+        SceneLight light = {};
+        light.position = position;
+        light.colour[0] = light.colour[1] = light.colour[2] = level;
+        light.radius = radius;
+        AddLight(&light);
+    }
+
+    const float* Colour(int vertex) const { return surface.vertexColors + vertex * 4; }
+
+    void ExpectColour(int vertex, float grey, float tolerance = 1e-4f) const
+    {
+        EXPECT_NEAR(Colour(vertex)[0], grey, tolerance) << "vertex " << vertex;
+        EXPECT_NEAR(Colour(vertex)[1], grey, tolerance) << "vertex " << vertex;
+        EXPECT_NEAR(Colour(vertex)[2], grey, tolerance) << "vertex " << vertex;
+        EXPECT_EQ(Colour(vertex)[3], 1.0f) << "vertex " << vertex;
+    }
+
+    // A face in the plane z = 25 whose normal is +z, with its first corner 50 from
+    // the origin: the unit direction from a light at the origin makes n . d = 0.5.
+    void UseHalfFacingFace()
+    {
+        float x = std::sqrt(50.0f * 50.0f - 25.0f * 25.0f);
+        UseVertices({{x, 0.0f, 25.0f}, {x + 1.0f, 0.0f, 25.0f}, {x, 1.0f, 25.0f}});
+    }
+};
+
+TEST_F(FallbackLightingTest, OneLightGivesAQuarter)
+{
+    UseHalfFacingFace();
+    AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    ExpectColour(0, 0.25f);  // (100 - 50) / 100 x 0.5
+}
+
+TEST_F(FallbackLightingTest, TwoLightsGiveAHalf)
+{
+    UseHalfFacingFace();
+    AddWhiteLight(origin, 100.0f);
+    AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    ExpectColour(0, 0.5f);
+}
+
+TEST_F(FallbackLightingTest, FiveLightsAreClampedAtOne)
+{
+    UseHalfFacingFace();
+    for (int i = 0; i < 5; ++i)
+        AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    ExpectColour(0, 1.0f, 0.0f);
+    ExpectColour(1, 1.0f, 0.0f);
+    ExpectColour(2, 1.0f, 0.0f);
+}
+
+TEST_F(FallbackLightingTest, LightColourScalesEachChannel)
+{
+    UseHalfFacingFace();
+    SceneLight light = {};
+    light.colour[0] = 1.0f;
+    light.colour[1] = 0.5f;
+    light.colour[2] = 0.0f;
+    light.radius = 100.0f;
+    AddLight(&light);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    EXPECT_NEAR(Colour(0)[0], 0.25f, 1e-4);
+    EXPECT_NEAR(Colour(0)[1], 0.125f, 1e-4);
+    EXPECT_EQ(Colour(0)[2], 0.0f);
+}
+
+TEST_F(FallbackLightingTest, FaceTurnedAwayStaysBlack)
+{
+    UseHalfFacingFace();
+    AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 2, 1);  // reversed winding: n . d = -0.5
+    ExpectColour(0, 0.0f, 0.0f);
+    ExpectColour(1, 0.0f, 0.0f);
+    ExpectColour(2, 0.0f, 0.0f);
+}
+
+TEST_F(FallbackLightingTest, CornerSeenEdgeOnGetsNothing)
+{
+    // the light lies in the face's plane: n . d is exactly 0 for every corner
+    UseVertices({{50.0f, 0.0f, 0.0f}, {51.0f, 0.0f, 0.0f}, {50.0f, 1.0f, 0.0f}});
+    AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    ExpectColour(0, 0.0f, 0.0f);
+    ExpectColour(1, 0.0f, 0.0f);
+    ExpectColour(2, 0.0f, 0.0f);
+}
+
+TEST_F(FallbackLightingTest, EdgeOnIsTheLimitOfNearlyEdgeOn)
+{
+    // raising the face a little above the light's plane brings n . d towards 0 from above
+    UseVertices({{50.0f, 0.0f, 0.01f}, {51.0f, 0.0f, 0.01f}, {50.0f, 1.0f, 0.01f}});
+    AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    EXPECT_GT(Colour(0)[0], 0.0f);
+    EXPECT_LT(Colour(0)[0], 1e-3f);
+}
+
+TEST_F(FallbackLightingTest, CornersAtOrBeyondTheRadiusStayBlack)
+{
+    UseHalfFacingFace();
+    AddWhiteLight(origin, 50.0f);  // the first corner lies exactly at the radius
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    ExpectColour(0, 0.0f, 0.0f);
+    ExpectColour(1, 0.0f, 0.0f);
+    ExpectColour(2, 0.0f, 0.0f);
+}
+
+TEST_F(FallbackLightingTest, NoLightLeavesCornersBlackAndOpaque)
+{
+    UseHalfFacingFace();
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+    ExpectColour(0, 0.0f, 0.0f);
+    ExpectColour(2, 0.0f, 0.0f);
+}
+
+TEST_F(FallbackLightingTest, OriginMovesTheFace)
+{
+    UseHalfFacingFace();
+    AddWhiteLight({0.0f, 0.0f, 0.0f}, 100.0f);
+    // moved 30 further away along x: distance and angle change accordingly
+    LightFaceVertices(&surface, {30.0f, 0.0f, 0.0f}, noTurn, 0, 1, 2);
+    float x = std::sqrt(50.0f * 50.0f - 25.0f * 25.0f) + 30.0f;
+    float distance = std::sqrt(x * x + 25.0f * 25.0f);
+    float expected = (100.0f - distance) / 100.0f * (25.0f / distance);
+    ExpectColour(0, expected);
+}
+
+TEST_F(FallbackLightingTest, CornerIndexPastTheVerticesIsIgnored)
+{
+    UseHalfFacingFace();
+    AddWhiteLight(origin, 100.0f);
+    LightFaceVertices(&surface, origin, noTurn, 0, 1, 3);
+    EXPECT_EQ(Colour(0)[0], -7.0f);  // untouched
+}
+
+class FallbackColoursTest : public FallbackLightingTest {};
+
+TEST_F(FallbackColoursTest, AllocatesColoursOnceAndKeepsThem)
+{
+    positions = {{10, 0, 0}, {11, 0, 0}, {10, 1, 0}};
+    surface.positions = positions.data();
+    surface.vertexCount = 3;
+    UseTriangles({0, 1, 2});
+    SceneEntity entity = {};
+    entity.position = {0.0f, 0.0f, 50.0f};  // n . d > 0, d running from the light to the corner
+    AddWhiteLight(origin, 100.0f);
+    ComputeFallbackColors(entity, &surface);
+    ASSERT_NE(surface.vertexColors, nullptr);
+    float* first = surface.vertexColors;
+    ComputeFallbackColors(entity, &surface);
+    EXPECT_EQ(surface.vertexColors, first);
+    EXPECT_GT(Colour(0)[0], 0.0f);
+    EXPECT_EQ(Colour(0)[3], 1.0f);
+}
+
+TEST_F(FallbackColoursTest, SharedVertexKeepsTheLastFacesColour)
+{
+    // two faces share vertices 1 and 2; the second is turned away from the light
+    UseVertices({{0, 0, 10}, {1, 0, 10}, {0, 1, 10}, {1, 1, 10}});
+    UseTriangles({0, 1, 2, 1, 2, 3});
+    SceneEntity entity = {};
+    AddWhiteLight({0.0f, 0.0f, 0.0f}, 100.0f);
+    ComputeFallbackColors(entity, &surface);
+    EXPECT_GT(Colour(0)[0], 0.05f);  // only in the lit face
+    EXPECT_EQ(Colour(1)[0], 0.0f);   // last named by the dark face
+    EXPECT_EQ(Colour(2)[0], 0.0f);
+    EXPECT_EQ(Colour(3)[0], 0.0f);
+}
+
+TEST_F(FallbackColoursTest, EntityAnglesTurnTheFaceIntoTheWorld)
+{
+    // angles[1] is the yaw: 90 degrees turns object +x into world +y
+    UseHalfFacingFace();
+    UseTriangles({0, 1, 2});
+    SceneEntity entity = {};
+    entity.angles[1] = 90.0f;
+    float x = std::sqrt(50.0f * 50.0f - 25.0f * 25.0f);
+    // 25 straight below the turned first corner; 66 from the unturned one
+    AddWhiteLight({0.0f, x, 0.0f}, 60.0f);
+    ComputeFallbackColors(entity, &surface);
+    ExpectColour(0, (60.0f - 25.0f) / 60.0f, 1e-4f);
+    // with angles[0] (the roll) instead, the face turns about x, out of the light's reach
+    entity.angles[1] = 0.0f;
+    entity.angles[0] = 180.0f;
+    ComputeFallbackColors(entity, &surface);
+    ExpectColour(0, 0.0f, 0.0f);
+}
+
+}  // namespace
