@@ -39,3 +39,6 @@ const unsigned HelpCommand = 57670;
 
 // System menu command of the about box
 const unsigned AboutSystemCommand = 16;
+
+// The main window's frame timer
+const unsigned FrameTimerId = 1025;
