@@ -1,16 +1,32 @@
-// The main window's handlers.
+// The main window's handlers: start-up order, menu commands, dropped files,
+// mouse drags, resizing and shut-down.
 #include "app/main_dialog.h"
 
 #include <cstring>
 
+#include "app/about_dialog.h"
+#include "image/image_load.h"
+#include "mesh/height_mesh.h"
+#include "model/model_store.h"
+#include "render/frame.h"
+#include "render/gl_setup.h"
+#include "render/lighting_textures.h"
 #include "resources/resources.h"
+#include "settings/properties_window.h"
+#include "settings/settings.h"
+
+// The preview frame keeps the template's margins: its left offset plus right
+// margin, and its top offset plus bottom margin, in pixels.
+static const int PreviewHorizontalMargin = 21;
+static const int PreviewVerticalMargin = 54;
 
 MainDialog::MainDialog()
     : PlatformDialog(MainDialogTemplate),
       propertiesWindow(nullptr),
       icon(MainIcon),
       previewFrameBound(false),
-      generateButtonBound(false)
+      generateButtonBound(false),
+      shutDown(false)
 {
 }
 
@@ -42,14 +58,33 @@ bool MainDialog::OnInitDialog()
     if (about[0] != '\0')
         AppendSystemMenuItem(Window(), AboutSystemCommand, about);
     SetWindowIcon(Window(), icon);
+    LoadSettings();
+    SetupPreviewGL(*this);  // the start-up goes on without a preview when it fails
+    if (FragmentProgramAvailable)
+        CreateLightingTextures();
+    if (DecalTextureId == 0)
+        DecalTextureId = TakeTextureId();
+    if (NormalTextureId == 0)
+        NormalTextureId = TakeTextureId();
+    LoadDefaultTextures();
+    if (CommandLinePath[0] != '\0')
+        LoadImageFile(Window(), CommandLinePath);
+    SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
+    propertiesWindow = CreatePropertiesWindow(Window());
     return true;
 }
 
 void MainDialog::OnSysCommand(unsigned command, intptr_t parameter)
 {
+    if ((command & 0xFFF0u) == AboutSystemCommand) {
+        AboutDialog about(Window());
+        about.DoModal();
+        return;
+    }
     PlatformDialog::OnSysCommand(command, parameter);
 }
 
+// The desktop draws the window's icon (set at start-up) while it is minimised.
 void MainDialog::OnPaint() {}
 
 int MainDialog::OnQueryDragIcon()
@@ -60,36 +95,107 @@ int MainDialog::OnQueryDragIcon()
 void MainDialog::OnSize(unsigned kind, int width, int height)
 {
     PlatformDialog::OnSize(kind, width, height);
+    if (!previewFrameBound || kind == SizeMinimized)
+        return;
+    // a window smaller than the margins gives an empty frame, never a negative one
+    int frameWidth = width > PreviewHorizontalMargin ? width - PreviewHorizontalMargin : 0;
+    int frameHeight = height > PreviewVerticalMargin ? height - PreviewVerticalMargin : 0;
+    SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
+    SetupPreviewGL(*this);
+}
+
+// Every way out runs this once: the GL context, the models and the heightmap
+// are released and the settings saved, whichever command ended the window.
+void MainDialog::ShutDown()
+{
+    if (shutDown)
+        return;
+    shutDown = true;
+    ReleasePreviewGL();
+    ReleaseAllModels();
+    CurrentModelInstance = nullptr;
+    if (HeightmapImage) {
+        FreeImage(HeightmapImage);
+        HeightmapImage = nullptr;
+    }
+    if (propertiesWindow)
+        ReadPropertiesWindow(propertiesWindow);
 }
 
 void MainDialog::OnClose()
 {
+    ShutDown();
     PlatformDialog::OnClose();
-}
-
-void MainDialog::OnDropFiles(DropHandle drop)
-{
-    PlatformDialog::OnDropFiles(drop);
-}
-
-void MainDialog::OnMouseMove(unsigned flags, int x, int y)
-{
-    PlatformDialog::OnMouseMove(flags, x, y);
-}
-
-void MainDialog::OnCommand(unsigned id)
-{
-    PlatformDialog::OnCommand(id);
 }
 
 void MainDialog::OnOK()
 {
+    ShutDown();
     PlatformDialog::OnOK();
 }
 
 void MainDialog::OnCancel()
 {
+    ShutDown();
     PlatformDialog::OnCancel();
 }
 
-void MainDialog::TogglePropertiesWindow() {}
+void MainDialog::OnDropFiles(DropHandle drop)
+{
+    // the whole path of the first file: a cut path would name another file
+    const char* path = GetDroppedFilePath(drop, 0);
+    if (path && path[0] != '\0')
+        LoadImageFile(Window(), path);
+    PlatformDialog::OnDropFiles(drop);
+}
+
+void MainDialog::OnMouseMove(unsigned flags, int x, int y)
+{
+    static bool dragging = false;
+    static int lastX = 0;
+    static int lastY = 0;
+    if (!(flags & MouseLeftButton)) {
+        dragging = false;
+        PlatformDialog::OnMouseMove(flags, x, y);
+        return;
+    }
+    if (dragging) {
+        ViewSpin += static_cast<float>(x - lastX);
+        ViewTilt += static_cast<float>(y - lastY);
+    }
+    lastX = x;
+    lastY = y;
+    dragging = true;
+    PlatformDialog::OnMouseMove(flags, x, y);
+}
+
+void MainDialog::OnCommand(unsigned id)
+{
+    switch (id) {
+    case GenerateButtonControl:
+        OnGenerate();
+        break;
+    case LoadHeightmapCommand:
+        OnLoadHeightmap();
+        break;
+    case LoadDecalTextureCommand:
+        OnLoadDecalTexture();
+        break;
+    case LoadNormalTextureCommand:
+        OnLoadNormalTexture();
+        break;
+    case GenerationPropertiesCommand:
+        OnGenerationProperties();
+        break;
+    case HelpCommand:
+        break;  // the program has no help file
+    default:
+        PlatformDialog::OnCommand(id);
+        break;
+    }
+}
+
+void MainDialog::TogglePropertiesWindow()
+{
+    ::TogglePropertiesWindow(Window(), propertiesWindow);
+}

@@ -32,6 +32,12 @@ public:
     void OnOK() override;
     void OnCancel() override;
     void TogglePropertiesWindow();
+
+private:
+    // Releases the preview, the models and the heightmap and saves the
+    // settings; every way out of the window runs it once.
+    void ShutDown();
+    bool shutDown;  // ShutDown has run
 };
 
 // The main window object; set before the window runs, never cleared.

@@ -121,6 +121,7 @@ TEST_F(LoadDefaultTexturesTest, MissingOrUnusableFilesLeaveTexturesEmptySilently
     std::vector<uint8_t> odd = MakeBmp24(6, 4, 1, 2, 3);
     ASSERT_TRUE(WriteWholeFile(exeDir + "/assets/deftex.bmp", odd));
     ASSERT_EQ(std::remove((exeDir + "/assets/defnrm.bmp").c_str()), 0);
+    NextTextureId = 100;  // names the start-up has not filled with the good defaults
     DecalTextureId = TakeTextureId();
     NormalTextureId = TakeTextureId();
     LoadDefaultTextures();

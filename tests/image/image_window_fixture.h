@@ -16,9 +16,12 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        ResetImageGlobals();
         ASSERT_NO_FATAL_FAILURE(StartMainWindow());
         ASSERT_NO_FATAL_FAILURE(EnsureGLContext());
+        // the image module's state as before its first use: the start-up has
+        // already taken texture names and said how the GL set-up went
+        ResetImageGlobals();
+        SetControlText(Window(), StatusLineControl, "");
     }
 
     void TearDown() override

@@ -42,10 +42,11 @@ public:
     std::vector<std::string> dropped;
 };
 
+const uintptr_t TestTimerId = 1025;
 int TimerCalls = 0;
 void CountTick(WindowHandle, unsigned, uintptr_t id, uint32_t)
 {
-    EXPECT_EQ(id, FrameTimerId);
+    EXPECT_EQ(id, TestTimerId);
     ++TimerCalls;
 }
 
@@ -175,7 +176,7 @@ TEST(HeadlessWindows, DropsResizesAndTimersReachTheDialog)
     EXPECT_EQ(dialog.lastWidth, 800);
     EXPECT_EQ(dialog.lastHeight, 600);
     TimerCalls = 0;
-    ASSERT_TRUE(SetWindowTimer(dialog.Window(), FrameTimerId, 0, CountTick));
+    ASSERT_TRUE(SetWindowTimer(dialog.Window(), TestTimerId, 0, CountTick));
     EXPECT_EQ(TickHeadlessTimers(3), 3);
     EXPECT_EQ(TimerCalls, 3);
 }

@@ -42,20 +42,18 @@ std::vector<uint8_t> ExpectedCubeFace(int face, int size)
 const uint8_t DocumentedRamp[32] = {255, 223, 193, 165, 140, 117, 95, 76, 59, 44, 32, 21, 13, 6, 2, 0,
                                     0,   2,   6,   13,  21,  32,  44, 59, 76, 95, 117, 140, 165, 193, 223, 255};
 
-TEST_F(RenderTest, LightingTexturesTakeTheNextTwoNames)
+TEST_F(RenderTest, LightingTexturesTakeTheFirstTwoNames)
 {
     StartMainWindow();
-    snprintf(GenerationSettings.fragmentProgramPath, sizeof GenerationSettings.fragmentProgramPath, "%s",
-             ProgramPath().c_str());
-    ASSERT_TRUE(SetupPreviewGL(*dialog));
     ASSERT_TRUE(FragmentProgramAvailable);
+    // the start-up reserves them before the decal and the normal map
+    EXPECT_EQ(NormalizationCubeMapId, 1);
+    EXPECT_EQ(AttenuationTextureId, 2);
+    EXPECT_EQ(DecalTextureId, 3u);
     uint32_t next = NextTextureId;
-    CreateLightingTextures();
-    EXPECT_EQ(NormalizationCubeMapId, static_cast<int32_t>(next));
-    EXPECT_EQ(AttenuationTextureId, static_cast<int32_t>(next + 1));
-    EXPECT_EQ(NextTextureId, next + 2);
     CreateLightingTextures();  // only once
-    EXPECT_EQ(NextTextureId, next + 2);
+    EXPECT_EQ(NextTextureId, next);
+    EXPECT_EQ(NormalizationCubeMapId, 1);
     GLint active = 0;
     glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
     EXPECT_EQ(active, GL_TEXTURE0_ARB);

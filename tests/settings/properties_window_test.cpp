@@ -15,10 +15,9 @@ protected:
     void SetUp() override
     {
         SettingsTest::SetUp();
-        LoadSettings();
-        properties = CreatePropertiesWindow(Window());
+        // the main window's start-up loaded the settings and created the window
+        properties = dialog->propertiesWindow;
         ASSERT_NE(properties, nullptr);
-        dialog->propertiesWindow = properties;
     }
 
     bool MenuChecked() const
@@ -42,6 +41,7 @@ protected:
 TEST_F(PropertiesWindowTest, CreatedFromItsTemplateShownAndOwnedByTheMainWindow)
 {
     EXPECT_EQ(properties, HeadlessFindWindow(130));
+    EXPECT_EQ(HeadlessWindowCount(), 2);
     EXPECT_TRUE(IsPlatformWindowVisible(properties));
     EXPECT_TRUE(MenuChecked()) << "the menu resource starts with the mark";
     EXPECT_TRUE(HasControl(properties, 1011));

@@ -10,8 +10,31 @@
 #include <vector>
 
 #include "app/main_dialog.h"
+#include "image/image_load.h"
+#include "model/model_store.h"
 #include "platform/headless/headless.h"
 #include "platform/platform_ops.h"
+#include "render/gl_setup.h"
+#include "settings/settings.h"
+
+// Puts every module's globals back as a fresh process has them, so that each
+// test starts the program anew.
+inline void ResetProgramState()
+{
+    ResetRendererForTests();
+    ReleaseAllModels();
+    CurrentModelInstance = nullptr;
+    FreeImage(HeightmapImage);
+    HeightmapImage = nullptr;
+    ImageLoadMode = Heightmap;
+    HeightmapTextureId = DecalTextureId = NormalTextureId = 0;
+    NextTextureId = 1;
+    GenerationSettings = GenerationSettingsRecord();
+    GenerationParams = {1.0f, 1, 1.0f, 24.0f, 1};
+    ViewTilt = ViewSpin = 0.0f;
+    ExeDirectory[0] = '\0';
+    CommandLinePath[0] = '\0';
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -28,6 +51,7 @@ protected:
         std::string exe = exeDir + "/orvanel";
         SetExecutablePathOverride(exe.c_str());
         ResetHeadlessPlatform();
+        ResetProgramState();
         PrepareExeDirectory();
     }
 
@@ -74,6 +98,7 @@ protected:
         delete dialog;
         dialog = nullptr;
         TheMainDialog = nullptr;
+        ResetProgramState();
         SetExecutablePathOverride(nullptr);
         ResetHeadlessPlatform();
         std::string command = "rm -rf '" + exeDir + "'";

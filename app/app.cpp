@@ -1,0 +1,12 @@
+#include "app/app.h"
+
+#include "app/main_dialog.h"
+
+bool App::InitInstance()
+{
+    MainDialog dialog;
+    TheMainDialog = &dialog;
+    dialog.DoModal();
+    // false: the application ends when the main window has ended
+    return false;
+}

@@ -1,0 +1,368 @@
+// Batch mode. The same code as the desktop runs on the headless back end:
+// the main window exists in memory, its dialogs are answered from here, and
+// every text it shows is printed on standard error.
+#include "app/batch.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "app/main_dialog.h"
+#include "app/png_writer.h"
+#include "image/image_load.h"
+#include "mesh/height_mesh.h"
+#include "model/model_store.h"
+#include "platform/headless/headless.h"
+#include "render/gl_setup.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+
+static const char UsageText[] =
+    "Usage:\n"
+    "  orvanel [HEIGHTMAP.bmp]                      the desktop program\n"
+    "  orvanel --generate HEIGHTMAP.bmp --output MESH.3ds [options]\n"
+    "      --texture-stretching N     1..1024, default 128\n"
+    "      --grid-fuzz N              1..6,    default 2 (grid step 2^(N-1) pixels)\n"
+    "      --height-scaling N         1..4096, default 256 (height = red * N / 256)\n"
+    "      --overall-scale N          4..1024, default 24 (world units per pixel)\n"
+    "      --eliminate-zero-height    drop triangles lying entirely at height 0\n"
+    "      --settings FILE            start from a saved orvanel.cfg instead of the defaults\n"
+    "      --decal FILE.bmp           decal texture for the preview image\n"
+    "      --normal-map FILE.bmp      normal-map texture for the preview image\n"
+    "      --preview IMAGE.png        also render the preview to a PNG\n"
+    "      --preview-size WxH         default 800x600\n"
+    "      --spin DEG, --tilt DEG     the mouse-drag angles for that preview\n"
+    "  orvanel --info MESH.3ds                      list the surfaces of any .3ds file\n"
+    "  orvanel --help, orvanel --version\n";
+
+struct BatchOptions {
+    const char* heightmap = nullptr;     // --generate
+    const char* output = nullptr;        // --output
+    const char* info = nullptr;          // --info
+    const char* settingsFile = nullptr;  // --settings
+    const char* decal = nullptr;         // --decal
+    const char* normalMap = nullptr;     // --normal-map
+    const char* preview = nullptr;       // --preview
+    int previewWidth = 800;              // --preview-size
+    int previewHeight = 600;
+    float spin = 0.0f;                   // --spin
+    float tilt = 0.0f;                   // --tilt
+    int stretch = -1;                    // slider positions; -1 = from the settings
+    int fuzz = -1;
+    int height = -1;
+    int scale = -1;
+    bool eliminate = false;              // --eliminate-zero-height
+    bool help = false;
+    bool version = false;
+};
+
+// ---------------------------------------------------------------------------
+// The command line
+
+static int UsageError(const std::string& reason)
+{
+    fprintf(stderr, "orvanel: %s\nTry 'orvanel --help' for more information.\n", reason.c_str());
+    return 2;
+}
+
+static bool ParseInteger(const char* text, int minimum, int maximum, int* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    long number = strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || number < minimum || number > maximum)
+        return false;
+    *value = static_cast<int>(number);
+    return true;
+}
+
+static bool ParseFloat(const char* text, float* value)
+{
+    char* end = nullptr;
+    errno = 0;
+    float number = strtof(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || number != number || number > 1e9f || number < -1e9f)
+        return false;
+    *value = number;
+    return true;
+}
+
+static bool ParseSize(const char* text, int* width, int* height)
+{
+    const char* x = strchr(text, 'x');
+    if (!x)
+        return false;
+    std::string first(text, x - text);
+    return ParseInteger(first.c_str(), 1, 8192, width) && ParseInteger(x + 1, 1, 8192, height);
+}
+
+struct SliderOption {
+    const char* name;  // the option
+    int minimum;       // the slider's range
+    int maximum;
+    int BatchOptions::*field;  // where the position goes
+};
+
+static const SliderOption SliderOptions[] = {
+    {"--texture-stretching", 1, 1024, &BatchOptions::stretch},
+    {"--grid-fuzz", 1, 6, &BatchOptions::fuzz},
+    {"--height-scaling", 1, 4096, &BatchOptions::height},
+    {"--overall-scale", 4, 1024, &BatchOptions::scale},
+};
+
+static const struct {
+    const char* name;
+    const char* BatchOptions::*field;
+} PathOptions[] = {
+    {"--generate", &BatchOptions::heightmap}, {"--output", &BatchOptions::output},
+    {"--info", &BatchOptions::info},         {"--settings", &BatchOptions::settingsFile},
+    {"--decal", &BatchOptions::decal},       {"--normal-map", &BatchOptions::normalMap},
+    {"--preview", &BatchOptions::preview},
+};
+
+// One option with its value (if it takes one); returns 0 or the usage status.
+static int ParseOption(const char* name, const char* value, bool* usedValue, BatchOptions* options)
+{
+    *usedValue = false;
+    if (strcmp(name, "--help") == 0 || strcmp(name, "-h") == 0)
+        return options->help = true, 0;
+    if (strcmp(name, "--version") == 0)
+        return options->version = true, 0;
+    if (strcmp(name, "--eliminate-zero-height") == 0)
+        return options->eliminate = true, 0;
+    bool known = false;
+    for (const auto& option : PathOptions)
+        known = known || strcmp(name, option.name) == 0;
+    for (const SliderOption& option : SliderOptions)
+        known = known || strcmp(name, option.name) == 0;
+    known = known || strcmp(name, "--preview-size") == 0 || strcmp(name, "--spin") == 0 || strcmp(name, "--tilt") == 0;
+    if (!known)
+        return UsageError(std::string("unknown option '") + name + "'");
+    if (!value || value[0] == '\0')
+        return UsageError(std::string("option '") + name + "' needs a value");
+    *usedValue = true;
+    for (const auto& option : PathOptions)
+        if (strcmp(name, option.name) == 0)
+            return options->*option.field = value, 0;
+    for (const SliderOption& option : SliderOptions)
+        if (strcmp(name, option.name) == 0) {
+            if (!ParseInteger(value, option.minimum, option.maximum, &(options->*option.field)))
+                return UsageError(std::string("'") + value + "' is not a whole number from " +
+                                  std::to_string(option.minimum) + " to " + std::to_string(option.maximum) +
+                                  " for " + name);
+            return 0;
+        }
+    if (strcmp(name, "--preview-size") == 0) {
+        if (!ParseSize(value, &options->previewWidth, &options->previewHeight))
+            return UsageError(std::string("'") + value + "' is not a size like 800x600 (1 to 8192 each)");
+        return 0;
+    }
+    float* angle = strcmp(name, "--spin") == 0 ? &options->spin : &options->tilt;
+    if (!ParseFloat(value, angle))
+        return UsageError(std::string("'") + value + "' is not a number of degrees for " + name);
+    return 0;
+}
+
+static int ParseBatchOptions(int argc, char** argv, BatchOptions* options)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (strncmp(argv[i], "--", 2) != 0 && strcmp(argv[i], "-h") != 0)
+            return UsageError(std::string("unexpected argument '") + argv[i] + "'");
+        bool usedValue = false;
+        int status = ParseOption(argv[i], i + 1 < argc ? argv[i + 1] : nullptr, &usedValue, options);
+        if (status != 0)
+            return status;
+        if (usedValue)
+            ++i;
+    }
+    if (options->help || options->version)
+        return 0;
+    if (options->info && options->heightmap)
+        return UsageError("--info and --generate cannot be combined");
+    if (options->info)
+        return 0;
+    if (!options->heightmap)
+        return UsageError("nothing to do: give --generate HEIGHTMAP.bmp --output MESH.3ds, or --info MESH.3ds");
+    if (!options->output)
+        return UsageError("--generate needs --output MESH.3ds");
+    return 0;
+}
+
+bool IsBatchCommandLine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (strncmp(argv[i], "--", 2) == 0 || strcmp(argv[i], "-h") == 0)
+            return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// --info
+
+static const char* SurfaceName(const Surface* surface)
+{
+    return surface->name && surface->name[0] != '\0' ? surface->name : "(unnamed)";
+}
+
+static void PrintSurface(const Surface* surface)
+{
+    if (!surface->vertices) {
+        printf("  %s: no vertex list\n", SurfaceName(surface));
+        return;
+    }
+    printf("  %s: %d vertices, %d faces, %s, normals %s, %d joints\n", SurfaceName(surface),
+           static_cast<int>(surface->vertexCount), static_cast<int>(surface->faceCount),
+           surface->texCoords ? "texture coordinates" : "no texture coordinates",
+           surface->normalsFromFile ? "from the file" : "computed", static_cast<int>(surface->jointCount));
+}
+
+static int PrintModelInfo(const char* path)
+{
+    ModelInstance* instance = LoadModelInstance(path);
+    Model* model = instance ? GetInstanceModel(instance) : nullptr;
+    if (!model) {
+        fprintf(stderr, "Could not open '%s'.\n", path);
+        ReleaseAllModels();
+        return 1;
+    }
+    int count = 0;
+    for (const Surface* surface = model->firstSurface; surface; surface = surface->next)
+        ++count;
+    printf("%s: %d surface%s\n", path, count, count == 1 ? "" : "s");
+    for (const Surface* surface = model->firstSurface; surface; surface = surface->next)
+        PrintSurface(surface);
+    ReleaseAllModels();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// --generate
+
+static void EchoText(WindowHandle, int controlId, const char* text)
+{
+    if (controlId == StatusLineControl || controlId == -1)
+        fprintf(stderr, "%s\n", text);
+}
+
+static std::string StatusText()
+{
+    char text[4096];
+    GetControlText(MainWindowHandle(), StatusLineControl, text, sizeof text);
+    return text;
+}
+
+static void ApplySliderOptions(const BatchOptions& options)
+{
+    if (options.stretch >= 0)
+        GenerationSettings.stretchPosition = options.stretch;
+    if (options.fuzz >= 0)
+        GenerationSettings.fuzzPosition = options.fuzz;
+    if (options.height >= 0)
+        GenerationSettings.heightPosition = options.height;
+    if (options.scale >= 0)
+        GenerationSettings.scalePosition = options.scale;
+    if (options.eliminate)
+        GenerationSettings.eliminateZeroHeight = 1;
+}
+
+static bool LoadTexture(int mode, const char* path)
+{
+    ImageLoadMode = mode;
+    LoadImageFile(MainWindowHandle(), path);
+    ImageLoadMode = Heightmap;
+    return StatusText().rfind("Successfully loaded", 0) == 0;
+}
+
+static bool RenderPreview(MainDialog& dialog, const BatchOptions& options)
+{
+    HeadlessResizeClient(dialog.Window(), options.previewWidth + 21, options.previewHeight + 54);
+    ViewSpin = options.spin;
+    ViewTilt = options.tilt;
+    TickHeadlessTimers(1);
+    std::vector<uint8_t> pixels;
+    int width = 0, height = 0;
+    if (!PreviewGLContext || !HeadlessReadPixels(PreviewGLContext, &pixels, &width, &height)) {
+        fprintf(stderr, "orvanel: no OpenGL context to render the preview\n");
+        return false;
+    }
+    if (!WritePNG(options.preview, pixels.data(), width, height)) {
+        fprintf(stderr, "Could not save '%s'.\n", options.preview);
+        return false;
+    }
+    fprintf(stderr, "Successfully saved '%s'.\n", options.preview);
+    return true;
+}
+
+// Absolute, so that the messages name the file wherever the caller runs.
+static std::string AbsolutePath(const char* path)
+{
+    if (path[0] == '/')
+        return path;
+    char directory[PATH_MAX];
+    if (!getcwd(directory, sizeof directory))
+        return path;
+    return std::string(directory) + "/" + path;
+}
+
+static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
+{
+    if (!options.settingsFile)
+        SetDefaultSettings();
+    else if (!LoadSettingsFile(options.settingsFile)) {
+        fprintf(stderr, "Could not open '%s'.\n", options.settingsFile);
+        return false;
+    }
+    ApplySliderOptions(options);
+    // Batch mode never saves orvanel.cfg: generation reads these values, not the window.
+    dialog.propertiesWindow = nullptr;
+    GenerationParams = DeriveGenerationParams(GenerationSettings);
+    LoadImageFile(dialog.Window(), options.heightmap);
+    if (!HeightmapImage)
+        return false;
+    if (options.decal && !LoadTexture(Decal, options.decal))
+        return false;
+    if (options.normalMap && !LoadTexture(NormalMap, options.normalMap))
+        return false;
+    std::string output = AbsolutePath(options.output);
+    QueueFileDialogAnswer(output.c_str());
+    OnGenerate();
+    if (StatusText() != "Successfully saved '" + output + "'.")
+        return false;
+    return !options.preview || RenderPreview(dialog, options);
+}
+
+static int RunGenerate(const BatchOptions& options)
+{
+    SetHeadlessTextObserver(EchoText);
+    MainDialog dialog;
+    TheMainDialog = &dialog;
+    bool succeeded = dialog.Create() && GenerateWith(dialog, options);
+    dialog.OnClose();
+    SetHeadlessTextObserver(nullptr);
+    return succeeded ? 0 : 1;
+}
+
+int RunBatch(int argc, char** argv)
+{
+    BatchOptions options;
+    int status = ParseBatchOptions(argc, argv, &options);
+    if (status != 0)
+        return status;
+    if (options.help) {
+        fputs(UsageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        puts("Orvanel, release 1");
+        return 0;
+    }
+    if (options.info)
+        return PrintModelInfo(options.info);
+    return RunGenerate(options);
+}
