@@ -16,9 +16,10 @@
 #include "settings/settings.h"
 
 // The preview frame keeps the template's margins: its left offset plus right
-// margin, and its top offset plus bottom margin, in pixels.
-static const int PreviewHorizontalMargin = 21;
-static const int PreviewVerticalMargin = 54;
+// margin, and its top offset plus bottom margin, in dialog units (21 and 54
+// pixels at the standard dialog font).
+static const int PreviewHorizontalMarginUnits = 14;
+static const int PreviewVerticalMarginUnits = 33;
 
 MainDialog::MainDialog()
     : PlatformDialog(MainDialogTemplate),
@@ -97,9 +98,11 @@ void MainDialog::OnSize(unsigned kind, int width, int height)
     PlatformDialog::OnSize(kind, width, height);
     if (!previewFrameBound || kind == SizeMinimized)
         return;
+    PlatformRect margins = {0, 0, PreviewHorizontalMarginUnits, PreviewVerticalMarginUnits};
+    MapDialogRect(Window(), &margins);
     // a window smaller than the margins gives an empty frame, never a negative one
-    int frameWidth = width > PreviewHorizontalMargin ? width - PreviewHorizontalMargin : 0;
-    int frameHeight = height > PreviewVerticalMargin ? height - PreviewVerticalMargin : 0;
+    int frameWidth = width > margins.right ? width - margins.right : 0;
+    int frameHeight = height > margins.bottom ? height - margins.bottom : 0;
     SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
     SetupPreviewGL(*this);
 }

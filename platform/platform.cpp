@@ -139,6 +139,7 @@ void EnableControl(WindowHandle window, int controlId, bool enable) { Active->En
 bool IsControlEnabled(WindowHandle window, int controlId) { return Active->IsControlEnabled(window, controlId); }
 bool IsControlVisible(WindowHandle window, int controlId) { return Active->IsControlVisible(window, controlId); }
 bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect) { return Active->GetControlRect(window, controlId, rect); }
+bool MapDialogRect(WindowHandle window, PlatformRect* rect) { return Active->MapDialogRect(window, rect); }
 bool SetControlSize(WindowHandle window, int controlId, int width, int height)
 {
     return Active->SetControlSize(window, controlId, width, height);

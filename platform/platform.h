@@ -184,6 +184,9 @@ bool IsControlEnabled(WindowHandle window, int controlId);
 bool IsControlVisible(WindowHandle window, int controlId);
 // The control's outer rectangle (border included), in its parent's client coordinates.
 bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect);
+// Converts a rectangle from the window's dialog units to pixels, as its
+// dialog font measures them.
+bool MapDialogRect(WindowHandle window, PlatformRect* rect);
 // Resizes a control, keeping its position and z-order.
 bool SetControlSize(WindowHandle window, int controlId, int width, int height);
 

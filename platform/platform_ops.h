@@ -55,6 +55,8 @@ struct PlatformOps {
     void (*DeleteGLContext)(GLContextHandle context);
     bool (*SwapGLBuffers)(GLContextHandle context);
     void* (*GetGLProcAddress)(const char* name);
+
+    bool (*MapDialogRect)(WindowHandle window, PlatformRect* rect);
 };
 
 // The headless back end's table, always linked (platform/headless).

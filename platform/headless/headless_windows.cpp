@@ -324,6 +324,17 @@ static bool GetControlRectOp(WindowHandle window, int controlId, PlatformRect* r
     return true;
 }
 
+static bool MapDialogRectOp(WindowHandle window, PlatformRect* rect)
+{
+    if (!IsLive(window) || !rect)
+        return false;
+    rect->left = DialogUnitsToPixelsX(rect->left, DialogBaseWidth);
+    rect->right = DialogUnitsToPixelsX(rect->right, DialogBaseWidth);
+    rect->top = DialogUnitsToPixelsY(rect->top, DialogBaseHeight);
+    rect->bottom = DialogUnitsToPixelsY(rect->bottom, DialogBaseHeight);
+    return true;
+}
+
 static bool SetControlSizeOp(WindowHandle window, int controlId, int width, int height)
 {
     HeadlessControl* control = FindControl(window, controlId);
@@ -544,6 +555,7 @@ const PlatformOps HeadlessPlatformOps = {
     DeleteHeadlessGLContext,
     SwapHeadlessGLBuffers,
     GetHeadlessGLProcAddress,
+    MapDialogRectOp,
 };
 
 // ---------------------------------------------------------------------------

@@ -965,6 +965,17 @@ static const char* GetDroppedFilePathOp(DropHandle drop, unsigned index)
 // ---------------------------------------------------------------------------
 // The operations table
 
+static bool MapDialogRectOp(WindowHandle window, PlatformRect* rect)
+{
+    if (!IsLiveWindow(window) || !rect)
+        return false;
+    rect->left = DialogUnitsToPixelsX(rect->left, window->baseWidth);
+    rect->right = DialogUnitsToPixelsX(rect->right, window->baseWidth);
+    rect->top = DialogUnitsToPixelsY(rect->top, window->baseHeight);
+    rect->bottom = DialogUnitsToPixelsY(rect->bottom, window->baseHeight);
+    return true;
+}
+
 static const PlatformOps WxPlatformOps = {
     StartWx,
     RunWxApp,
@@ -1007,6 +1018,7 @@ static const PlatformOps WxPlatformOps = {
     DeleteWxGLContext,
     SwapWxGLBuffers,
     GetWxGLProcAddress,
+    MapDialogRectOp,
 };
 
 void RegisterDesktopPlatform()
