@@ -13,7 +13,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
+
+#include <sys/stat.h>
 
 #include "app/main_dialog.h"
 #include "image/image_load.h"
@@ -87,6 +90,17 @@ static HeightmeshShape LargestShape()
     return shape;
 }
 
+// Copies the source tree's fragment program to <directory>/fp/light_std.fp.
+static bool LayFragmentProgram(const std::string& directory)
+{
+    if (mkdir((directory + "/fp").c_str(), 0700) != 0)
+        return false;
+    std::ifstream source(std::string(ORVANEL_SOURCE_DIR) + "/fp/light_std.fp", std::ios::binary);
+    std::ofstream target(directory + "/fp/light_std.fp", std::ios::binary);
+    target << source.rdbuf();
+    return source.good() && target.good();
+}
+
 static bool SetUpPreview()
 {
     if (BenchDialog)
@@ -96,16 +110,17 @@ static bool SetUpPreview()
         return false;
     BenchDirectory = pattern;
     SetExecutablePathOverride((BenchDirectory + "/orvanel").c_str());
+    // start-up sets up GL once, with the program it finds beside the executable
+    if (!LayFragmentProgram(BenchDirectory))
+        return false;
     BenchDialog = new MainDialog();
     TheMainDialog = BenchDialog;
     if (!BenchDialog->Create() || !SetControlSize(BenchDialog->Window(), 1004, 800, 600))
         return false;
     GenerationSettings.backgroundColor[3] = 1.0f;
-    snprintf(GenerationSettings.fragmentProgramPath, sizeof GenerationSettings.fragmentProgramPath,
-             "%s/fp/light_std.fp", ORVANEL_SOURCE_DIR);
     if (!SetupPreviewGL(*BenchDialog) || !FragmentProgramAvailable)
         return false;
-    CreateLightingTextures();
+    CreateLightingTextures();  // made at start-up already; kept for a start-up without them
     DecalTextureId = SolidTexture(200, 180, 150);
     NormalTextureId = SolidTexture(128, 128, 255);
     std::string path = BenchDirectory + "/largest.3ds";
