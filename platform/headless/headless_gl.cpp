@@ -12,7 +12,8 @@
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_internal.h"
 
-struct PlatformGLContext {
+// A context of this back end; the program sees it only as a GLContextHandle.
+struct HeadlessGLContext {
     EGLDisplay display;    // the surfaceless display
     EGLConfig config;      // the chosen frame buffer configuration
     EGLContext context;    // the GL context
@@ -23,8 +24,22 @@ struct PlatformGLContext {
     int swapCount;         // buffer swaps so far
 };
 
-static std::vector<PlatformGLContext*> Contexts;
+static std::vector<HeadlessGLContext*> Contexts;
 static EGLDisplay SharedDisplay = EGL_NO_DISPLAY;
+
+static GLContextHandle Handle(HeadlessGLContext* context)
+{
+    return reinterpret_cast<GLContextHandle>(context);
+}
+
+// The live context behind a handle, or null.
+static HeadlessGLContext* Live(GLContextHandle handle)
+{
+    for (HeadlessGLContext* context : Contexts)
+        if (handle && Handle(context) == handle)
+            return context;
+    return nullptr;
+}
 
 static EGLDisplay OpenDisplay()
 {
@@ -61,7 +76,7 @@ static bool ChooseConfig(EGLDisplay display, const GLPixelFormatRequest& format,
     return eglChooseConfig(display, attributes, config, 1, &count) && count > 0;
 }
 
-static EGLSurface CreateSurface(PlatformGLContext* context, int width, int height)
+static EGLSurface CreateSurface(HeadlessGLContext* context, int width, int height)
 {
     const EGLint attributes[] = {EGL_WIDTH, std::max(width, 1), EGL_HEIGHT, std::max(height, 1), EGL_NONE};
     return eglCreatePbufferSurface(context->display, context->config, attributes);
@@ -85,7 +100,7 @@ GLContextHandle CreateHeadlessGLContext(WindowHandle window, int controlId, cons
     EGLDisplay display = OpenDisplay();
     if (display == EGL_NO_DISPLAY || !eglBindAPI(EGL_OPENGL_API))
         return nullptr;
-    PlatformGLContext* context = new PlatformGLContext();
+    HeadlessGLContext* context = new HeadlessGLContext();
     context->display = display;
     context->window = window;
     context->controlId = controlId;
@@ -105,29 +120,26 @@ GLContextHandle CreateHeadlessGLContext(WindowHandle window, int controlId, cons
     context->width = std::max(width, 1);
     context->height = std::max(height, 1);
     Contexts.push_back(context);
-    return context;
+    return Handle(context);
 }
 
-static bool IsLiveContext(GLContextHandle context)
+bool MakeHeadlessGLContextCurrent(GLContextHandle handle)
 {
-    return context && std::find(Contexts.begin(), Contexts.end(), context) != Contexts.end();
-}
-
-bool MakeHeadlessGLContextCurrent(GLContextHandle context)
-{
-    if (!context) {
+    HeadlessGLContext* context = Live(handle);
+    if (!handle) {
         if (SharedDisplay == EGL_NO_DISPLAY)
             return true;
         return eglMakeCurrent(SharedDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     }
-    if (!IsLiveContext(context))
+    if (!context)
         return false;
     return eglMakeCurrent(context->display, context->surface, context->surface, context->context);
 }
 
-void DeleteHeadlessGLContext(GLContextHandle context)
+void DeleteHeadlessGLContext(GLContextHandle handle)
 {
-    if (!IsLiveContext(context))
+    HeadlessGLContext* context = Live(handle);
+    if (!context)
         return;
     if (eglGetCurrentContext() == context->context)
         eglMakeCurrent(context->display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
@@ -137,9 +149,10 @@ void DeleteHeadlessGLContext(GLContextHandle context)
     delete context;
 }
 
-bool SwapHeadlessGLBuffers(GLContextHandle context)
+bool SwapHeadlessGLBuffers(GLContextHandle handle)
 {
-    if (!IsLiveContext(context))
+    HeadlessGLContext* context = Live(handle);
+    if (!context)
         return false;
     // a pbuffer has one buffer: finishing the frame makes it readable
     if (eglGetCurrentContext() == context->context)
@@ -155,7 +168,7 @@ void* GetHeadlessGLProcAddress(const char* name)
 
 void ResizeHeadlessGLSurface(WindowHandle window, int controlId, int width, int height)
 {
-    for (PlatformGLContext* context : Contexts) {
+    for (HeadlessGLContext* context : Contexts) {
         if (context->window != window || context->controlId != controlId)
             continue;
         EGLSurface surface = CreateSurface(context, width, height);
@@ -173,16 +186,17 @@ void ResizeHeadlessGLSurface(WindowHandle window, int controlId, int width, int 
 
 void ForgetHeadlessGLWindow(WindowHandle window)
 {
-    for (PlatformGLContext* context : Contexts)
+    for (HeadlessGLContext* context : Contexts)
         if (context->window == window)
             context->window = nullptr;
 }
 
-bool HeadlessReadPixels(GLContextHandle context, std::vector<uint8_t>* rgba, int* width, int* height)
+bool HeadlessReadPixels(GLContextHandle handle, std::vector<uint8_t>* rgba, int* width, int* height)
 {
-    if (!IsLiveContext(context) || !rgba)
+    HeadlessGLContext* context = Live(handle);
+    if (!context || !rgba)
         return false;
-    if (eglGetCurrentContext() != context->context && !MakeHeadlessGLContextCurrent(context))
+    if (eglGetCurrentContext() != context->context && !MakeHeadlessGLContextCurrent(handle))
         return false;
     size_t rowBytes = static_cast<size_t>(context->width) * 4;
     std::vector<uint8_t> bottomUp(rowBytes * context->height);
@@ -198,13 +212,14 @@ bool HeadlessReadPixels(GLContextHandle context, std::vector<uint8_t>* rgba, int
 
 GLContextHandle HeadlessFindGLContext(WindowHandle window, int controlId)
 {
-    for (PlatformGLContext* context : Contexts)
+    for (HeadlessGLContext* context : Contexts)
         if (context->window == window && context->controlId == controlId)
-            return context;
+            return Handle(context);
     return nullptr;
 }
 
-int HeadlessSwapCount(GLContextHandle context)
+int HeadlessSwapCount(GLContextHandle handle)
 {
-    return IsLiveContext(context) ? context->swapCount : 0;
+    HeadlessGLContext* context = Live(handle);
+    return context ? context->swapCount : 0;
 }

@@ -42,7 +42,8 @@ struct HeadlessTimer {
     TimerProc procedure;  // callback
 };
 
-struct PlatformWindow {
+// A window of this back end; the program sees it only as a WindowHandle.
+struct HeadlessWindow {
     int templateId;                            // template it was made from
     PlatformDialog* dialog;                    // dialog object, or null for a procedure window
     DialogProc procedure;                      // dialog procedure, or null
@@ -59,11 +60,12 @@ struct PlatformWindow {
     std::vector<HeadlessTimer> timers;         // in creation order
 };
 
-struct PlatformDrop {
+// The files of one drop.
+struct HeadlessDrop {
     std::vector<std::string> paths;  // the dropped files in order
 };
 
-static std::vector<PlatformWindow*> Windows;
+static std::vector<HeadlessWindow*> Windows;
 static std::deque<std::string> FileAnswers;  // "\x01" marks a cancel
 static std::deque<std::pair<bool, uint32_t>> ColorAnswers;
 static std::deque<int> MessageBoxAnswers;
@@ -102,7 +104,7 @@ static HeadlessControl MakeControl(const ControlTemplate& source)
     return control;
 }
 
-static void AddMenu(PlatformWindow* window, int menuId)
+static void AddMenu(HeadlessWindow* window, int menuId)
 {
     const MenuTemplate* menu = FindMenuTemplate(menuId);
     window->hasMenu = menu != nullptr;
@@ -115,12 +117,12 @@ static void AddMenu(PlatformWindow* window, int menuId)
         }
 }
 
-static PlatformWindow* BuildWindow(int templateId, WindowHandle owner)
+static HeadlessWindow* BuildWindow(int templateId, WindowHandle owner)
 {
     const DialogTemplate* source = FindDialogTemplate(templateId);
     if (!source)
         return nullptr;
-    PlatformWindow* window = new PlatformWindow();
+    HeadlessWindow* window = new HeadlessWindow();
     window->templateId = templateId;
     window->dialog = nullptr;
     window->procedure = nullptr;
@@ -139,30 +141,47 @@ static PlatformWindow* BuildWindow(int templateId, WindowHandle owner)
     return window;
 }
 
-static bool IsLive(WindowHandle window)
+// Handles are the records' addresses, handed out as the layer's opaque type.
+static WindowHandle Handle(HeadlessWindow* window)
+{
+    return reinterpret_cast<WindowHandle>(window);
+}
+
+// The live window behind a handle, or null.
+static HeadlessWindow* Live(WindowHandle handle)
+{
+    for (HeadlessWindow* window : Windows)
+        if (handle && Handle(window) == handle)
+            return window;
+    return nullptr;
+}
+
+static bool IsLive(HeadlessWindow* window)
 {
     return window && std::find(Windows.begin(), Windows.end(), window) != Windows.end();
 }
 
-static void DestroyWindow(WindowHandle window)
+static void DestroyWindow(WindowHandle handle)
 {
-    if (!IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (!window)
         return;
     // owned windows go with their owner
-    std::vector<PlatformWindow*> owned;
-    for (PlatformWindow* other : Windows)
-        if (other->owner == window)
+    std::vector<HeadlessWindow*> owned;
+    for (HeadlessWindow* other : Windows)
+        if (other->owner == handle)
             owned.push_back(other);
-    for (PlatformWindow* other : owned)
-        DestroyWindow(other);
-    ForgetHeadlessGLWindow(window);
+    for (HeadlessWindow* other : owned)
+        DestroyWindow(Handle(other));
+    ForgetHeadlessGLWindow(handle);
     Windows.erase(std::find(Windows.begin(), Windows.end(), window));
     delete window;
 }
 
-static HeadlessControl* FindControl(WindowHandle window, int controlId)
+static HeadlessControl* FindControl(WindowHandle handle, int controlId)
 {
-    if (!IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (!window)
         return nullptr;
     for (HeadlessControl& control : window->controls)
         if (control.id == controlId)
@@ -170,9 +189,10 @@ static HeadlessControl* FindControl(WindowHandle window, int controlId)
     return nullptr;
 }
 
-static HeadlessMenuItem* FindMenuItem(WindowHandle window, unsigned commandId)
+static HeadlessMenuItem* FindMenuItem(WindowHandle handle, unsigned commandId)
 {
-    if (!IsLive(window) || !window->hasMenu)
+    HeadlessWindow* window = Live(handle);
+    if (!window || !window->hasMenu)
         return nullptr;
     for (HeadlessMenuItem& item : window->menu)
         if (item.commandId == commandId)
@@ -185,11 +205,11 @@ static HeadlessMenuItem* FindMenuItem(WindowHandle window, unsigned commandId)
 
 static bool CreateDialogWindow(PlatformDialog& dialog)
 {
-    PlatformWindow* window = BuildWindow(dialog.TemplateId(), dialog.Owner());
+    HeadlessWindow* window = BuildWindow(dialog.TemplateId(), dialog.Owner());
     if (!window)
         return false;
     window->dialog = &dialog;
-    dialog.AttachWindow(window);
+    dialog.AttachWindow(Handle(window));
     dialog.DoDataExchange();
     dialog.OnInitDialog();
     const DialogTemplate* source = FindDialogTemplate(dialog.TemplateId());
@@ -200,8 +220,8 @@ static bool CreateDialogWindow(PlatformDialog& dialog)
 
 static intptr_t RunModalLoop(PlatformDialog& dialog)
 {
-    if (dialog.Window())
-        dialog.Window()->visible = true;
+    if (HeadlessWindow* window = Live(dialog.Window()))
+        window->visible = true;
     if (ModalHook)
         ModalHook(dialog, ModalHookContext);
     if (!dialog.Ended())
@@ -217,8 +237,8 @@ static intptr_t RunModalLoop(PlatformDialog& dialog)
 
 static void EndDialogWindow(PlatformDialog& dialog, intptr_t)
 {
-    if (IsLive(dialog.Window()))
-        dialog.Window()->visible = false;
+    if (HeadlessWindow* window = Live(dialog.Window()))
+        window->visible = false;
 }
 
 static void DestroyDialogWindow(PlatformDialog& dialog)
@@ -228,48 +248,60 @@ static void DestroyDialogWindow(PlatformDialog& dialog)
 
 static WindowHandle CreateModelessDialogWindow(int templateId, WindowHandle owner, DialogProc procedure, intptr_t parameter)
 {
-    PlatformWindow* window = BuildWindow(templateId, owner);
+    HeadlessWindow* window = BuildWindow(templateId, owner);
     if (!window)
         return nullptr;
     window->procedure = procedure;
     if (procedure)
-        procedure(window, DialogMessageInit, 0, parameter);
-    return window;
+        procedure(Handle(window), DialogMessageInit, 0, parameter);
+    return Handle(window);
 }
 
-static void EndModelessDialogWindow(WindowHandle window, intptr_t)
+static void EndModelessDialogWindow(WindowHandle handle, intptr_t)
 {
-    if (IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (window)
         window->visible = false;
 }
 
 // ---------------------------------------------------------------------------
 // Window and control operations
 
-static void ShowWindowOp(WindowHandle window, bool show)
+static void ShowWindowOp(WindowHandle handle, bool show)
 {
-    if (IsLive(window)) {
+    HeadlessWindow* window = Live(handle);
+    if (window) {
         window->visible = show;
         if (show)
             window->minimized = false;
     }
 }
 
-static bool IsWindowVisibleOp(WindowHandle window) { return IsLive(window) && window->visible; }
-static bool IsWindowMinimizedOp(WindowHandle window) { return IsLive(window) && window->minimized; }
-
-static bool GetClientSizeOp(WindowHandle window, int* width, int* height)
+static bool IsWindowVisibleOp(WindowHandle handle)
 {
-    if (!IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    return window && window->visible;
+}
+static bool IsWindowMinimizedOp(WindowHandle handle)
+{
+    HeadlessWindow* window = Live(handle);
+    return window && window->minimized;
+}
+
+static bool GetClientSizeOp(WindowHandle handle, int* width, int* height)
+{
+    HeadlessWindow* window = Live(handle);
+    if (!window)
         return false;
     *width = window->clientWidth;
     *height = window->clientHeight;
     return true;
 }
 
-static void SetWindowIconOp(WindowHandle window, int iconId)
+static void SetWindowIconOp(WindowHandle handle, int iconId)
 {
-    if (IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (window)
         window->iconId = iconId;
 }
 
@@ -324,9 +356,10 @@ static bool GetControlRectOp(WindowHandle window, int controlId, PlatformRect* r
     return true;
 }
 
-static bool MapDialogRectOp(WindowHandle window, PlatformRect* rect)
+static bool MapDialogRectOp(WindowHandle handle, PlatformRect* rect)
 {
-    if (!IsLive(window) || !rect)
+    HeadlessWindow* window = Live(handle);
+    if (!window || !rect)
         return false;
     rect->left = DialogUnitsToPixelsX(rect->left, DialogBaseWidth);
     rect->right = DialogUnitsToPixelsX(rect->right, DialogBaseWidth);
@@ -388,7 +421,11 @@ static int GetCheckStateOp(WindowHandle window, int controlId)
 // ---------------------------------------------------------------------------
 // Menus
 
-static bool WindowHasMenuOp(WindowHandle window) { return IsLive(window) && window->hasMenu; }
+static bool WindowHasMenuOp(WindowHandle handle)
+{
+    HeadlessWindow* window = Live(handle);
+    return window && window->hasMenu;
+}
 
 static int GetMenuItemStateOp(WindowHandle window, unsigned commandId)
 {
@@ -405,9 +442,10 @@ static bool SetMenuItemStateOp(WindowHandle window, unsigned commandId, unsigned
     return true;
 }
 
-static bool AppendSystemMenuItemOp(WindowHandle window, unsigned commandId, const char* text)
+static bool AppendSystemMenuItemOp(WindowHandle handle, unsigned commandId, const char* text)
 {
-    if (!IsLive(window) || !window->hasSystemMenu)
+    HeadlessWindow* window = Live(handle);
+    if (!window || !window->hasSystemMenu)
         return false;
     window->systemMenu.push_back({0, "", 0});
     window->systemMenu.push_back({commandId, text ? text : "", 0});
@@ -476,9 +514,10 @@ static int ShowMessageBoxOp(WindowHandle owner, const char* text, const char* ca
 // ---------------------------------------------------------------------------
 // Timers and drops
 
-static bool SetWindowTimerOp(WindowHandle window, uintptr_t timerId, unsigned intervalMs, TimerProc procedure)
+static bool SetWindowTimerOp(WindowHandle handle, uintptr_t timerId, unsigned intervalMs, TimerProc procedure)
 {
-    if (!IsLive(window) || !procedure)
+    HeadlessWindow* window = Live(handle);
+    if (!window || !procedure)
         return false;
     for (HeadlessTimer& timer : window->timers)
         if (timer.id == timerId) {
@@ -490,13 +529,21 @@ static bool SetWindowTimerOp(WindowHandle window, uintptr_t timerId, unsigned in
     return true;
 }
 
-static unsigned GetDroppedFileCountOp(DropHandle drop)
+// A drop handle is the address of the HeadlessDrop that HeadlessDropFiles made.
+static const HeadlessDrop* DropOf(DropHandle handle)
 {
+    return reinterpret_cast<const HeadlessDrop*>(handle);
+}
+
+static unsigned GetDroppedFileCountOp(DropHandle handle)
+{
+    const HeadlessDrop* drop = DropOf(handle);
     return drop ? static_cast<unsigned>(drop->paths.size()) : 0;
 }
 
-static const char* GetDroppedFilePathOp(DropHandle drop, unsigned index)
+static const char* GetDroppedFilePathOp(DropHandle handle, unsigned index)
 {
+    const HeadlessDrop* drop = DropOf(handle);
     if (!drop || index >= drop->paths.size())
         return nullptr;
     return drop->paths[index].c_str();
@@ -589,14 +636,15 @@ void ResetHeadlessPlatform()
     TextObserver = nullptr;
 }
 
-void HeadlessSendCommand(WindowHandle window, unsigned commandId)
+void HeadlessSendCommand(WindowHandle handle, unsigned commandId)
 {
-    if (!IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (!window)
         return;
     if (window->dialog)
         window->dialog->OnCommand(commandId);
     else if (window->procedure)
-        window->procedure(window, DialogMessageCommand, commandId & 0xFFFFu, 0);
+        window->procedure(handle, DialogMessageCommand, commandId & 0xFFFFu, 0);
 }
 
 bool HeadlessClickButton(WindowHandle window, int controlId)
@@ -620,40 +668,45 @@ bool HeadlessChooseMenuItem(WindowHandle window, unsigned commandId)
 void HeadlessPressEnter(WindowHandle window) { HeadlessSendCommand(window, CommandOk); }
 void HeadlessPressEscape(WindowHandle window) { HeadlessSendCommand(window, CommandCancel); }
 
-void HeadlessCloseWindow(WindowHandle window)
+void HeadlessCloseWindow(WindowHandle handle)
 {
-    if (!IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (!window)
         return;
     if (window->dialog)
         window->dialog->OnClose();
     else if (window->procedure)
-        window->procedure(window, DialogMessageClose, 0, 0);
+        window->procedure(handle, DialogMessageClose, 0, 0);
 }
 
-void HeadlessSendSystemCommand(WindowHandle window, unsigned command)
+void HeadlessSendSystemCommand(WindowHandle handle, unsigned command)
 {
-    if (IsLive(window) && window->dialog)
+    HeadlessWindow* window = Live(handle);
+    if (window && window->dialog)
         window->dialog->OnSysCommand(command, 0);
 }
 
-void HeadlessDropFiles(WindowHandle window, const std::vector<std::string>& paths)
+void HeadlessDropFiles(WindowHandle handle, const std::vector<std::string>& paths)
 {
-    if (!IsLive(window) || !window->dialog)
+    HeadlessWindow* window = Live(handle);
+    if (!window || !window->dialog)
         return;
-    PlatformDrop drop;
+    HeadlessDrop drop;
     drop.paths = paths;
-    window->dialog->OnDropFiles(&drop);
+    window->dialog->OnDropFiles(reinterpret_cast<DropHandle>(&drop));
 }
 
-void HeadlessMouseMove(WindowHandle window, unsigned flags, int x, int y)
+void HeadlessMouseMove(WindowHandle handle, unsigned flags, int x, int y)
 {
-    if (IsLive(window) && window->dialog)
+    HeadlessWindow* window = Live(handle);
+    if (window && window->dialog)
         window->dialog->OnMouseMove(flags, x, y);
 }
 
-void HeadlessResizeClient(WindowHandle window, int width, int height, unsigned kind)
+void HeadlessResizeClient(WindowHandle handle, int width, int height, unsigned kind)
 {
-    if (!IsLive(window))
+    HeadlessWindow* window = Live(handle);
+    if (!window)
         return;
     window->minimized = kind == SizeMinimized;
     if (kind != SizeMinimized) {
@@ -680,24 +733,29 @@ void HeadlessClickCheckbox(WindowHandle window, int controlId)
 
 WindowHandle HeadlessFindWindow(int templateId)
 {
-    for (PlatformWindow* window : Windows)
+    for (HeadlessWindow* window : Windows)
         if (window->templateId == templateId)
-            return window;
+            return Handle(window);
     return nullptr;
 }
 
 int HeadlessWindowCount() { return static_cast<int>(Windows.size()); }
 
-std::vector<std::string> HeadlessSystemMenuItems(WindowHandle window)
+std::vector<std::string> HeadlessSystemMenuItems(WindowHandle handle)
 {
+    HeadlessWindow* window = Live(handle);
     std::vector<std::string> texts;
-    if (IsLive(window))
+    if (window)
         for (const HeadlessMenuItem& item : window->systemMenu)
             texts.push_back(item.text);
     return texts;
 }
 
-int HeadlessWindowIcon(WindowHandle window) { return IsLive(window) ? window->iconId : 0; }
+int HeadlessWindowIcon(WindowHandle handle)
+{
+    HeadlessWindow* window = Live(handle);
+    return window ? window->iconId : 0;
+}
 
 bool HeadlessTrackbarRange(WindowHandle window, int controlId, int* minimum, int* maximum)
 {
@@ -714,15 +772,15 @@ int TickHeadlessTimers(int count)
     int calls = 0;
     for (int tick = 0; tick < count; ++tick) {
         // a callback may create or destroy windows: walk a snapshot
-        std::vector<PlatformWindow*> snapshot = Windows;
-        for (PlatformWindow* window : snapshot) {
+        std::vector<HeadlessWindow*> snapshot = Windows;
+        for (HeadlessWindow* window : snapshot) {
             if (!IsLive(window))
                 continue;
             std::vector<HeadlessTimer> timers = window->timers;
             for (const HeadlessTimer& timer : timers) {
                 if (!IsLive(window))
                     break;
-                timer.procedure(window, TimerMessage, timer.id, PlatformTickCount());
+                timer.procedure(Handle(window), TimerMessage, timer.id, PlatformTickCount());
                 ++calls;
             }
         }
@@ -730,4 +788,8 @@ int TickHeadlessTimers(int count)
     return calls;
 }
 
-int HeadlessTimerCount(WindowHandle window) { return IsLive(window) ? static_cast<int>(window->timers.size()) : 0; }
+int HeadlessTimerCount(WindowHandle handle)
+{
+    HeadlessWindow* window = Live(handle);
+    return window ? static_cast<int>(window->timers.size()) : 0;
+}
