@@ -1,4 +1,4 @@
-// Tangent frames and tangent-space light vectors, rebuilt per light and frame.
+// Tangent frames, rebuilt when the surface changes, and tangent-space light vectors per light.
 #include "model/lighting_data.h"
 
 #include <cstring>
@@ -87,6 +87,19 @@ void OrthogonaliseFrame(TangentFrame& frame, const Vec3& normal) {
   frame.normal = normal;
 }
 
+// True when the arrays are exactly the ones the surface's frame cache was built from.
+bool NamesSurfaceArrays(const Surface& surface, int32_t vertexCount, const Vec3* positions,
+                        int32_t faceCount, const uint8_t* faces, const TangentFrame* frames,
+                        const uint8_t* normals, const uint8_t* uvPairs) {
+  const uint8_t* surfaceNormals = surface.deformedNormals
+                                      ? reinterpret_cast<const uint8_t*>(surface.deformedNormals)
+                                      : surface.normals;
+  return frames == surface.tangentFrames && positions == surface.positions &&
+         vertexCount == surface.vertexCount && faceCount == surface.faceCount &&
+         faces == surface.faces && normals == surfaceNormals &&
+         uvPairs == SurfaceTexCoordPairs(&surface);
+}
+
 }  // namespace
 
 void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec3* positions,
@@ -108,12 +121,17 @@ void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec
 void ComputeTangentLightVectors(int32_t vertexCount, const Vec3* positions, int32_t faceCount,
                                 const uint8_t* faces, TangentFrame* frames,
                                 const uint8_t* normals, Vec3* out, const Vec3& light,
-                                const uint8_t* uvPairs, const Surface* surface) {
+                                const uint8_t* uvPairs, Surface* surface) {
   if (!frames || !normals || !out || !uvPairs || !positions) return;
   if (surface && surface->deformedNormals) {
     normals = reinterpret_cast<const uint8_t*>(surface->deformedNormals);
   }
-  ComputeTangentFrames(uvPairs, vertexCount, positions, faceCount, faces, frames, normals);
+  const bool ownArrays = surface && NamesSurfaceArrays(*surface, vertexCount, positions, faceCount,
+                                                       faces, frames, normals, uvPairs);
+  if (!ownArrays || !surface->tangentFramesValid) {
+    ComputeTangentFrames(uvPairs, vertexCount, positions, faceCount, faces, frames, normals);
+    if (surface && frames == surface->tangentFrames) surface->tangentFramesValid = ownArrays;
+  }
   for (int32_t i = 0; i < vertexCount; ++i) {
     Vec3 toLight;
     VecSubtract(light, positions[i], toLight);

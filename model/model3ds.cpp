@@ -357,6 +357,25 @@ Vec3 WeightedPosition(Surface* surface, int32_t i, const Vec3& p) {
   return acc;
 }
 
+// True when a and b hold the same bytes (bit patterns, so -0 differs from 0 and a NaN
+// equals itself): the test for "would give the same results".
+template <typename T>
+bool SameBits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+// Writes position i (and deformed normal i when the surface has them); true when either
+// changed, so that frames built from the old ones are stale.
+bool DeformVertex(Surface* surface, int32_t i) {
+  const Vec3 before = surface->positions[i];
+  const Vec3 normalBefore = surface->deformedNormals ? surface->deformedNormals[i] : Vec3{0, 0, 0};
+  Vec3 p = ReadVec3At(surface->vertices, i);
+  Vec3 acc = surface->weightRanges ? WeightedPosition(surface, i, p) : p;
+  TransformPoint(surface->matrix, acc, surface->positions[i]);
+  return !SameBits(before, surface->positions[i]) ||
+         (surface->deformedNormals && !SameBits(normalBefore, surface->deformedNormals[i]));
+}
+
 }  // namespace
 
 // ---- public operations
@@ -423,14 +442,20 @@ void ComputeVertexNormals(Vec3* out, int32_t vertexCount, const uint8_t* vertice
 void DeformSurface(Surface* surface) {
   if (!surface || !surface->vertices) return;
   const int32_t count = surface->vertexCount;
-  if (!surface->positions) surface->positions = AllocateZeroed<Vec3>(count);
+  if (!surface->positions) {
+    surface->positions = AllocateZeroed<Vec3>(count);
+    if (!surface->positions) return;
+    surface->tangentFramesValid = 0;
+  } else if (!surface->weightRanges && SameBits(surface->matrix, surface->deformedMatrix)) {
+    return;  // positions come from the fixed vertices and this matrix alone: already made
+  }
   if (surface->weightRanges && surface->normals && !surface->deformedNormals) {
     surface->deformedNormals = AllocateZeroed<Vec3>(count);
     std::memcpy(surface->deformedNormals, surface->normals, 12 * static_cast<size_t>(count));
+    surface->tangentFramesValid = 0;
   }
-  for (int32_t i = 0; i < count; ++i) {
-    Vec3 p = ReadVec3At(surface->vertices, i);
-    Vec3 acc = surface->weightRanges ? WeightedPosition(surface, i, p) : p;
-    TransformPoint(surface->matrix, acc, surface->positions[i]);
-  }
+  std::memcpy(surface->deformedMatrix, surface->matrix, sizeof(surface->matrix));
+  bool changed = false;
+  for (int32_t i = 0; i < count; ++i) changed |= DeformVertex(surface, i);
+  if (changed) surface->tangentFramesValid = 0;
 }

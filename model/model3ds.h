@@ -80,7 +80,7 @@ struct Surface {
   const uint8_t* weightRanges;        // view: vertexCount WeightRange records, or null
   const uint8_t* texCoords;           // view: 16-bit count, then count (u, v) float32 pairs; null when
                                       // absent or holding fewer pairs than vertexCount
-  TangentFrame* tangentFrames;        // owned: vertexCount frames, filled per light by lighting_data.h
+  TangentFrame* tangentFrames;        // owned: vertexCount frames, built by lighting_data.h when stale
   Vec3* positions;                    // owned: vertexCount deformed positions, the drawing vertex array
   uint32_t* triangleIndices;          // owned: triangleCount x 3 corners, faces with a bad corner left out
   float* vertexColors;                // owned: vertexCount x 4 float32 (RGBA), made by the renderer with malloc, or null
@@ -90,6 +90,8 @@ struct Surface {
   float matrix[12];                   // the surface's transform; identity after loading
   Surface* next;                      // next surface in creation order, or null
   int32_t triangleCount;              // triangles in triangleIndices: faces whose corners are all < vertexCount
+  uint8_t tangentFramesValid;         // 1 while tangentFrames match the current positions and normals
+  float deformedMatrix[12];           // the matrix positions were last made with
 };
 
 // A loaded stream. Allocated zeroed by the model store.
@@ -122,7 +124,9 @@ void ComputeVertexNormals(Vec3* out, int32_t vertexCount, const uint8_t* vertice
 
 // Fills positions (and deformedNormals when the surface has weight ranges and normals)
 // from the vertices, weights, joint poses and the surface matrix. Allocates only on the
-// first call; afterwards, once per frame, it allocates nothing.
+// first call; afterwards, once per frame, it allocates nothing. A surface without weight
+// ranges whose matrix is unchanged keeps its positions as they are (they would come out
+// the same). Clears tangentFramesValid when a position or deformed normal changes.
 void DeformSurface(Surface* surface);
 
 // Unaligned reads of one element of a view (inline: per-vertex loops call them).
