@@ -451,7 +451,10 @@ void DeformSurface(Surface* surface) {
   }
   if (surface->weightRanges && surface->normals && !surface->deformedNormals) {
     surface->deformedNormals = AllocateZeroed<Vec3>(count);
-    std::memcpy(surface->deformedNormals, surface->normals, 12 * static_cast<size_t>(count));
+    // without the block the base normals stay in use, as before weights were seen
+    if (surface->deformedNormals) {
+      std::memcpy(surface->deformedNormals, surface->normals, 12 * static_cast<size_t>(count));
+    }
     surface->tangentFramesValid = 0;
   }
   std::memcpy(surface->deformedMatrix, surface->matrix, sizeof(surface->matrix));

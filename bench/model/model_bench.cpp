@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -95,24 +96,69 @@ void BM_ComputeVertexNormals(benchmark::State& state) {
 }
 BENCHMARK(BM_ComputeVertexNormals)->Unit(benchmark::kMillisecond);
 
-// One frame's work for the surface with one light; reports the bytes allocated meanwhile.
+void LightSurface(Surface* s, const Vec3& light) {
+  ComputeTangentLightVectors(s->vertexCount, s->positions, s->faceCount, s->faces,
+                             s->tangentFrames, s->normals, s->lightVectors, light,
+                             SurfaceTexCoordPairs(s), s);
+}
+
+// One frame's work for the surface with one light, the surface unmoved since the last
+// frame (the preview's case: the frames are kept); reports the bytes allocated meanwhile.
 void BM_FrameDeformAndLight(benchmark::State& state) {
   ModelInstance* instance = LoadModelInstance(MeshPath().c_str());
   Surface* s = GetInstanceModel(instance)->firstSurface;
   const Vec3 light{10, -20, 300};
-  DeformSurface(s);  // a first frame may allocate; later ones must not
+  DeformSurface(s);  // a first frame may allocate and builds the frames; later ones must not
+  LightSurface(s, light);
   size_t before = mallinfo2().uordblks;
   for (auto _ : state) {
     DeformSurface(s);
-    ComputeTangentLightVectors(s->vertexCount, s->positions, s->faceCount, s->faces,
-                               s->tangentFrames, s->normals, s->lightVectors, light,
-                               SurfaceTexCoordPairs(s), s);
+    LightSurface(s, light);
     benchmark::ClobberMemory();
   }
   state.counters["bytes_allocated"] = static_cast<double>(mallinfo2().uordblks - before);
   ReleaseAllModels();
 }
 BENCHMARK(BM_FrameDeformAndLight)->Unit(benchmark::kMillisecond);
+
+// The same frame when the surface moved since the last one (its matrix alternates), so
+// that every frame makes new positions and rebuilds the tangent frames.
+void BM_FrameDeformAndLightMoved(benchmark::State& state) {
+  ModelInstance* instance = LoadModelInstance(MeshPath().c_str());
+  Surface* s = GetInstanceModel(instance)->firstSurface;
+  const Vec3 light{10, -20, 300};
+  const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+  const float moved[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0.5f, -0.25f, 2};
+  DeformSurface(s);
+  LightSurface(s, light);
+  size_t before = mallinfo2().uordblks;
+  bool odd = false;
+  for (auto _ : state) {
+    odd = !odd;
+    std::memcpy(s->matrix, odd ? moved : identity, sizeof(s->matrix));
+    DeformSurface(s);
+    LightSurface(s, light);
+    benchmark::ClobberMemory();
+  }
+  state.counters["bytes_allocated"] = static_cast<double>(mallinfo2().uordblks - before);
+  ReleaseAllModels();
+}
+BENCHMARK(BM_FrameDeformAndLightMoved)->Unit(benchmark::kMillisecond);
+
+// Lighting for each further light of a frame: the light vectors alone.
+void BM_LightVectorsPerLight(benchmark::State& state) {
+  ModelInstance* instance = LoadModelInstance(MeshPath().c_str());
+  Surface* s = GetInstanceModel(instance)->firstSurface;
+  LightSurface(s, Vec3{10, -20, 300});
+  float x = 0;
+  for (auto _ : state) {
+    x = x < 100 ? x + 1 : 0;
+    LightSurface(s, Vec3{x, -20, 300});
+    benchmark::ClobberMemory();
+  }
+  ReleaseAllModels();
+}
+BENCHMARK(BM_LightVectorsPerLight)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

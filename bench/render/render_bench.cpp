@@ -2,7 +2,8 @@
 // step 1: 32,768 vertices, 64,770 faces) in an 800 x 600 preview, on the
 // headless back end (Mesa's llvmpipe without a GPU):
 //   FrameLightingData    the per-frame CPU work of per-pixel lighting
-//                        (deform, world-to-object, tangent-space light vectors)
+//                        (deform, world-to-object, tangent-space light vectors);
+//                        the surface does not move, so its tangent frames are kept
 //   FallbackColours      the fallback's per-frame CPU lighting
 //   WholeFrame/...       BuildFrame, RenderFrame and the swap (which finishes the
 //                        GL work); frames per second in items_per_second

@@ -142,8 +142,3 @@ TEST_F(LoadDefaultTexturesTest, MissingOrUnusableFilesLeaveTexturesEmptySilently
     EXPECT_EQ(StatusLine(), "");
     ExpectBufferClosed();
 }
-
-TEST_F(LoadDefaultTexturesTest, FindsTheFilesThroughExeDirectory)
-{
-    EXPECT_EQ(std::string(ExeDirectory), exeDir);
-}

@@ -5,9 +5,6 @@
 
 using namespace bmptest;
 
-static const char* const HugeWarning =
-    "WARNING! This image is huge. This may be very slow, and the mesh may be extremely tesselated.";
-
 class LoadImageFileTest : public ImageWindowTest {
 protected:
     // Loads a good 4 x 4 heightmap; the state every "leaves things as they were" test starts from.
@@ -15,10 +12,37 @@ protected:
     {
         std::string path = PutFile("good.bmp", MakeBmp24(4, 4, 50, 60, 70));
         LoadImageFile(Window(), path.c_str());
-        ASSERT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+        ASSERT_EQ(StatusLine(), Loaded(path));
         ASSERT_NE(HeightmapImage, nullptr);
         ASSERT_TRUE(TextureItemsEnabled());
         ASSERT_TRUE(GenerateEnabled());
+    }
+
+    // Loads `path` as `mode`, then goes back to heightmaps as the commands do.
+    void LoadAs(ImageLoadModes mode, const std::string& path)
+    {
+        ImageLoadMode = mode;
+        LoadImageFile(Window(), path.c_str());
+        ImageLoadMode = Heightmap;
+    }
+
+    void TakeTextureNames()
+    {
+        DecalTextureId = TakeTextureId();
+        NormalTextureId = TakeTextureId();
+    }
+
+    int TextureWidth(uint32_t name)
+    {
+        int width, height;
+        ReadTexture(name, &width, &height);
+        return width;
+    }
+
+    static std::string Loaded(const std::string& path) { return "Successfully loaded '" + path + "'."; }
+    static std::string Unsupported(const std::string& path)
+    {
+        return "'" + path + "' is in an unsupported bitmap mode.";
     }
 
     int MessageBoxCount() const
@@ -38,78 +62,45 @@ TEST_F(LoadImageFileTest, StartsWithGrayedItemsAndDisabledGenerate)
     EXPECT_EQ(HeightmapImage, nullptr);
 }
 
-// ---------------------------------------------------------------------------
-// The message table
-
-TEST_F(LoadImageFileTest, ExtensionIsAfterTheLastDotEvenInAFolderName)
+TEST_F(LoadImageFileTest, MessageTable)
 {
-    LoadImageFile(Window(), "C:\\maps.old\\terrain");
-    EXPECT_EQ(StatusLine(), "Extension 'old\\terrain' is unknown.");
-    ExpectBufferClosed();
-}
-
-TEST_F(LoadImageFileTest, PathWithoutDotHasNoExtension)
-{
-    LoadImageFile(Window(), "terrain");
-    EXPECT_EQ(StatusLine(), "Couldn't determine extension for 'terrain'.");
-    LoadImageFile(Window(), "/maps/terrain");
-    EXPECT_EQ(StatusLine(), "Couldn't determine extension for '/maps/terrain'.");
-}
-
-TEST_F(LoadImageFileTest, OnlyTheLastExtensionCounts)
-{
-    LoadImageFile(Window(), "terrain.bmp.txt");
-    EXPECT_EQ(StatusLine(), "Extension 'txt' is unknown.");
-    LoadImageFile(Window(), "terrain.");
-    EXPECT_EQ(StatusLine(), "Extension '' is unknown.");
-    LoadImageFile(Window(), "terrain.bmpx");
-    EXPECT_EQ(StatusLine(), "Extension 'bmpx' is unknown.");
-}
-
-TEST_F(LoadImageFileTest, ExtensionIgnoresCase)
-{
-    for (const char* name : {"upper.BMP", "mixed.Bmp", "lower.bmp"}) {
-        SCOPED_TRACE(name);
-        std::string path = PutFile(name, MakeBmp24(2, 2, 1, 2, 3));
-        LoadImageFile(Window(), path.c_str());
-        EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    std::vector<uint8_t> eightBit = MakeBmp24(2, 2, 1, 2, 3);
+    PutU16(eightBit, 28, 8);
+    std::vector<uint8_t> truncated = MakeBmp24(4, 4, 1, 2, 3);
+    truncated.pop_back();
+    const std::string missing = exeDir + "/missing.bmp";
+    const std::string eight = PutFile("eight.bmp", eightBit);
+    const std::string shortFile = PutFile("short.bmp", truncated);
+    const std::vector<uint8_t> good = MakeBmp24(2, 2, 1, 2, 3);
+    const std::string upper = PutFile("upper.BMP", good), mixed = PutFile("mixed.Bmp", good),
+                      lower = PutFile("lower.bmp", good);
+    const std::pair<std::string, std::string> cases[] = {
+        // the extension is after the last dot, even in a folder name
+        {"C:\\maps.old\\terrain", "Extension 'old\\terrain' is unknown."},
+        {"terrain", "Couldn't determine extension for 'terrain'."},
+        {"/maps/terrain", "Couldn't determine extension for '/maps/terrain'."},
+        {"terrain.bmp.txt", "Extension 'txt' is unknown."},
+        {"terrain.", "Extension '' is unknown."},
+        {"terrain.bmpx", "Extension 'bmpx' is unknown."},
+        {missing, "Could not open '" + missing + "'."},
+        {eight, Unsupported(eight)},
+        {shortFile, Unsupported(shortFile)},
+        {upper, Loaded(upper)},
+        {mixed, Loaded(mixed)},
+        {lower, Loaded(lower)},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.first);
+        LoadImageFile(Window(), entry.first.c_str());
+        EXPECT_EQ(StatusLine(), entry.second);
+        EXPECT_EQ(HeightmapImage != nullptr, entry.second.rfind("Successfully", 0) == 0);
         ExpectBufferClosed();
     }
 }
 
-TEST_F(LoadImageFileTest, MissingFileCannotBeOpened)
-{
-    std::string path = exeDir + "/missing.bmp";
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "Could not open '" + path + "'.");
-    ExpectBufferClosed();
-}
-
-TEST_F(LoadImageFileTest, UnsupportedModeIsNamed)
-{
-    std::vector<uint8_t> bytes = MakeBmp24(2, 2, 1, 2, 3);
-    PutU16(bytes, 28, 8);
-    std::string path = PutFile("eight.bmp", bytes);
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "'" + path + "' is in an unsupported bitmap mode.");
-    ExpectBufferClosed();
-}
-
-TEST_F(LoadImageFileTest, TruncatedFileIsAnUnsupportedMode)
-{
-    std::vector<uint8_t> bytes = MakeBmp24(4, 4, 1, 2, 3);
-    bytes.pop_back();
-    std::string path = PutFile("short.bmp", bytes);
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "'" + path + "' is in an unsupported bitmap mode.");
-    EXPECT_EQ(HeightmapImage, nullptr);
-    ExpectBufferClosed();
-}
-
 TEST_F(LoadImageFileTest, NoFileBufferIsReportedOnTheMainWindow)
 {
-    Image* image = GetBMPFromBuffer(0, 0);
-    EXPECT_EQ(image, nullptr);
+    EXPECT_EQ(GetBMPFromBuffer(0, 0), nullptr);
     EXPECT_EQ(StatusLine(), "GetBMPFromBuffer call with no file buffer\n");
 }
 
@@ -124,14 +115,13 @@ TEST_F(LoadImageFileTest, ImageMagickHeightmapBecomesImageAndTexture)
     std::string path = exeDir + "/magick.bmp";
     ASSERT_NO_FATAL_FAILURE(ConvertRawRgb(folder, 8, 4, rgb, "-type TrueColor", "BMP3:" + path));
     LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    EXPECT_EQ(StatusLine(), Loaded(path));
     ASSERT_NE(HeightmapImage, nullptr);
     ASSERT_EQ(HeightmapImage->width, 8);
     ASSERT_EQ(HeightmapImage->height, 4);
     for (size_t i = 0; i < 8 * 4; ++i) {
-        EXPECT_EQ(HeightmapImage->pixels[i * 4 + 0], rgb[i * 3 + 0]);
-        EXPECT_EQ(HeightmapImage->pixels[i * 4 + 1], rgb[i * 3 + 1]);
-        EXPECT_EQ(HeightmapImage->pixels[i * 4 + 2], rgb[i * 3 + 2]);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(HeightmapImage->pixels[i * 4 + c], rgb[i * 3 + c]);
         EXPECT_EQ(HeightmapImage->pixels[i * 4 + 3], 255);
     }
     EXPECT_EQ(HeightmapTextureId, 1u);
@@ -150,7 +140,7 @@ TEST_F(LoadImageFileTest, SecondHeightmapReusesTextureName)
     uint32_t next = NextTextureId;
     std::string path = PutFile("second.bmp", MakeBmp24(8, 2, 9, 9, 9));
     LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    EXPECT_EQ(StatusLine(), Loaded(path));
     EXPECT_EQ(HeightmapTextureId, name);
     EXPECT_EQ(NextTextureId, next);
     ASSERT_EQ(HeightmapImage->width, 8);
@@ -168,30 +158,23 @@ TEST_F(LoadImageFileTest, OtherMenuBitsSurviveGrayingAndEnabling)
     EXPECT_EQ(ItemState(LoadDecalTextureCommand), static_cast<int>(MenuItemGrayed | MenuItemChecked));
 }
 
-TEST_F(LoadImageFileTest, NonPowerOfTwoHeightmapLeavesNone)
+TEST_F(LoadImageFileTest, RefusedHeightmapLeavesNone)
 {
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    std::string path = PutFile("odd.bmp", MakeBmp24(300, 200, 1, 2, 3));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "The image must be in powers of 2.");
-    EXPECT_EQ(HeightmapImage, nullptr);
-    EXPECT_TRUE(TextureItemsGrayed());
-    EXPECT_FALSE(GenerateEnabled());
-    ExpectBufferClosed();
-}
-
-TEST_F(LoadImageFileTest, UnsupportedHeightmapLeavesNone)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    std::vector<uint8_t> bytes = MakeBmp24(4, 4, 1, 2, 3);
-    PutU32(bytes, 30, 1);
-    std::string path = PutFile("rle.bmp", bytes);
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "'" + path + "' is in an unsupported bitmap mode.");
-    EXPECT_EQ(HeightmapImage, nullptr);
-    EXPECT_TRUE(TextureItemsGrayed());
-    EXPECT_FALSE(GenerateEnabled());
-    ExpectBufferClosed();
+    std::vector<uint8_t> rle = MakeBmp24(4, 4, 1, 2, 3);
+    PutU32(rle, 30, 1);
+    const std::string odd = PutFile("odd.bmp", MakeBmp24(300, 200, 1, 2, 3));
+    const std::string unsupported = PutFile("rle.bmp", rle);
+    for (const auto& entry : {std::make_pair(odd, std::string("The image must be in powers of 2.")),
+                              std::make_pair(unsupported, Unsupported(unsupported))}) {
+        SCOPED_TRACE(entry.first);
+        ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
+        LoadImageFile(Window(), entry.first.c_str());
+        EXPECT_EQ(StatusLine(), entry.second);
+        EXPECT_EQ(HeightmapImage, nullptr);
+        EXPECT_TRUE(TextureItemsGrayed());
+        EXPECT_FALSE(GenerateEnabled());
+        ExpectBufferClosed();
+    }
 }
 
 TEST_F(LoadImageFileTest, UnopenableOrRefusedPathLeavesPreviousHeightmap)
@@ -222,50 +205,34 @@ TEST_F(LoadImageFileTest, FailedFirstHeightmapStillTakesItsTextureName)
     EXPECT_EQ(NextTextureId, 2u);
 }
 
-// ---------------------------------------------------------------------------
-// The huge-image warning
-
-TEST_F(LoadImageFileTest, WideHugeHeightmapWarnsAndLoads)
+// Heightmaps with a side over 1024 warn before they load; textures never do.
+TEST_F(LoadImageFileTest, HugeHeightmapWarnsAndLoads)
 {
-    std::string path = PutFile("huge.bmp", MakeBmp24(2048, 1024, 10, 20, 30));
-    LoadImageFile(Window(), path.c_str());
-    ASSERT_EQ(MessageBoxCount(), 1);
-    const HeadlessDialogCall& call = HeadlessDialogCalls().back();
-    EXPECT_EQ(call.kind, HeadlessMessageBox);
-    EXPECT_EQ(call.owner, Window());
-    EXPECT_EQ(call.text, HugeWarning);
-    EXPECT_EQ(call.caption, "Warning!");
-    EXPECT_EQ(call.flags, MessageBoxOkButton);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
-    ASSERT_NE(HeightmapImage, nullptr);
-    EXPECT_EQ(HeightmapImage->width, 2048);
-    EXPECT_TRUE(GenerateEnabled());
-}
-
-TEST_F(LoadImageFileTest, TallHugeHeightmapWarns)
-{
-    std::string path = PutFile("tall.bmp", MakeBmp24(16, 2048, 10, 20, 30));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(MessageBoxCount(), 1);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
-}
-
-TEST_F(LoadImageFileTest, SidesOf1024GiveNoWarning)
-{
-    std::string path = PutFile("big.bmp", MakeBmp24(1024, 1024, 10, 20, 30));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(MessageBoxCount(), 0);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
-}
-
-TEST_F(LoadImageFileTest, HugeTextureGivesNoWarning)
-{
-    std::string path = PutFile("hugedecal.bmp", MakeBmp24(2048, 16, 10, 20, 30));
-    ImageLoadMode = Decal;
-    LoadImageFile(Window(), path.c_str());
-    ImageLoadMode = Heightmap;
-    EXPECT_EQ(MessageBoxCount(), 0);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    struct Case {
+        int width, height;
+        ImageLoadModes mode;
+        int warnings;
+    } const cases[] = {
+        {2048, 1024, Heightmap, 1}, {16, 2048, Heightmap, 1}, {1024, 1024, Heightmap, 0}, {2048, 16, Decal, 0}};
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(std::to_string(entry.width) + "x" + std::to_string(entry.height));
+        ClearHeadlessDialogCalls();
+        std::string path = PutFile("huge.bmp", MakeBmp24(entry.width, entry.height, 10, 20, 30));
+        LoadAs(entry.mode, path);
+        ASSERT_EQ(MessageBoxCount(), entry.warnings);
+        EXPECT_EQ(StatusLine(), Loaded(path));
+        if (entry.warnings == 0)
+            continue;
+        const HeadlessDialogCall& call = HeadlessDialogCalls().back();
+        EXPECT_EQ(call.owner, Window());
+        EXPECT_EQ(call.text,
+                  "WARNING! This image is huge. This may be very slow, and the mesh may be extremely tesselated.");
+        EXPECT_EQ(call.caption, "Warning!");
+        EXPECT_EQ(call.flags, MessageBoxOkButton);
+        ASSERT_NE(HeightmapImage, nullptr);
+        EXPECT_EQ(HeightmapImage->width, entry.width);
+        EXPECT_TRUE(GenerateEnabled());
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -274,14 +241,11 @@ TEST_F(LoadImageFileTest, HugeTextureGivesNoWarning)
 TEST_F(LoadImageFileTest, DecalChangesOnlyTheDecalTexture)
 {
     ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    DecalTextureId = TakeTextureId();
-    NormalTextureId = TakeTextureId();
+    TakeTextureNames();
     Image* heightmap = HeightmapImage;
     std::string path = PutFile("decal.bmp", MakeBmp24(4, 2, 200, 100, 50));
-    ImageLoadMode = Decal;
-    LoadImageFile(Window(), path.c_str());
-    ImageLoadMode = Heightmap;
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    LoadAs(Decal, path);
+    EXPECT_EQ(StatusLine(), Loaded(path));
     EXPECT_EQ(HeightmapImage, heightmap);
     EXPECT_TRUE(TextureItemsEnabled());
     EXPECT_TRUE(GenerateEnabled());
@@ -292,69 +256,55 @@ TEST_F(LoadImageFileTest, DecalChangesOnlyTheDecalTexture)
     EXPECT_EQ(rgba[0], 200);
     EXPECT_EQ(rgba[1], 100);
     EXPECT_EQ(rgba[2], 50);
-    ReadTexture(NormalTextureId, &width, &height);
-    EXPECT_EQ(width, 0) << "the normal map was touched";
+    EXPECT_EQ(TextureWidth(NormalTextureId), 0) << "the normal map was touched";
     ExpectTextureEquals(HeightmapTextureId, HeightmapImage);
     ExpectBufferClosed();
 }
 
 TEST_F(LoadImageFileTest, NormalMapGoesToTheNormalTexture)
 {
-    DecalTextureId = TakeTextureId();
-    NormalTextureId = TakeTextureId();
+    TakeTextureNames();
     std::string path = PutFile("normal.bmp", MakeBmp24(2, 2, 128, 128, 255));
-    ImageLoadMode = NormalMap;
-    LoadImageFile(Window(), path.c_str());
-    ImageLoadMode = Heightmap;
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    LoadAs(NormalMap, path);
+    EXPECT_EQ(StatusLine(), Loaded(path));
     int width, height;
     std::vector<uint8_t> rgba = ReadTexture(NormalTextureId, &width, &height);
     ASSERT_EQ(width, 2);
     EXPECT_EQ(rgba[2], 255);
-    ReadTexture(DecalTextureId, &width, &height);
-    EXPECT_EQ(width, 0) << "the decal was touched";
+    EXPECT_EQ(TextureWidth(DecalTextureId), 0) << "the decal was touched";
     // A texture load never enables the heightmap's controls.
     EXPECT_TRUE(TextureItemsGrayed());
     EXPECT_FALSE(GenerateEnabled());
     EXPECT_EQ(HeightmapImage, nullptr);
 }
 
-TEST_F(LoadImageFileTest, NonPowerOfTwoDecalKeepsThePreviousDecal)
+TEST_F(LoadImageFileTest, RefusedTextureChangesNothing)
 {
     ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    DecalTextureId = TakeTextureId();
+    TakeTextureNames();
     Image* heightmap = HeightmapImage;
-    ImageLoadMode = Decal;
-    std::string first = PutFile("first.bmp", MakeBmp24(2, 2, 11, 22, 33));
-    LoadImageFile(Window(), first.c_str());
-    std::string odd = PutFile("odd.bmp", MakeBmp24(100, 64, 1, 2, 3));
-    LoadImageFile(Window(), odd.c_str());
-    ImageLoadMode = Heightmap;
-    EXPECT_EQ(StatusLine(), "The image must be in powers of 2.");
-    int width, height;
-    std::vector<uint8_t> rgba = ReadTexture(DecalTextureId, &width, &height);
-    ASSERT_EQ(width, 2);
-    EXPECT_EQ(rgba[0], 11);
-    EXPECT_EQ(HeightmapImage, heightmap);
-    EXPECT_TRUE(GenerateEnabled());
-    ExpectBufferClosed();
-}
-
-TEST_F(LoadImageFileTest, UnsupportedTextureChangesNothing)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    Image* heightmap = HeightmapImage;
-    std::vector<uint8_t> bytes = MakeBmp24(2, 2, 1, 2, 3);
-    PutU32(bytes, 14, 108);
-    std::string path = PutFile("v4.bmp", bytes);
-    ImageLoadMode = NormalMap;
-    LoadImageFile(Window(), path.c_str());
-    ImageLoadMode = Heightmap;
-    EXPECT_EQ(StatusLine(), "'" + path + "' is in an unsupported bitmap mode.");
-    EXPECT_EQ(HeightmapImage, heightmap);
-    EXPECT_TRUE(TextureItemsEnabled());
-    EXPECT_TRUE(GenerateEnabled());
-    ExpectBufferClosed();
+    LoadAs(Decal, PutFile("first.bmp", MakeBmp24(2, 2, 11, 22, 33)));
+    std::vector<uint8_t> v4 = MakeBmp24(2, 2, 1, 2, 3);
+    PutU32(v4, 14, 108);
+    const std::string unsupported = PutFile("v4.bmp", v4);
+    const std::string odd = PutFile("odd.bmp", MakeBmp24(100, 64, 1, 2, 3));
+    for (ImageLoadModes mode : {Decal, NormalMap}) {
+        for (const auto& entry : {std::make_pair(odd, std::string("The image must be in powers of 2.")),
+                                  std::make_pair(unsupported, Unsupported(unsupported))}) {
+            SCOPED_TRACE(entry.first + (mode == Decal ? " as decal" : " as normal map"));
+            LoadAs(mode, entry.first);
+            EXPECT_EQ(StatusLine(), entry.second);
+            int width, height;
+            std::vector<uint8_t> rgba = ReadTexture(DecalTextureId, &width, &height);
+            ASSERT_EQ(width, 2);
+            EXPECT_EQ(rgba[0], 11);
+            EXPECT_EQ(TextureWidth(NormalTextureId), 0);
+            EXPECT_EQ(HeightmapImage, heightmap);
+            EXPECT_TRUE(TextureItemsEnabled());
+            EXPECT_TRUE(GenerateEnabled());
+            ExpectBufferClosed();
+        }
+    }
 }
 
 // Without names from start-up, a texture load takes one instead of writing
@@ -362,10 +312,8 @@ TEST_F(LoadImageFileTest, UnsupportedTextureChangesNothing)
 TEST_F(LoadImageFileTest, TextureWithoutNameTakesOne)
 {
     std::string path = PutFile("decal.bmp", MakeBmp24(2, 2, 1, 2, 3));
-    ImageLoadMode = Decal;
-    LoadImageFile(Window(), path.c_str());
-    ImageLoadMode = Heightmap;
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    LoadAs(Decal, path);
+    EXPECT_EQ(StatusLine(), Loaded(path));
     EXPECT_EQ(DecalTextureId, 1u);
     EXPECT_EQ(NextTextureId, 2u);
 }
@@ -385,7 +333,7 @@ TEST_F(LoadImageFileTest, LoadHeightmapCommandShowsOpenDialogAndLoads)
     EXPECT_EQ(call.filter, "Bitmap files (*.bmp)|*.bmp||");
     EXPECT_EQ(call.defaultExtension, "");
     EXPECT_EQ(call.flags, 0u);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+    EXPECT_EQ(StatusLine(), Loaded(path));
     EXPECT_NE(HeightmapImage, nullptr);
     EXPECT_EQ(ImageLoadMode, Heightmap);
 }
@@ -408,19 +356,18 @@ TEST_F(LoadImageFileTest, CancelledDialogLoadsNothing)
 TEST_F(LoadImageFileTest, TextureCommandsLoadTheirTexturesAndRestoreTheMode)
 {
     ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    DecalTextureId = TakeTextureId();
-    NormalTextureId = TakeTextureId();
+    TakeTextureNames();
     Image* heightmap = HeightmapImage;
     std::string decal = PutFile("decal.bmp", MakeBmp24(2, 2, 40, 0, 0));
     std::string normal = PutFile("normal.bmp", MakeBmp24(2, 2, 0, 80, 0));
     QueueFileDialogAnswer(decal.c_str());
     OnLoadDecalTexture();
     EXPECT_EQ(ImageLoadMode, Heightmap);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + decal + "'.");
+    EXPECT_EQ(StatusLine(), Loaded(decal));
     QueueFileDialogAnswer(normal.c_str());
     OnLoadNormalTexture();
     EXPECT_EQ(ImageLoadMode, Heightmap);
-    EXPECT_EQ(StatusLine(), "Successfully loaded '" + normal + "'.");
+    EXPECT_EQ(StatusLine(), Loaded(normal));
     for (const HeadlessDialogCall& call : HeadlessDialogCalls()) {
         EXPECT_EQ(call.filter, "Bitmap files (*.bmp)|*.bmp||");
         EXPECT_EQ(call.owner, Window());
@@ -429,11 +376,7 @@ TEST_F(LoadImageFileTest, TextureCommandsLoadTheirTexturesAndRestoreTheMode)
     EXPECT_EQ(ReadTexture(DecalTextureId, &width, &height)[0], 40);
     EXPECT_EQ(ReadTexture(NormalTextureId, &width, &height)[1], 80);
     EXPECT_EQ(HeightmapImage, heightmap);
-}
-
-// A decal command that fails still gives the mode back, so the next drop is a heightmap.
-TEST_F(LoadImageFileTest, FailedTextureCommandRestoresTheMode)
-{
+    // A texture command that fails still gives the mode back, so the next drop is a heightmap.
     QueueFileDialogAnswer("nowhere/missing.bmp");
     OnLoadNormalTexture();
     EXPECT_EQ(StatusLine(), "Could not open 'nowhere/missing.bmp'.");

@@ -74,32 +74,21 @@ protected:
     }
 };
 
-TEST_F(FallbackLightingTest, OneLightGivesAQuarter)
+// Each light adds (radius - distance) / radius x n . d, clamped at one.
+TEST_F(FallbackLightingTest, LightsAddUpAndClampAtOne)
 {
     UseHalfFacingFace();
-    AddWhiteLight(origin, 100.0f);
-    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    ExpectColour(0, 0.25f);  // (100 - 50) / 100 x 0.5
-}
-
-TEST_F(FallbackLightingTest, TwoLightsGiveAHalf)
-{
-    UseHalfFacingFace();
-    AddWhiteLight(origin, 100.0f);
-    AddWhiteLight(origin, 100.0f);
-    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    ExpectColour(0, 0.5f);
-}
-
-TEST_F(FallbackLightingTest, FiveLightsAreClampedAtOne)
-{
-    UseHalfFacingFace();
-    for (int i = 0; i < 5; ++i)
-        AddWhiteLight(origin, 100.0f);
-    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    ExpectColour(0, 1.0f, 0.0f);
-    ExpectColour(1, 1.0f, 0.0f);
-    ExpectColour(2, 1.0f, 0.0f);
+    const float expected[] = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f, 1.0f};
+    for (int lights = 0; lights <= 5; ++lights) {
+        SCOPED_TRACE(lights);
+        if (lights > 0)
+            AddWhiteLight(origin, 100.0f);
+        LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
+        ExpectColour(0, expected[lights], lights == 5 ? 0.0f : 1e-4f);
+        if (lights == 5)
+            for (int vertex : {1, 2})
+                ExpectColour(vertex, 1.0f, 0.0f);
+    }
 }
 
 TEST_F(FallbackLightingTest, LightColourScalesEachChannel)
@@ -117,27 +106,6 @@ TEST_F(FallbackLightingTest, LightColourScalesEachChannel)
     EXPECT_EQ(Colour(0)[2], 0.0f);
 }
 
-TEST_F(FallbackLightingTest, FaceTurnedAwayStaysBlack)
-{
-    UseHalfFacingFace();
-    AddWhiteLight(origin, 100.0f);
-    LightFaceVertices(&surface, origin, noTurn, 0, 2, 1);  // reversed winding: n . d = -0.5
-    ExpectColour(0, 0.0f, 0.0f);
-    ExpectColour(1, 0.0f, 0.0f);
-    ExpectColour(2, 0.0f, 0.0f);
-}
-
-TEST_F(FallbackLightingTest, CornerSeenEdgeOnGetsNothing)
-{
-    // the light lies in the face's plane: n . d is exactly 0 for every corner
-    UseVertices({{50.0f, 0.0f, 0.0f}, {51.0f, 0.0f, 0.0f}, {50.0f, 1.0f, 0.0f}});
-    AddWhiteLight(origin, 100.0f);
-    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    ExpectColour(0, 0.0f, 0.0f);
-    ExpectColour(1, 0.0f, 0.0f);
-    ExpectColour(2, 0.0f, 0.0f);
-}
-
 TEST_F(FallbackLightingTest, EdgeOnIsTheLimitOfNearlyEdgeOn)
 {
     // raising the face a little above the light's plane brings n . d towards 0 from above
@@ -148,22 +116,32 @@ TEST_F(FallbackLightingTest, EdgeOnIsTheLimitOfNearlyEdgeOn)
     EXPECT_LT(Colour(0)[0], 1e-3f);
 }
 
-TEST_F(FallbackLightingTest, CornersAtOrBeyondTheRadiusStayBlack)
+// Turned away (reversed winding: n . d = -0.5), seen edge-on (the light in the
+// face's plane: n . d exactly 0) or at the radius: every corner stays black.
+TEST_F(FallbackLightingTest, UnlitCornersStayBlack)
 {
-    UseHalfFacingFace();
-    AddWhiteLight(origin, 50.0f);  // the first corner lies exactly at the radius
-    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    ExpectColour(0, 0.0f, 0.0f);
-    ExpectColour(1, 0.0f, 0.0f);
-    ExpectColour(2, 0.0f, 0.0f);
-}
-
-TEST_F(FallbackLightingTest, NoLightLeavesCornersBlackAndOpaque)
-{
-    UseHalfFacingFace();
-    LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    ExpectColour(0, 0.0f, 0.0f);
-    ExpectColour(2, 0.0f, 0.0f);
+    float x = std::sqrt(50.0f * 50.0f - 25.0f * 25.0f);
+    struct Case {
+        const char* what;
+        std::vector<Vec3> vertices;
+        float radius;
+        int second, third;
+    } const cases[] = {
+        {"turned away", {{x, 0, 25}, {x + 1, 0, 25}, {x, 1, 25}}, 100.0f, 2, 1},
+        {"edge-on", {{50, 0, 0}, {51, 0, 0}, {50, 1, 0}}, 100.0f, 1, 2},
+        {"at the radius", {{x, 0, 25}, {x + 1, 0, 25}, {x, 1, 25}}, 50.0f, 1, 2},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(entry.what);
+        free(surface.vertexColors);
+        UseVertices(entry.vertices);
+        FreeLightList(LightList);
+        LightList = nullptr;
+        AddWhiteLight(origin, entry.radius);
+        LightFaceVertices(&surface, origin, noTurn, 0, entry.second, entry.third);
+        for (int vertex = 0; vertex < 3; ++vertex)
+            ExpectColour(vertex, 0.0f, 0.0f);
+    }
 }
 
 TEST_F(FallbackLightingTest, OriginMovesTheFace)

@@ -31,17 +31,19 @@ TEST_F(RenderTest, FirstSetupCreatesContextOnPreviewFrameAndReportsSuccess)
     EXPECT_EQ(PreviewGLContext, HeadlessFindGLContext(Window(), 1004));
     EXPECT_GE(MaxTextureUnits, 4);
     EXPECT_NE(StdLightProgramId, 0u);
-    EXPECT_NE(GLExtensions.programString, nullptr);
-    EXPECT_NE(GLExtensions.bindProgram, nullptr);
-    EXPECT_NE(GLExtensions.deletePrograms, nullptr);
-    EXPECT_NE(GLExtensions.genPrograms, nullptr);
-    EXPECT_NE(GLExtensions.multiTexCoord2i, nullptr);
-    EXPECT_NE(GLExtensions.multiTexCoord3f, nullptr);
-    EXPECT_NE(GLExtensions.multiTexCoord3fv, nullptr);
-    EXPECT_NE(GLExtensions.multiTexCoord2fv, nullptr);
-    EXPECT_NE(GLExtensions.activeTexture, nullptr);
-    EXPECT_NE(GLExtensions.clientActiveTexture, nullptr);
-    EXPECT_NE(GLExtensions.texImage3D, nullptr);
+    const void* entryPoints[] = {reinterpret_cast<const void*>(GLExtensions.programString),
+                                 reinterpret_cast<const void*>(GLExtensions.bindProgram),
+                                 reinterpret_cast<const void*>(GLExtensions.deletePrograms),
+                                 reinterpret_cast<const void*>(GLExtensions.genPrograms),
+                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord2i),
+                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord3f),
+                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord3fv),
+                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord2fv),
+                                 reinterpret_cast<const void*>(GLExtensions.activeTexture),
+                                 reinterpret_cast<const void*>(GLExtensions.clientActiveTexture),
+                                 reinterpret_cast<const void*>(GLExtensions.texImage3D)};
+    for (size_t i = 0; i < sizeof entryPoints / sizeof entryPoints[0]; ++i)
+        EXPECT_NE(entryPoints[i], nullptr) << "entry point " << i;
     auto getProgramiv = reinterpret_cast<PFNGLGETPROGRAMIVARBPROC>(GetGLProcAddress("glGetProgramivARB"));
     ASSERT_NE(getProgramiv, nullptr);
     GLint bound = 0;
@@ -91,32 +93,25 @@ TEST_F(RenderTest, ViewportAndProjectionFollowThePreviewFrame)
         EXPECT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f);
 }
 
+// A zero-sized frame still gets a one-pixel viewport, of aspect 1.
 TEST_F(RenderTest, ResizedFrameGetsNewViewportAndAspect)
 {
     StartPreview();
-    ASSERT_TRUE(SetControlSize(Window(), 1004, 800, 600));
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
-    EXPECT_EQ(ViewportWidth, 800);
-    EXPECT_EQ(ViewportHeight, 600);
-    GLfloat m[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, m);
-    EXPECT_NEAR(m[5] / m[0], 800.0 / 600.0, 1e-5);
-}
-
-TEST_F(RenderTest, ZeroSizedFrameGetsOnePixelViewport)
-{
-    StartPreview();
-    ASSERT_TRUE(SetControlSize(Window(), 1004, 0, 0));
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
-    EXPECT_EQ(ViewportWidth, 1);
-    EXPECT_EQ(ViewportHeight, 1);
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], 1);
-    EXPECT_EQ(viewport[3], 1);
-    GLfloat m[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, m);
-    EXPECT_NEAR(m[0], m[5], 1e-6);  // aspect 1
+    const int sizes[][4] = {{800, 600, 800, 600}, {0, 0, 1, 1}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
+        ASSERT_TRUE(SetControlSize(Window(), 1004, size[0], size[1]));
+        EXPECT_TRUE(SetupPreviewGL(*dialog));
+        EXPECT_EQ(ViewportWidth, size[2]);
+        EXPECT_EQ(ViewportHeight, size[3]);
+        GLint viewport[4];
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[2], size[2]);
+        EXPECT_EQ(viewport[3], size[3]);
+        GLfloat m[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, m);
+        EXPECT_NEAR(m[5] / m[0], static_cast<double>(size[2]) / size[3], 1e-5);
+    }
 }
 
 TEST_F(RenderTest, DefaultStateAfterSetup)
@@ -195,74 +190,49 @@ protected:
 
 const char* const MinimalProgram = "!!ARBfp1.0\nMOV result.color, fragment.color;\nEND";
 
-TEST_F(FragmentProgramTest, ShippedProgramCompiles)
+TEST_F(FragmentProgramTest, CompilesOnlyWholeGoodPrograms)
 {
     StartPreview();
-    EXPECT_TRUE(Compile(ReadSourceFile(std::string(ORVANEL_SOURCE_DIR) + "/fp/light_std.fp")));
-}
-
-TEST_F(FragmentProgramTest, LastLineWithoutLineBreakIsPassedWhole)
-{
-    StartPreview();
-    EXPECT_TRUE(Compile(MinimalProgram));
-}
-
-TEST_F(FragmentProgramTest, EmbeddedZeroByteEndsTheText)
-{
-    StartPreview();
-    EXPECT_TRUE(Compile(std::string(MinimalProgram) + std::string(1, '\0') + "garbage that does not parse"));
-    EXPECT_FALSE(Compile(std::string("!!ARBfp1.0\n") + std::string(1, '\0') + "MOV result.color, fragment.color;\nEND\n"));
-}
-
-TEST_F(FragmentProgramTest, EmptyOrBrokenOrMissingFileFails)
-{
-    StartPreview();
-    EXPECT_FALSE(Compile(""));
-    EXPECT_FALSE(Compile("!!ARBfp1.0\nMOV result.color, nothing;\nEND\n"));
+    const std::string zero(1, '\0');
+    const std::pair<std::string, bool> programs[] = {
+        {ReadSourceFile(std::string(ORVANEL_SOURCE_DIR) + "/fp/light_std.fp"), true},
+        {MinimalProgram, true},  // the last line, without a line break, is passed whole
+        // an embedded zero byte ends the text
+        {std::string(MinimalProgram) + zero + "garbage that does not parse", true},
+        {"!!ARBfp1.0\n" + zero + "MOV result.color, fragment.color;\nEND\n", false},
+        {"", false},
+        {"!!ARBfp1.0\nMOV result.color, nothing;\nEND\n", false},
+    };
+    for (const auto& program : programs) {
+        SCOPED_TRACE(program.first.substr(0, 40));
+        EXPECT_EQ(Compile(program.first), program.second);
+    }
     GLuint program = 12345;
     EXPECT_FALSE(LoadFragmentProgram((exeDir + "/no-such.fp").c_str(), &program));
     EXPECT_EQ(program, 12345u);  // no name is taken for a file that is not there
 }
 
-class MissingProgramTest : public RenderTest {
+// A missing, empty or broken program file: the fallback, with its message.
+class UnusableProgramTest : public RenderTest, public ::testing::WithParamInterface<ProgramFile> {
 protected:
-    MissingProgramTest() { programFile = ProgramFile::Missing; }
+    UnusableProgramTest() { programFile = GetParam(); }
 };
 
-TEST_F(MissingProgramTest, FallsBackWithMessage)
+INSTANTIATE_TEST_SUITE_P(Files, UnusableProgramTest,
+                         ::testing::Values(ProgramFile::Missing, ProgramFile::Empty, ProgramFile::Broken));
+
+TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
 {
     StartPreview();
     EXPECT_EQ(StatusLine(), NoProgramMessage);
     EXPECT_FALSE(FragmentProgramAvailable);
     EXPECT_NE(PreviewGLContext, nullptr);  // the fallback still draws
-    // the entry points after the program are not fetched
-    EXPECT_NE(GLExtensions.genPrograms, nullptr);
-    EXPECT_EQ(GLExtensions.multiTexCoord2i, nullptr);
-    EXPECT_EQ(GLExtensions.texImage3D, nullptr);
-}
-
-class EmptyProgramTest : public RenderTest {
-protected:
-    EmptyProgramTest() { programFile = ProgramFile::Empty; }
-};
-
-TEST_F(EmptyProgramTest, FallsBackWithMessage)
-{
-    StartPreview();
-    EXPECT_EQ(StatusLine(), NoProgramMessage);
-    EXPECT_FALSE(FragmentProgramAvailable);
-}
-
-class BrokenProgramTest : public RenderTest {
-protected:
-    BrokenProgramTest() { programFile = ProgramFile::Broken; }
-};
-
-TEST_F(BrokenProgramTest, FallsBackWithMessageAndStaysOff)
-{
-    StartPreview();
-    EXPECT_EQ(StatusLine(), NoProgramMessage);
-    EXPECT_FALSE(FragmentProgramAvailable);
+    if (GetParam() == ProgramFile::Missing) {
+        // the entry points after the program are not fetched
+        EXPECT_NE(GLExtensions.genPrograms, nullptr);
+        EXPECT_EQ(GLExtensions.multiTexCoord2i, nullptr);
+        EXPECT_EQ(GLExtensions.texImage3D, nullptr);
+    }
     // per-pixel lighting never comes back, also when a later set-up would find a good program
     std::ofstream(ProgramPath(), std::ios::binary) << MinimalProgram;
     EXPECT_TRUE(SetupPreviewGL(*dialog));

@@ -124,81 +124,121 @@ protected:
     }
 };
 
-class SceneFallbackTest : public SceneTest {
+// Each frame test runs with the lighting program and with the fallback's vertex colours.
+class ScenePathTest : public SceneTest, public ::testing::WithParamInterface<bool> {
 protected:
-    SceneFallbackTest() { programFile = ProgramFile::Missing; }
+    ScenePathTest() { programFile = GetParam() ? ProgramFile::Present : ProgramFile::Missing; }
+
+    void StartWith(const HeightmeshShape& shape, const std::vector<uint16_t>& extraFaces = {},
+                   bool withTexCoords = true)
+    {
+        ASSERT_NO_FATAL_FAILURE(StartPreview());
+        ASSERT_EQ(FragmentProgramAvailable, GetParam());
+        UsePlainTextures();
+        ASSERT_NO_FATAL_FAILURE(LoadHeightmesh(shape, extraFaces, withTexCoords));
+    }
 };
 
-TEST_F(SceneTest, FlatMeshAtRestIsCentredALittleBelowTheMiddle)
+INSTANTIATE_TEST_SUITE_P(Paths, ScenePathTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Program" : "Fallback");
+                         });
+
+TEST_P(ScenePathTest, FlatMeshAtRestIsCentredALittleBelowTheMiddle)
 {
-    StartPreview();
-    ASSERT_TRUE(FragmentProgramAvailable);
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
+    StartWith(FlatShape());
     Picture picture = DrawFrame();
     ExpectFlatMeshPlacedAtRest(picture);
     // facing the eye: lit nearly white in the middle
-    EXPECT_GT(Brightness(picture, 0, 0, 0), 3 * 240);
+    EXPECT_GT(Brightness(picture, 0, 0, 0), 3 * (GetParam() ? 240 : 235));
     ExpectStateBetweenFrames();
 }
 
-TEST_F(SceneFallbackTest, FlatMeshAtRestIsCentredALittleBelowTheMiddle)
+TEST_P(ScenePathTest, BrighterWhereTheMeshFacesTheEye)
 {
-    StartPreview();
-    ASSERT_FALSE(FragmentProgramAvailable);
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    Picture picture = DrawFrame();
-    ExpectFlatMeshPlacedAtRest(picture);
-    EXPECT_GT(Brightness(picture, 0, 0, 0), 3 * 235);
-    ExpectStateBetweenFrames();
-}
-
-TEST_F(SceneTest, PerPixelLightingIsBrighterWhereTheMeshFacesTheEye)
-{
-    StartPreview();
-    ASSERT_TRUE(FragmentProgramAvailable);
-    UsePlainTextures();
-    LoadHeightmesh(RampShape());
+    StartWith(RampShape());
     ExpectRampLitByTheEye(DrawFrame());
 }
 
-TEST_F(SceneFallbackTest, VertexColoursAreBrighterWhereTheMeshFacesTheEye)
+TEST_P(ScenePathTest, DecalColourModulatesTheLight)
 {
-    StartPreview();
-    ASSERT_FALSE(FragmentProgramAvailable);
-    UsePlainTextures();
-    LoadHeightmesh(RampShape());
-    ExpectRampLitByTheEye(DrawFrame());
-}
-
-TEST_F(SceneTest, DecalColourModulatesTheLight)
-{
-    StartPreview();
-    DecalTextureId = SolidTexture(255, 0, 0);
-    NormalTextureId = SolidTexture(128, 128, 255);
-    LoadHeightmesh(FlatShape());
+    StartWith(FlatShape());
+    const uint8_t colour[3] = {uint8_t(GetParam() ? 255 : 0), uint8_t(GetParam() ? 0 : 255), 0};
+    DecalTextureId = SolidTexture(colour[0], colour[1], colour[2]);
     Picture picture = DrawFrame();
     double px, py;
     ProjectAtRest(0, 0, 0, &px, &py);
     const uint8_t* p = picture.At(static_cast<int>(px), static_cast<int>(py));
-    EXPECT_GT(p[0], 235);
-    EXPECT_LT(p[1], 3);
-    EXPECT_LT(p[2], 3);
+    for (int k = 0; k < 3; ++k) {
+        if (colour[k])
+            EXPECT_GT(p[k], 235) << k;
+        else
+            EXPECT_LT(p[k], 3) << k;
+    }
 }
 
-TEST_F(SceneFallbackTest, DecalColourModulatesTheVertexColours)
+TEST_P(ScenePathTest, SecondLightAddsASecondPass)
 {
-    StartPreview();
-    DecalTextureId = SolidTexture(0, 255, 0);
-    LoadHeightmesh(FlatShape());
-    Picture picture = DrawFrame();
+    StartWith(FlatShape());
     double px, py;
-    ProjectAtRest(0, 0, 0, &px, &py);
-    const uint8_t* p = picture.At(static_cast<int>(px), static_cast<int>(py));
-    EXPECT_LT(p[0], 3);
-    EXPECT_GT(p[1], 235);
-    EXPECT_LT(p[2], 3);
+    ProjectAtRest(-200, 100, 0, &px, &py);
+    SceneEntity entity = FrameEntity(DecalTextureId, NormalTextureId);
+    SceneLight light = EyeLight(0.25f);
+    int brightness[2];
+    for (int lights = 1; lights <= 2; ++lights) {
+        AddEntity(&entity);
+        for (int i = 0; i < lights; ++i)
+            AddLight(&light);
+        RenderFrame();
+        ExpectStateBetweenFrames();
+        brightness[lights - 1] = ReadPreview().Brightness(static_cast<int>(px), static_cast<int>(py));
+    }
+    EXPECT_GT(brightness[0], 3 * 55);
+    EXPECT_LT(brightness[0], 3 * 66);
+    EXPECT_NEAR(brightness[1], 2 * brightness[0], 6);
+}
+
+TEST_P(ScenePathTest, FacesWithCornerPastTheVertexListAreLeftOut)
+{
+    StartWith(FlatShape());
+    Picture sound = DrawFrame();
+    ReleaseAllModels();
+    LoadHeightmesh(FlatShape(), {0, 1, 60000, 0, 65535, 2, 3, 0});
+    Picture damaged = DrawFrame();
+    EXPECT_EQ(sound.rgba, damaged.rgba);
+}
+
+TEST_P(ScenePathTest, SurfaceWithoutTextureCoordinatesIsDrawnWithoutReadingThem)
+{
+    StartWith(FlatShape(), {}, false);
+    ASSERT_EQ(SurfaceTexCoordPairs(GetInstanceModel(CurrentModelInstance)->firstSurface), nullptr);
+    ExpectFlatMeshPlacedAtRest(DrawFrame());
+    ExpectStateBetweenFrames();
+}
+
+// Pixels whose colour differs clearly between two pictures.
+int DifferingPixels(const Picture& a, const Picture& b)
+{
+    int count = 0;
+    for (size_t i = 0; i + 3 < a.rgba.size() && i + 3 < b.rgba.size(); i += 4) {
+        int d = std::abs(a.rgba[i] - b.rgba[i]) + std::abs(a.rgba[i + 1] - b.rgba[i + 1]) +
+                std::abs(a.rgba[i + 2] - b.rgba[i + 2]);
+        count += d > 24;
+    }
+    return count;
+}
+
+TEST_P(ScenePathTest, FullSpinShowsTheSamePictureAsNone)
+{
+    StartWith(RampShape());
+    Picture rest = DrawFrame();
+    ViewSpin = 360.0f;
+    Picture turned = DrawFrame();
+    // only a few edge pixels may round the other way
+    EXPECT_LT(DifferingPixels(rest, turned), 20);
+    ViewSpin = 90.0f;
+    Picture edgeOn = DrawFrame();
+    EXPECT_GT(DifferingPixels(rest, edgeOn), 1000);
 }
 
 TEST_F(SceneTest, OverlayShowsHeightmapUprightInTopLeftCorner)
@@ -220,6 +260,11 @@ TEST_F(SceneTest, OverlayShowsHeightmapUprightInTopLeftCorner)
     EXPECT_EQ(picture.At(127, 128)[0], 51);
     EXPECT_TRUE(MeshBox(picture).Empty());
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    // and none without the heightmap's texture
+    HeightmapTextureId = 0;
+    picture = DrawFrame();
+    EXPECT_EQ(picture.At(10, 10)[0], 51);
+    EXPECT_EQ(picture.At(10, 10)[1], 102);
 }
 
 TEST_F(SceneTest, OverlayOfLargePictureIsStill128Pixels)
@@ -233,15 +278,10 @@ TEST_F(SceneTest, OverlayOfLargePictureIsStill128Pixels)
     EXPECT_EQ(picture.At(0, 128)[0], 51);
 }
 
-TEST_F(SceneTest, NoOverlayWithoutHeightmapTexture)
-{
-    StartPreview();
-    UseTwoToneHeightmap(64);
-    HeightmapTextureId = 0;
-    Picture picture = DrawFrame();
-    EXPECT_EQ(picture.At(10, 10)[0], 51);
-    EXPECT_EQ(picture.At(10, 10)[1], 102);
-}
+class SceneFallbackTest : public SceneTest {
+protected:
+    SceneFallbackTest() { programFile = ProgramFile::Missing; }
+};
 
 TEST_F(SceneFallbackTest, OverlayIsDrawnOverTheLitMesh)
 {
@@ -256,66 +296,23 @@ TEST_F(SceneFallbackTest, OverlayIsDrawnOverTheLitMesh)
     ExpectStateBetweenFrames();
 }
 
-TEST_F(SceneTest, SecondLightAddsASecondPass)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    double px, py;
-    ProjectAtRest(-200, 100, 0, &px, &py);
-
-    SceneEntity entity = FrameEntity(DecalTextureId, NormalTextureId);
-    SceneLight light = EyeLight(0.25f);
-    AddEntity(&entity);
-    AddLight(&light);
-    RenderFrame();
-    ExpectStateBetweenFrames();
-    int one = ReadPreview().Brightness(static_cast<int>(px), static_cast<int>(py));
-
-    AddEntity(&entity);
-    AddLight(&light);
-    AddLight(&light);
-    RenderFrame();
-    ExpectStateBetweenFrames();
-    int two = ReadPreview().Brightness(static_cast<int>(px), static_cast<int>(py));
-
-    EXPECT_GT(one, 3 * 55);
-    EXPECT_LT(one, 3 * 66);
-    EXPECT_NEAR(two, 2 * one, 6);
-}
-
-TEST_F(SceneTest, NoLightDrawsNothingOfTheSurface)
+// Without a light, or with the entity inactive, nothing of the surface is drawn.
+TEST_F(SceneTest, NoLightOrInactiveEntityDrawsNothing)
 {
     StartPreview();
     UsePlainTextures();
     LoadHeightmesh(FlatShape());
     SceneEntity entity = FrameEntity(DecalTextureId, NormalTextureId);
+    SceneLight light = EyeLight(1.0f);
     AddEntity(&entity);
     RenderFrame();
     EXPECT_TRUE(MeshBox(ReadPreview()).Empty());
     ExpectStateBetweenFrames();
-}
-
-TEST_F(SceneFallbackTest, TwoLightsAddUpInTheVertexColours)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    double px, py;
-    ProjectAtRest(-200, 100, 0, &px, &py);
-    SceneEntity entity = FrameEntity(DecalTextureId, NormalTextureId);
-    SceneLight light = EyeLight(0.25f);
+    entity.active = 0;
     AddEntity(&entity);
     AddLight(&light);
     RenderFrame();
-    int one = ReadPreview().Brightness(static_cast<int>(px), static_cast<int>(py));
-    AddEntity(&entity);
-    AddLight(&light);
-    AddLight(&light);
-    RenderFrame();
-    int two = ReadPreview().Brightness(static_cast<int>(px), static_cast<int>(py));
-    EXPECT_GT(one, 3 * 55);
-    EXPECT_NEAR(two, 2 * one, 6);
+    EXPECT_TRUE(MeshBox(ReadPreview()).Empty());
     ExpectStateBetweenFrames();
 }
 
@@ -342,137 +339,29 @@ TEST_F(SceneTest, EntitiesAreDrawnLastAddedFirst)
     EXPECT_LT(p[1], 3);
 }
 
-TEST_F(SceneTest, InactiveEntityIsSkipped)
+// Spin turns about the screen's vertical axis, tilt tips the mesh: the turned
+// side shrinks by about cos 60, the edge that came nearer grows the other side.
+TEST_F(SceneTest, SpinAndTiltTurnTheMesh)
 {
     StartPreview();
     UsePlainTextures();
     LoadHeightmesh(FlatShape());
-    SceneEntity entity = FrameEntity(DecalTextureId, NormalTextureId);
-    entity.active = 0;
-    SceneLight light = EyeLight(1.0f);
-    AddEntity(&entity);
-    AddLight(&light);
-    RenderFrame();
-    EXPECT_TRUE(MeshBox(ReadPreview()).Empty());
-    ExpectStateBetweenFrames();
-}
-
-TEST_F(SceneTest, FacesWithCornerPastTheVertexListAreLeftOut)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    Picture sound = DrawFrame();
-    ReleaseAllModels();
-    LoadHeightmesh(FlatShape(), {0, 1, 60000, 0, 65535, 2, 3, 0});
-    Picture damaged = DrawFrame();
-    EXPECT_EQ(sound.rgba, damaged.rgba);
-}
-
-TEST_F(SceneFallbackTest, FacesWithCornerPastTheVertexListAreLeftOut)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    Picture sound = DrawFrame();
-    ReleaseAllModels();
-    LoadHeightmesh(FlatShape(), {0, 1, 60000, 0, 65535, 2, 3, 0});
-    Picture damaged = DrawFrame();
-    EXPECT_EQ(sound.rgba, damaged.rgba);
-}
-
-TEST_F(SceneTest, SurfaceWithoutTextureCoordinatesIsDrawnWithoutReadingThem)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape(), {}, false);
-    ASSERT_EQ(SurfaceTexCoordPairs(GetInstanceModel(CurrentModelInstance)->firstSurface), nullptr);
-    DrawFrame();
-    ExpectStateBetweenFrames();
-}
-
-TEST_F(SceneFallbackTest, SurfaceWithoutTextureCoordinatesIsStillLit)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape(), {}, false);
-    Picture picture = DrawFrame();
-    ExpectFlatMeshPlacedAtRest(picture);
-    ExpectStateBetweenFrames();
-}
-
-// Pixels whose colour differs clearly between two pictures.
-int DifferingPixels(const Picture& a, const Picture& b)
-{
-    int count = 0;
-    for (size_t i = 0; i + 3 < a.rgba.size() && i + 3 < b.rgba.size(); i += 4) {
-        int d = std::abs(a.rgba[i] - b.rgba[i]) + std::abs(a.rgba[i + 1] - b.rgba[i + 1]) +
-                std::abs(a.rgba[i + 2] - b.rgba[i + 2]);
-        count += d > 24;
+    PixelBox rest = MeshBox(DrawFrame());
+    for (float* angle : {&ViewSpin, &ViewTilt}) {
+        bool spin = angle == &ViewSpin;
+        SCOPED_TRACE(spin ? "spin" : "tilt");
+        ViewSpin = ViewTilt = 0.0f;
+        *angle = 60.0f;
+        PixelBox turned = MeshBox(DrawFrame());
+        ASSERT_FALSE(turned.Empty());
+        double widthRatio = (turned.right - turned.left + 1.0) / (rest.right - rest.left + 1.0);
+        double heightRatio = (turned.bottom - turned.top + 1.0) / (rest.bottom - rest.top + 1.0);
+        double shrunk = spin ? widthRatio : heightRatio, grown = spin ? heightRatio : widthRatio;
+        EXPECT_GT(shrunk, 0.4);
+        EXPECT_LT(shrunk, 0.6);
+        EXPECT_GE(grown, 1.0);
+        EXPECT_LT(grown, 1.3);
     }
-    return count;
-}
-
-TEST_F(SceneTest, FullSpinShowsTheSamePictureAsNone)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(RampShape());
-    Picture rest = DrawFrame();
-    ViewSpin = 360.0f;
-    Picture turned = DrawFrame();
-    // only a few edge pixels may round the other way
-    EXPECT_LT(DifferingPixels(rest, turned), 20);
-    ViewSpin = 90.0f;
-    Picture edgeOn = DrawFrame();
-    EXPECT_GT(DifferingPixels(rest, edgeOn), 1000);
-}
-
-TEST_F(SceneFallbackTest, FullSpinShowsTheSamePictureAsNone)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(RampShape());
-    Picture rest = DrawFrame();
-    ViewSpin = 360.0f;
-    Picture turned = DrawFrame();
-    EXPECT_LT(DifferingPixels(rest, turned), 20);
-}
-
-TEST_F(SceneTest, SpinTurnsAboutTheScreensVerticalAxis)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    PixelBox rest = MeshBox(DrawFrame());
-    ViewSpin = 60.0f;
-    PixelBox turned = MeshBox(DrawFrame());
-    ASSERT_FALSE(turned.Empty());
-    // narrower by about cos 60; the edge that came nearer looks taller, nothing shrinks vertically
-    double widthRatio = (turned.right - turned.left + 1.0) / (rest.right - rest.left + 1.0);
-    double heightRatio = (turned.bottom - turned.top + 1.0) / (rest.bottom - rest.top + 1.0);
-    EXPECT_GT(widthRatio, 0.4);
-    EXPECT_LT(widthRatio, 0.6);
-    EXPECT_GE(heightRatio, 1.0);
-    EXPECT_LT(heightRatio, 1.3);
-}
-
-TEST_F(SceneTest, TiltTipsTheMesh)
-{
-    StartPreview();
-    UsePlainTextures();
-    LoadHeightmesh(FlatShape());
-    PixelBox rest = MeshBox(DrawFrame());
-    ViewTilt = 60.0f;
-    PixelBox tipped = MeshBox(DrawFrame());
-    ASSERT_FALSE(tipped.Empty());
-    // about half as tall; the edge that came nearer looks wider, nothing shrinks horizontally
-    double heightRatio = (tipped.bottom - tipped.top + 1.0) / (rest.bottom - rest.top + 1.0);
-    double widthRatio = (tipped.right - tipped.left + 1.0) / (rest.right - rest.left + 1.0);
-    EXPECT_GT(heightRatio, 0.4);
-    EXPECT_LT(heightRatio, 0.6);
-    EXPECT_GE(widthRatio, 1.0);
-    EXPECT_LT(widthRatio, 1.3);
 }
 
 TEST_F(SceneTest, CameraViewMapsWorldToEye)

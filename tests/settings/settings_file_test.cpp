@@ -157,31 +157,25 @@ TEST_F(SettingsTest, BottomOfEveryRangeDerivesExactly)
     EXPECT_EQ(1u, GetUint32(file, 2080));
 }
 
-TEST_F(SettingsTest, EveryFuzzPositionGivesItsPowerOfTwo)
-{
-    LoadSettings();
-    WindowHandle properties = CreatePropertiesWindow(Window());
-    ASSERT_NE(properties, nullptr);
-    const int steps[] = {1, 2, 4, 8, 16, 32};
-    for (int position = 1; position <= 6; ++position) {
-        HeadlessMoveTrackbar(properties, 1006, position);
-        ReadPropertiesWindow(properties);
-        EXPECT_EQ(steps[position - 1], GenerationParams.gridStep) << position;
-    }
-}
-
+// Each product in float; every fuzz position gives its power of two.
 TEST_F(SettingsTest, ReadingBackDerivesEachProductInFloat)
 {
     LoadSettings();
     WindowHandle properties = CreatePropertiesWindow(Window());
     ASSERT_NE(properties, nullptr);
-    HeadlessMoveTrackbar(properties, 1005, 77);
-    HeadlessMoveTrackbar(properties, 1007, 1001);
-    HeadlessMoveTrackbar(properties, 1008, 333);
-    ReadPropertiesWindow(properties);
-    EXPECT_FLOAT_BITS(77.0f / 128.0f, GenerationParams.textureScale);
-    EXPECT_FLOAT_BITS(1001.0f / 256.0f, GenerationParams.heightScale);
-    EXPECT_FLOAT_BITS(333.0f, GenerationParams.overallScale);
+    for (int fuzz = 1; fuzz <= 6; ++fuzz) {
+        SCOPED_TRACE(fuzz);
+        const int stretch = 70 + fuzz, height = 1000 + fuzz, scale = 330 + fuzz;
+        HeadlessMoveTrackbar(properties, 1005, stretch);
+        HeadlessMoveTrackbar(properties, 1006, fuzz);
+        HeadlessMoveTrackbar(properties, 1007, height);
+        HeadlessMoveTrackbar(properties, 1008, scale);
+        ReadPropertiesWindow(properties);
+        EXPECT_EQ(1 << (fuzz - 1), GenerationParams.gridStep);
+        EXPECT_FLOAT_BITS(stretch / 128.0f, GenerationParams.textureScale);
+        EXPECT_FLOAT_BITS(height / 256.0f, GenerationParams.heightScale);
+        EXPECT_FLOAT_BITS(static_cast<float>(scale), GenerationParams.overallScale);
+    }
 }
 
 TEST_F(SettingsTest, LongerFileKeepsItsTailAfterASave)
@@ -263,9 +257,16 @@ TEST_F(SettingsTest, EveryShortFileFillsOnlyItsLeadingBytes)
     }
 }
 
+// A path that fills its whole field has no terminator and is taken as empty;
+// one terminated in its last byte is kept.
 TEST_F(SettingsTest, UnterminatedProgramPathIsTakenAsEmpty)
 {
     Bytes bytes = DefaultImage(exeDir);
+    memset(&bytes[16], 'b', 2047);
+    WriteConfig(bytes);
+    LoadSettings();
+    EXPECT_EQ(std::string(2047, 'b'), std::string(GenerationSettings.fragmentProgramPath));
+
     memset(&bytes[16], 'a', 2048);
     PutUint32(bytes, 2076, 77);
     WriteConfig(bytes);
@@ -274,16 +275,6 @@ TEST_F(SettingsTest, UnterminatedProgramPathIsTakenAsEmpty)
     EXPECT_EQ('\0', GenerationSettings.fragmentProgramPath[0]);
     EXPECT_EQ(77, GenerationSettings.scalePosition) << "the other fields still load";
     EXPECT_FLOAT_BITS(1.0f, GenerationSettings.backgroundColor[3]);
-}
-
-TEST_F(SettingsTest, PathTerminatedInItsLastByteIsKept)
-{
-    Bytes bytes = DefaultImage(exeDir);
-    memset(&bytes[16], 'b', 2047);
-    bytes[16 + 2047] = 0;
-    WriteConfig(bytes);
-    LoadSettings();
-    EXPECT_EQ(std::string(2047, 'b'), std::string(GenerationSettings.fragmentProgramPath));
 }
 
 TEST_F(SettingsTest, GarbageFileLoadsAndDerivesDefinedValues)
