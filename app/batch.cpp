@@ -130,12 +130,17 @@ static const struct {
 static int ParseOption(const char* name, const char* value, bool* usedValue, BatchOptions* options)
 {
     *usedValue = false;
+    bool* flag = nullptr;
     if (strcmp(name, "--help") == 0 || strcmp(name, "-h") == 0)
-        return options->help = true, 0;
-    if (strcmp(name, "--version") == 0)
-        return options->version = true, 0;
-    if (strcmp(name, "--eliminate-zero-height") == 0)
-        return options->eliminate = true, 0;
+        flag = &options->help;
+    else if (strcmp(name, "--version") == 0)
+        flag = &options->version;
+    else if (strcmp(name, "--eliminate-zero-height") == 0)
+        flag = &options->eliminate;
+    if (flag) {
+        *flag = true;
+        return 0;
+    }
     bool known = false;
     for (const auto& option : PathOptions)
         known = known || strcmp(name, option.name) == 0;
@@ -148,8 +153,10 @@ static int ParseOption(const char* name, const char* value, bool* usedValue, Bat
         return UsageError(std::string("option '") + name + "' needs a value");
     *usedValue = true;
     for (const auto& option : PathOptions)
-        if (strcmp(name, option.name) == 0)
-            return options->*option.field = value, 0;
+        if (strcmp(name, option.name) == 0) {
+            options->*option.field = value;
+            return 0;
+        }
     for (const SliderOption& option : SliderOptions)
         if (strcmp(name, option.name) == 0) {
             if (!ParseInteger(value, option.minimum, option.maximum, &(options->*option.field)))
