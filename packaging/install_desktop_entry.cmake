@@ -4,7 +4,8 @@
 # entry (say in ~/.local/share/applications) must still find both.
 #
 # Set before this script: ORVANEL_DESKTOP_ENTRY_SOURCE (resources/orvanel.desktop)
-# and ORVANEL_DESKTOP_ENTRY_STAGING (a file in the build tree to write first).
+# and ORVANEL_DESKTOP_ENTRY_STAGING (a folder in the build tree to write it in
+# first; one sub-folder per prefix, so that installs side by side never meet).
 
 get_filename_component(prefix "${CMAKE_INSTALL_PREFIX}" ABSOLUTE)
 set(executable "${prefix}/orvanel")
@@ -22,5 +23,8 @@ string(REPLACE "\\" "\\\\" icon_value "${icon}")
 file(READ "${ORVANEL_DESKTOP_ENTRY_SOURCE}" entry)
 string(REPLACE "\nExec=orvanel " "\nExec=\"${quoted}\" " entry "${entry}")
 string(REPLACE "\nIcon=orvanel\n" "\nIcon=${icon_value}\n" entry "${entry}")
-file(WRITE "${ORVANEL_DESKTOP_ENTRY_STAGING}" "${entry}")
-file(INSTALL "${ORVANEL_DESKTOP_ENTRY_STAGING}" DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications")
+string(MD5 prefix_hash "${prefix}")
+set(staged "${ORVANEL_DESKTOP_ENTRY_STAGING}/${prefix_hash}/orvanel.desktop")
+file(WRITE "${staged}" "${entry}")
+file(INSTALL "${staged}" DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications")
+file(REMOVE_RECURSE "${ORVANEL_DESKTOP_ENTRY_STAGING}/${prefix_hash}")

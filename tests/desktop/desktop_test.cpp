@@ -443,6 +443,7 @@ TEST(DesktopWithoutDisplay, RefusesWithAMessageAndStatusOne)
     const char* display = getenv("DISPLAY");
     const std::string saved = display ? display : "";
     unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     ASSERT_TRUE(StartProgram(&program, {}));
     int status = WaitForProgramExit(&program, ExitTimeoutMs);
     if (display)
@@ -456,12 +457,3 @@ TEST(DesktopWithoutDisplay, RefusesWithAMessageAndStatusOne)
 }
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    int result = RUN_ALL_TESTS();
-    CloseX11Client();
-    StopPrivateXvfb();
-    return result;
-}

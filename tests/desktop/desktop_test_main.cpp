@@ -1,0 +1,15 @@
+// The suite's main: the Xvfb that the window tests start on first use goes
+// with the process.
+#include <gtest/gtest.h>
+
+#include "tests/desktop/private_xvfb.h"
+#include "tests/desktop/x11_client.h"
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    int result = RUN_ALL_TESTS();
+    CloseX11Client();
+    StopPrivateXvfb();
+    return result;
+}
