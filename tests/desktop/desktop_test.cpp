@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/desktop/private_xvfb.h"
+#include "tests/support/xvfb_display.h"
 #include "tests/desktop/program_copy.h"
 #include "tests/desktop/x11_client.h"
 
@@ -241,10 +241,10 @@ bool UsePrivateDisplay(std::string* error)
     // no accessibility or session bus under Xvfb: GTK would only wait for them
     setenv("NO_AT_BRIDGE", "1", 1);
     setenv("GSETTINGS_BACKEND", "memory", 1);
-    if (!StartPrivateXvfb(error))
+    if (!StartXvfb(error))
         return false;
     if (!OpenX11Client()) {
-        *error = "cannot connect to " + PrivateDisplayName();
+        *error = "cannot connect to " + XvfbDisplayName();
         return false;
     }
     return true;

@@ -2,7 +2,7 @@
 // with the process.
 #include <gtest/gtest.h>
 
-#include "tests/desktop/private_xvfb.h"
+#include "tests/support/xvfb_display.h"
 #include "tests/desktop/x11_client.h"
 
 int main(int argc, char** argv)
@@ -10,6 +10,6 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();
     CloseX11Client();
-    StopPrivateXvfb();
+    StopXvfb();
     return result;
 }

@@ -11,7 +11,7 @@
 
 #include "platform/wx/wx_internal.h"
 #include "tests/wx/wx_test_support.h"
-#include "tests/wx/xvfb_display.h"
+#include "tests/support/xvfb_display.h"
 
 TEST(WxFileDialogText, FilterLosesItsEndMarkForWx)
 {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/wx/wx_test_support.h"
-#include "tests/wx/xvfb_display.h"
+#include "tests/support/xvfb_display.h"
 
 static const GLPixelFormatRequest PreviewFormat = {32, 24, 8, true};
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/wx/wx_test_support.h"
-#include "tests/wx/xvfb_display.h"
+#include "tests/support/xvfb_display.h"
 
 static wxMenuItem* MenuItemOf(WindowHandle window, unsigned commandId)
 {

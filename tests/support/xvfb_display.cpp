@@ -1,6 +1,6 @@
 // Xvfb started with -displayfd, so that parallel test processes never fight
 // over a display number; the server dies with the test process.
-#include "tests/wx/xvfb_display.h"
+#include "tests/support/xvfb_display.h"
 
 #include <poll.h>
 #include <signal.h>
