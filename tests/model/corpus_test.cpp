@@ -4,54 +4,30 @@
 
 #include <dirent.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "model/lighting_data.h"
-#include "model/model3ds.h"
-#include "model/model_store.h"
+#include "tests/model/loaded_stream.h"
 
 namespace {
 
-std::vector<std::string> CorpusFiles() {
-  std::vector<std::string> files;
-  DIR* directory = opendir(MODEL_CORPUS_DIR);
-  if (!directory) return files;
-  while (dirent* entry = readdir(directory)) {
-    if (entry->d_name[0] != '.') files.push_back(std::string(MODEL_CORPUS_DIR) + "/" + entry->d_name);
-  }
-  closedir(directory);
-  return files;
-}
-
 TEST(Corpus, EveryFileIsReadWithinBounds) {
-  std::vector<std::string> files = CorpusFiles();
-  ASSERT_GE(files.size(), 4u) << MODEL_CORPUS_DIR;
-  for (const std::string& path : files) {
+  DIR* directory = opendir(MODEL_CORPUS_DIR);
+  ASSERT_NE(directory, nullptr) << MODEL_CORPUS_DIR;
+  int files = 0;
+  while (dirent* entry = readdir(directory)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string path = std::string(MODEL_CORPUS_DIR) + "/" + entry->d_name;
     SCOPED_TRACE(path);
     std::ifstream file(path, std::ios::binary);
-    std::vector<uint8_t> contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::unique_ptr<uint8_t[]> bytes(new uint8_t[contents.size() + (contents.empty() ? 1 : 0)]);
-    if (!contents.empty()) std::memcpy(bytes.get(), contents.data(), contents.size());
-    Model model{};
-    model.bytes = bytes.get();
-    model.length = static_cast<int32_t>(contents.size());
-    ASSERT_TRUE(ReadModelChunks(&model));
-    for (Surface* s = model.firstSurface; s; s = s->next) {
-      DeformSurface(s);
-      ComputeTangentLightVectors(s->vertexCount, s->positions, s->faceCount, s->faces,
-                                 s->tangentFrames, s->normals, s->lightVectors, Vec3{3, -2, 1},
-                                 SurfaceTexCoordPairs(s), s);
-      for (int i = 0; i < 3 * s->triangleCount; ++i) {
-        ASSERT_LT(s->triangleIndices[i], static_cast<uint32_t>(s->vertexCount));
-      }
-    }
-    FreeModel(&model);
+    Bytes contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    LoadedStream loaded(contents);
+    ExpectFrameWithinBounds(loaded, contents.size());
+    ++files;
   }
+  closedir(directory);
+  EXPECT_GE(files, 4);
 }
 
 }  // namespace

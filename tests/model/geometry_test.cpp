@@ -121,25 +121,17 @@ TEST(Geometry, ProjectOntoLineIsNotLimitedToTheSegment) {
 }
 
 TEST(Geometry, DirectionToAnglesNegatesPitchAndYaw) {
-  Vec3 angles{};
-  DirectionToAngles(Vec3{0, 0, -1}, angles);
-  ExpectVec(angles, -90, 0, 0);
-  DirectionToAngles(Vec3{0, 0, 1}, angles);
-  ExpectVec(angles, -270, 0, 0);
-  DirectionToAngles(Vec3{-1, 0, 0}, angles);
-  ExpectVec(angles, 0, -90, 0);
-  DirectionToAngles(Vec3{1, 0, 0}, angles);
-  ExpectVec(angles, 0, -270, 0);
-  DirectionToAngles(Vec3{0, 1, 0}, angles);
-  ExpectVec(angles, 0, -180, 0);
-  DirectionToAngles(Vec3{-1, -1, 0}, angles);
-  ExpectVec(angles, 0, -45, 0);
-  DirectionToAngles(Vec3{1, 1, 0}, angles);
-  ExpectVec(angles, 0, -225, 0);
-  DirectionToAngles(Vec3{-2, 0, -2}, angles);
-  ExpectVec(angles, -45, -90, 0);
-  DirectionToAngles(Vec3{0, -3, 3}, angles);
-  ExpectVec(angles, -315, 0, 0);
+  const struct {
+    Vec3 direction, angles;
+  } cases[] = {{{0, 0, -1}, {-90, 0, 0}},  {{0, 0, 1}, {-270, 0, 0}},   {{-1, 0, 0}, {0, -90, 0}},
+               {{1, 0, 0}, {0, -270, 0}},  {{0, 1, 0}, {0, -180, 0}},   {{-1, -1, 0}, {0, -45, 0}},
+               {{1, 1, 0}, {0, -225, 0}},  {{-2, 0, -2}, {-45, -90, 0}}, {{0, -3, 3}, {-315, 0, 0}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.direction.x << ", " << c.direction.y << ", " << c.direction.z);
+    Vec3 angles{};
+    DirectionToAngles(c.direction, angles);
+    ExpectVec(angles, c.angles.x, c.angles.y, c.angles.z);
+  }
 }
 
 TEST(Geometry, AnglesToAxes) {

@@ -10,6 +10,12 @@
 
 namespace {
 
+void ExpectNear(const Vec3& v, const Vec3& expected) {
+  EXPECT_NEAR(v.x, expected.x, 1e-6);
+  EXPECT_NEAR(v.y, expected.y, 1e-6);
+  EXPECT_NEAR(v.z, expected.z, 1e-6);
+}
+
 // The vertex-by-vertex definition: for each vertex, sum the unit normals of the faces that
 // name it (each face once), in face order, then normalise. Faces with a corner past the
 // vertex list take no part, as everywhere in the model store.
@@ -51,19 +57,13 @@ TEST(VertexNormals, LinearPassMatchesTheDefinitionBitForBit) {
   faces.push_back(TestFace{9, 9, 9});      // all corners alike
   faces.push_back(TestFace{5, 6, 10});     // zero area: two corners at one position
   faces.push_back(TestFace{11, 400, 12});  // corner past the vertex list
-  Bytes vertexBytes = Vec3Data(points);
-  Bytes faceBytes = FaceData(faces);
-  faceBytes.erase(faceBytes.begin(), faceBytes.begin() + 2);  // drop the count
+  Bytes vertexBytes = Vec3Data(points), faceBytes = Uncounted(FaceData(faces));
   const int faceCount = static_cast<int>(faces.size());
   std::vector<Vec3> fast(vertexCount);
   ComputeVertexNormals(fast.data(), vertexCount, vertexBytes.data(), faceCount, faceBytes.data());
   std::vector<Vec3> reference = QuadraticNormals(vertexBytes, faceBytes, vertexCount, faceCount);
   EXPECT_EQ(std::memcmp(fast.data(), reference.data(), sizeof(Vec3) * vertexCount), 0);
-  for (int i = 250; i < vertexCount; ++i) {
-    EXPECT_EQ(fast[i].x, 0.0f);
-    EXPECT_EQ(fast[i].y, 0.0f);
-    EXPECT_EQ(fast[i].z, 0.0f);
-  }
+  for (int i = 250; i < vertexCount; ++i) EXPECT_TRUE(fast[i].x == 0 && fast[i].y == 0 && fast[i].z == 0) << i;
 }
 
 TEST(VertexNormals, CounterClockwiseFacesPointOutward) {
@@ -79,40 +79,23 @@ TEST(VertexNormals, CounterClockwiseFacesPointOutward) {
 
 // A flat n x n grid in the x-y plane with u = x and v = y, two faces per cell.
 struct Grid {
-  int size;
   std::vector<Vec3> positions;
-  Bytes uv;
-  Bytes faces;
-  Bytes normals;
+  Bytes uv, faces, normals;
   std::vector<TangentFrame> frames;
   std::vector<Vec3> light;
-  int faceCount = 0;
+  int faceCount;
 
-  explicit Grid(int n) : size(n), frames(n * n), light(n * n) {
+  explicit Grid(int n) : frames(n * n), light(n * n), faceCount(2 * (n - 1) * (n - 1)) {
     std::vector<std::pair<float, float>> pairs;
-    std::vector<Vec3> up;
     for (int y = 0; y < n; ++y) {
       for (int x = 0; x < n; ++x) {
         positions.push_back(Vec3{float(x), float(y), 0});
         pairs.push_back({float(x), float(y)});
-        up.push_back(Vec3{0, 0, 1});
       }
     }
-    std::vector<TestFace> list;
-    for (int y = 0; y + 1 < n; ++y) {
-      for (int x = 0; x + 1 < n; ++x) {
-        uint16_t v = static_cast<uint16_t>(y * n + x);
-        list.push_back(TestFace{v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + n)});
-        list.push_back(TestFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + n + 1),
-                                static_cast<uint16_t>(v + n)});
-      }
-    }
-    faceCount = static_cast<int>(list.size());
-    uv = TexCoordData(pairs);
-    uv.erase(uv.begin(), uv.begin() + 2);
-    faces = FaceData(list);
-    faces.erase(faces.begin(), faces.begin() + 2);
-    normals = Vec3Data(up);
+    uv = Uncounted(TexCoordData(pairs));
+    faces = Uncounted(FaceData(GridFaces(n, n)));
+    normals = Vec3Data(std::vector<Vec3>(n * n, Vec3{0, 0, 1}));
   }
 };
 
@@ -183,17 +166,12 @@ TEST(TangentFrames, MatchTheStepByStepDefinitionBitForBit) {
   for (int f = 0; f < 500; ++f) {
     list.push_back(TestFace{uint16_t(corner(random)), uint16_t(corner(random)), uint16_t(corner(random))});
   }
-  Bytes uv = TexCoordData(pairs), faces = FaceData(list), normals = Vec3Data(n);
-  uv.erase(uv.begin(), uv.begin() + 2);
-  faces.erase(faces.begin(), faces.begin() + 2);
+  Bytes uv = Uncounted(TexCoordData(pairs)), faces = Uncounted(FaceData(list)), normals = Vec3Data(n);
   std::vector<TangentFrame> fast(vertexCount), reference(vertexCount);
   ComputeTangentFrames(uv.data(), vertexCount, p.data(), 500, faces.data(), fast.data(), normals.data());
   ReferenceFrames(uv, p, faces, 500, normals, reference);
   for (int i = 0; i < vertexCount; ++i) {
-    ASSERT_EQ(std::memcmp(&fast[i], &reference[i], sizeof(TangentFrame)), 0)
-        << i << " count " << fast[i].count << "/" << reference[i].count << " t " << fast[i].tangent.x
-        << "/" << reference[i].tangent.x << " b " << fast[i].binormal.x << "/" << reference[i].binormal.x
-        << " n " << fast[i].normal.x << "/" << reference[i].normal.x;
+    ASSERT_EQ(std::memcmp(&fast[i], &reference[i], sizeof(TangentFrame)), 0) << "vertex " << i;
   }
 }
 
@@ -202,20 +180,13 @@ TEST(TangentFrames, FlatGridHasAxisTangentsAndLightStraightAbove) {
   ComputeTangentLightVectors(16, grid.positions.data(), grid.faceCount, grid.faces.data(),
                              grid.frames.data(), grid.normals.data(), grid.light.data(),
                              Vec3{2, 1, 7}, grid.uv.data(), nullptr);
-  for (int i = 0; i < 16; ++i) {
-    EXPECT_NEAR(grid.frames[i].tangent.x, 1, 1e-6);
-    EXPECT_NEAR(grid.frames[i].tangent.y, 0, 1e-6);
-    EXPECT_NEAR(grid.frames[i].binormal.x, 0, 1e-6);
-    EXPECT_NEAR(grid.frames[i].binormal.y, 1, 1e-6);
-    EXPECT_EQ(grid.frames[i].normal.z, 1.0f);
+  for (const TangentFrame& frame : grid.frames) {
+    ExpectNear(frame.tangent, {1, 0, 0});
+    ExpectNear(frame.binormal, {0, 1, 0});
+    EXPECT_EQ(frame.normal.z, 1.0f);
   }
-  // vertex (2, 1) is index 6; the light is 7 above it
-  EXPECT_NEAR(grid.light[6].x, 0, 1e-6);
-  EXPECT_NEAR(grid.light[6].y, 0, 1e-6);
-  EXPECT_NEAR(grid.light[6].z, 7, 1e-6);
-  // vertex (0, 0): light at (+2, +1, +7) in tangent space
-  EXPECT_NEAR(grid.light[0].x, 2, 1e-6);
-  EXPECT_NEAR(grid.light[0].y, 1, 1e-6);
+  ExpectNear(grid.light[6], {0, 0, 7});  // vertex (2, 1): the light is 7 above it
+  ExpectNear(grid.light[0], {2, 1, 7});  // vertex (0, 0): (+2, +1, +7) in tangent space
   // corner counts: vertex 0 is in one face, an inner vertex in six
   EXPECT_EQ(grid.frames[0].count, 1u);
   EXPECT_EQ(grid.frames[5].count, 6u);
@@ -223,8 +194,7 @@ TEST(TangentFrames, FlatGridHasAxisTangentsAndLightStraightAbove) {
 
 TEST(TangentFrames, CollinearTextureCoordinatesCountButAddNothing) {
   std::vector<Vec3> p = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-  Bytes uv = TexCoordData({{0, 0}, {1, 1}, {2, 2}});
-  Bytes faces = FaceData({{0, 1, 2}, {0, 0, 1}});
+  Bytes uv = TexCoordData({{0, 0}, {1, 1}, {2, 2}}), faces = FaceData({{0, 1, 2}, {0, 0, 1}});
   Bytes normals = Vec3Data({{0, 0, 1}, {0, 0, 1}, {0, 0, 1}});
   TangentFrame frames[3];
   ComputeTangentFrames(uv.data() + 2, 3, p.data(), 2, faces.data() + 2, frames, normals.data());
@@ -237,8 +207,7 @@ TEST(TangentFrames, CollinearTextureCoordinatesCountButAddNothing) {
 
 TEST(TangentFrames, ZeroNormalKeepsTheAveragedTangent) {
   std::vector<Vec3> p = {{0, 0, 0}, {2, 0, 0}, {0, 2, 0}};
-  Bytes uv = TexCoordData({{0, 0}, {1, 0}, {0, 1}});
-  Bytes faces = FaceData({{0, 1, 2}});
+  Bytes uv = TexCoordData({{0, 0}, {1, 0}, {0, 1}}), faces = FaceData({{0, 1, 2}});
   Bytes normals = Vec3Data({{0, 0, 0}, {1, 0, 0}, {0, 0, 1}});
   TangentFrame frames[3];
   ComputeTangentFrames(uv.data() + 2, 3, p.data(), 1, faces.data() + 2, frames, normals.data());

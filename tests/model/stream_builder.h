@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/geometry.h"
@@ -47,16 +48,14 @@ inline Bytes Name(const std::string& name) {
   return out;
 }
 
-inline Bytes VertexData(const std::vector<Vec3>& vertices) {
+inline Bytes Counted(size_t count, const Bytes& records) {
   Bytes out;
-  PutU16(out, static_cast<uint16_t>(vertices.size()));
-  for (const Vec3& v : vertices) {
-    PutF32(out, v.x);
-    PutF32(out, v.y);
-    PutF32(out, v.z);
-  }
-  return out;
+  PutU16(out, static_cast<uint16_t>(count));
+  return Cat({out, records});
 }
+
+// The records without their leading 16-bit count, as the model keeps them.
+inline Bytes Uncounted(const Bytes& list) { return Bytes(list.begin() + 2, list.end()); }
 
 inline Bytes Vec3Data(const std::vector<Vec3>& vectors) {
   Bytes out;
@@ -68,30 +67,27 @@ inline Bytes Vec3Data(const std::vector<Vec3>& vectors) {
   return out;
 }
 
+inline Bytes VertexData(const std::vector<Vec3>& vertices) { return Counted(vertices.size(), Vec3Data(vertices)); }
+
 struct TestFace {
   uint16_t a, b, c;
 };
 
 inline Bytes FaceData(const std::vector<TestFace>& faces) {
   Bytes out;
-  PutU16(out, static_cast<uint16_t>(faces.size()));
   for (const TestFace& f : faces) {
-    PutU16(out, f.a);
-    PutU16(out, f.b);
-    PutU16(out, f.c);
-    PutU16(out, 0);
+    for (uint16_t value : {f.a, f.b, f.c, uint16_t(0)}) PutU16(out, value);
   }
-  return out;
+  return Counted(faces.size(), out);
 }
 
 inline Bytes TexCoordData(const std::vector<std::pair<float, float>>& pairs) {
   Bytes out;
-  PutU16(out, static_cast<uint16_t>(pairs.size()));
   for (const auto& pair : pairs) {
     PutF32(out, pair.first);
     PutF32(out, pair.second);
   }
-  return out;
+  return Counted(pairs.size(), out);
 }
 
 inline Bytes U32Data(std::initializer_list<uint32_t> values) {
@@ -102,18 +98,15 @@ inline Bytes U32Data(std::initializer_list<uint32_t> values) {
 
 // The 116-byte payload of a joint record.
 inline Bytes JointRecordData(uint32_t index, const std::string& name, const std::string& parent) {
-  Bytes out;
-  PutU32(out, index);
   Bytes nameBytes(80, 0), parentBytes(32, 0);
   std::memcpy(nameBytes.data(), name.data(), name.size());
   std::memcpy(parentBytes.data(), parent.data(), parent.size());
-  return Cat({out, nameBytes, parentBytes});
+  return Cat({U32Data({index}), nameBytes, parentBytes});
 }
 
 // Weights chunk payload: count, then (unused, joint, weight, 12 unused bytes) records.
 inline Bytes WeightData(const std::vector<std::pair<uint32_t, float>>& weights) {
-  Bytes out;
-  PutU32(out, static_cast<uint32_t>(weights.size()));
+  Bytes out = U32Data({static_cast<uint32_t>(weights.size())});
   for (const auto& w : weights) {
     PutU32(out, 0);
     PutU32(out, w.first);
@@ -132,21 +125,38 @@ inline Bytes RangeData(const std::vector<std::pair<uint32_t, int32_t>>& ranges) 
   return out;
 }
 
-inline Bytes ExtendedMark() {
-  Bytes out;
-  PutU16(out, 0x1337);
-  return out;
+inline Bytes ExtendedMark() { return Bytes{0x37, 0x13}; }
+
+// Objects under Main and Editor of a standard stream, or under the mark, Main and Editor
+// of an extended one.
+inline Bytes Standard(const Bytes& objects) { return Chunk(0x4D4D, Chunk(0x3D3D, objects)); }
+inline Bytes Extended(const Bytes& objects) { return Cat({ExtendedMark(), Chunk(0x1000, Chunk(0x0001, objects))}); }
+
+// A standard object holding a triangle mesh with just a vertex list.
+inline Bytes VertexObject(const std::string& name, const std::vector<Vec3>& vertices) {
+  return Chunk(0x4000, Cat({Name(name), Chunk(0x4100, Chunk(0x4110, VertexData(vertices)))}));
 }
 
-// The file the heightmesh writer produces for n vertices and f faces of a cols-wide grid.
+// The two faces of each cell of a cols x rows grid, as the writer orders them.
+inline std::vector<TestFace> GridFaces(int cols, int rows) {
+  std::vector<TestFace> faces;
+  for (int y = 0; y + 1 < rows; ++y) {
+    for (int x = 0; x + 1 < cols; ++x) {
+      uint16_t v = static_cast<uint16_t>(y * cols + x);
+      faces.push_back(TestFace{v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + cols)});
+      faces.push_back(TestFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + cols + 1),
+                               static_cast<uint16_t>(v + cols)});
+    }
+  }
+  return faces;
+}
+
+// The file the heightmesh writer produces for these vertices, pairs and faces.
 inline Bytes WriterLayoutStream(const std::vector<Vec3>& vertices,
                                 const std::vector<std::pair<float, float>>& uvs,
                                 const std::vector<TestFace>& faces) {
-  Bytes version;
-  PutU16(version, 3);
-  Bytes triMesh = Chunk(0x4100, Cat({Chunk(0x4110, VertexData(vertices)),
-                                     Chunk(0x4140, TexCoordData(uvs)),
+  Bytes triMesh = Chunk(0x4100, Cat({Chunk(0x4110, VertexData(vertices)), Chunk(0x4140, TexCoordData(uvs)),
                                      Chunk(0x4120, FaceData(faces))}));
-  return Chunk(0x4D4D, Cat({Chunk(0x0002, version),
+  return Chunk(0x4D4D, Cat({Chunk(0x0002, Bytes{3, 0}),
                             Chunk(0x3D3D, Chunk(0x4000, Cat({Name("heightmesh"), triMesh})))}));
 }

@@ -32,16 +32,7 @@ Bytes HillStream() {
     }
   }
   vertices[0].x = -0.0f;
-  std::vector<TestFace> faces;
-  for (int y = 0; y + 1 < rows; ++y) {
-    for (int x = 0; x + 1 < cols; ++x) {
-      uint16_t v = static_cast<uint16_t>(y * cols + x);
-      faces.push_back(TestFace{v, static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + cols)});
-      faces.push_back(TestFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v + cols + 1),
-                               static_cast<uint16_t>(v + cols)});
-    }
-  }
-  return WriterLayoutStream(vertices, uvs, faces);
+  return WriterLayoutStream(vertices, uvs, GridFaces(cols, rows));
 }
 
 // An extended stream of a quad: vertex 0, at the origin, follows two joints half and half;
@@ -56,13 +47,7 @@ Bytes WeightedQuadStream() {
   Bytes object = Chunk(0x2000, Cat({Name("q"), Chunk(0x2189, U32Data({2})),
                                     Chunk(0x2190, JointRecordData(0, "root", "")),
                                     Chunk(0x2190, JointRecordData(1, "tip", "root")), triMesh}));
-  return Cat({ExtendedMark(), Chunk(0x1000, Chunk(0x0001, object))});
-}
-
-// One light's work of a frame, with the surface's own arrays, as the renderer does it.
-void LightSurface(Surface* s, const Vec3& light) {
-  ComputeTangentLightVectors(s->vertexCount, s->positions, s->faceCount, s->faces, s->tangentFrames,
-                             s->normals, s->lightVectors, light, SurfaceTexCoordPairs(s), s);
+  return Extended(object);
 }
 
 // The surface's frames and light vectors equal, bit for bit, those computed afresh from
@@ -163,16 +148,11 @@ TEST(TangentFrameCache, SkippedDeformKeepsThePositionsTheMatrixMakes) {
   ASSERT_TRUE(std::signbit(ReadVec3At(s->vertices, 0).x));
   ExpectPositionsOfTheMatrix(s);  // -0 came out as +0
   EXPECT_FALSE(std::signbit(s->positions[0].x));
-  DeformSurface(s);
-  ExpectPositionsOfTheMatrix(s);
-  std::memcpy(s->matrix, Turned, sizeof(Turned));
-  DeformSurface(s);
-  ExpectPositionsOfTheMatrix(s);
-  DeformSurface(s);
-  ExpectPositionsOfTheMatrix(s);
-  std::memcpy(s->matrix, Identity, sizeof(Identity));
-  DeformSurface(s);
-  ExpectPositionsOfTheMatrix(s);
+  for (const float* matrix : {Identity, Turned, Turned, Identity}) {
+    std::memcpy(s->matrix, matrix, sizeof(Identity));
+    DeformSurface(s);
+    ExpectPositionsOfTheMatrix(s);
+  }
 }
 
 TEST(TangentFrameCache, JointPosesThatMoveVerticesRebuildTheFrames) {
