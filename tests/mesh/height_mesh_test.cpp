@@ -17,15 +17,29 @@ uint8_t Ramp(int x, int y)
     return static_cast<uint8_t>(1 + (x * 31 + y * 17) % 250);
 }
 
+uint8_t Black(int, int)
+{
+    return 0;
+}
+
+MeshSettings Settings(int fuzz, int eliminate = 0)
+{
+    MeshSettings settings;
+    settings.fuzz = fuzz;
+    settings.eliminate = eliminate;
+    return settings;
+}
+
 const char TriangleLimitMessage[] = "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)";
 const char VertexLimitMessage[] = "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)";
+const char TooSmallMessage[] = "The image must be at least 2 pixels wide and high.";
 
-class HeightMeshTest : public MeshTest {};
+using HeightMeshTest = MeshTest;
 
-TEST_F(HeightMeshTest, FourByFourAtStepOneGivesSixteenVerticesAndFacesInCellOrder)
+TEST_F(HeightMeshTest, FourByFourAtStepOneIsCentredWithFacesInCellOrder)
 {
-    StartWindow();
     WrittenMesh mesh = GenerateAndCheck(PathInExeDir("grid.3ds"), 4, 4, Ramp, MeshSettings{});
+    EXPECT_EQ(GenerationParams.gridStep, 1);
     ASSERT_EQ(mesh.vertexCount(), 16);
     ASSERT_EQ(mesh.faceCount(), 18);
     EXPECT_EQ(mesh.faces[0], (MeshFace{1, 0, 4, 0}));
@@ -34,28 +48,17 @@ TEST_F(HeightMeshTest, FourByFourAtStepOneGivesSixteenVerticesAndFacesInCellOrde
     EXPECT_EQ(mesh.faces[6], (MeshFace{5, 4, 8, 0}));
     EXPECT_EQ(mesh.faces[16], (MeshFace{11, 10, 14, 0}));
     EXPECT_EQ(mesh.faces[17], (MeshFace{15, 11, 14, 0}));
-    EXPECT_EQ(GenerationParams.gridStep, 1);
-}
-
-TEST_F(HeightMeshTest, PositionsAreCentredAndTheMiddleRowIsNegativeZero)
-{
-    StartWindow();
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("centre.3ds"), 4, 4, Ramp, MeshSettings{});
-    ASSERT_EQ(mesh.vertexCount(), 16);
-    EXPECT_EQ(mesh.positions[0], FloatBits(-48.0f));
-    EXPECT_EQ(mesh.positions[1], FloatBits(48.0f));
-    EXPECT_EQ(mesh.positions[15], FloatBits(-24.0f));
-    EXPECT_EQ(mesh.positions[16], FloatBits(24.0f));
-    EXPECT_EQ(mesh.positions[30], FloatBits(0.0f));
-    EXPECT_EQ(mesh.positions[31], FloatBits(-0.0f));
+    // (index into the positions, value): the middle row lies at -0; the top of the picture
+    // lies towards +Y, the last row one step short of the bottom
+    const std::pair<int, float> positions[] = {{0, -48.0f}, {1, 48.0f},  {15, -24.0f}, {16, 24.0f},
+                                               {30, 0.0f},  {31, -0.0f}, {37, -24.0f}};
+    for (const auto& p : positions)
+        EXPECT_EQ(mesh.positions[p.first], FloatBits(p.second)) << p.first;
     EXPECT_EQ(mesh.positions[31], 0x80000000u);
-    // the top of the picture lies towards +Y, the last row one step short of the bottom
-    EXPECT_EQ(mesh.positions[3 * 12 + 1], FloatBits(-24.0f));
 }
 
 TEST_F(HeightMeshTest, HeightIsRedTimesHeightScaleWhateverGreenAndBlue)
 {
-    StartWindow();
     MeshSettings settings;
     settings.height = 128;  // 0.5
     WrittenMesh mesh = GenerateAndCheck(PathInExeDir("height.3ds"), 4, 4,
@@ -68,7 +71,6 @@ TEST_F(HeightMeshTest, HeightIsRedTimesHeightScaleWhateverGreenAndBlue)
 
 TEST_F(HeightMeshTest, TextureCoordinatesStopOneStepShortOfTheScale)
 {
-    StartWindow();
     MeshSettings settings;
     settings.stretch = 256;  // 2.0
     WrittenMesh mesh = GenerateAndCheck(PathInExeDir("uv.3ds"), 4, 4, Ramp, settings);
@@ -83,15 +85,11 @@ TEST_F(HeightMeshTest, TextureCoordinatesStopOneStepShortOfTheScale)
 
 TEST_F(HeightMeshTest, GridStepIsClampedToHalfOfEachSideAndStoredBack)
 {
-    StartWindow();
-    MeshSettings settings;
-    settings.fuzz = 6;  // step 32
+    const MeshSettings settings = Settings(6);  // step 32
     WrittenMesh mesh = GenerateAndCheck(PathInExeDir("clamped.3ds"), 4, 4, Ramp, settings);
     EXPECT_EQ(GenerationParams.gridStep, 2);
     ASSERT_EQ(mesh.vertexCount(), 4);
-    ASSERT_EQ(mesh.faceCount(), 2);
-    EXPECT_EQ(mesh.faces[0], (MeshFace{1, 0, 2, 0}));
-    EXPECT_EQ(mesh.faces[1], (MeshFace{3, 1, 2, 0}));
+    EXPECT_EQ(mesh.faces, (std::vector<MeshFace>{{1, 0, 2, 0}, {3, 1, 2, 0}}));
     EXPECT_EQ(mesh.positions[3 * 3 + 2], FloatBits(static_cast<float>(Ramp(2, 2))));
 
     // the narrower side decides: 32 x 8 at step 32 samples every 4 pixels
@@ -99,9 +97,10 @@ TEST_F(HeightMeshTest, GridStepIsClampedToHalfOfEachSideAndStoredBack)
     EXPECT_EQ(GenerationParams.gridStep, 4);
 }
 
+// GenerateAndCheck compares every float, the faces and the file's length with the mesh
+// computed here.
 TEST_F(HeightMeshTest, RandomSettingsGiveTheFloatProductsBitForBit)
 {
-    StartWindow();
     srand(7);
     for (int round = 0; round < 6; ++round) {
         MeshSettings settings;
@@ -113,21 +112,16 @@ TEST_F(HeightMeshTest, RandomSettingsGiveTheFloatProductsBitForBit)
         const int height = 2 << (rand() % 5);
         WrittenMesh mesh = GenerateAndCheck(PathInExeDir("random" + std::to_string(round) + ".3ds"), width, height,
                                             Ramp, settings);
-        const ExpectedMesh expected = ComputeExpectedMesh(width, height, Ramp, settings);
-        EXPECT_EQ(mesh.faces, expected.faces) << width << " x " << height;
-        EXPECT_EQ(ReadFileBytes(PathInExeDir("random" + std::to_string(round) + ".3ds")).size(),
-                  67 + 20 * expected.positions.size() / 3 + 8 * expected.faces.size());
+        EXPECT_EQ(mesh.faces, ComputeExpectedMesh(width, height, Ramp, settings).faces) << width << " x " << height;
     }
 }
 
 TEST_F(HeightMeshTest, PropertiesWindowIsReadBeforeSamplingAndSaved)
 {
-    StartWindow();
     GenerationParams.overallScale = 999.0f;
     GenerationParams.gridStep = 64;
-    MeshSettings settings;
+    MeshSettings settings = Settings(2);
     settings.scale = 100;
-    settings.fuzz = 2;
     GenerateAndCheck(PathInExeDir("read.3ds"), 8, 8, Ramp, settings);
     EXPECT_EQ(GenerationParams.overallScale, 100.0f);
     EXPECT_EQ(GenerationParams.gridStep, 2);
@@ -136,7 +130,6 @@ TEST_F(HeightMeshTest, PropertiesWindowIsReadBeforeSamplingAndSaved)
 
 TEST_F(HeightMeshTest, WithoutPropertiesWindowTheParamsAreUsedAsTheyAre)
 {
-    StartWindow();
     dialog->propertiesWindow = nullptr;
     GenerationParams = GenerationParamsRecord{2.0f, 1, 0.5f, 10.0f, 0};
     SetHeightmap(2, 2, [](int, int) { return static_cast<uint8_t>(8); });
@@ -154,144 +147,77 @@ TEST_F(HeightMeshTest, WithoutPropertiesWindowTheParamsAreUsedAsTheyAre)
 
 TEST_F(HeightMeshTest, WithoutHeightmapGenerateDoesNothing)
 {
-    StartWindow();
     SetControlText(Window(), 1008, "before");
-    QueueFileDialogAnswer(PathInExeDir("none.3ds").c_str());
-    OnGenerate();
+    GenerateTo(PathInExeDir("none.3ds"));
     EXPECT_EQ(SaveDialogCount(), 0);
     EXPECT_EQ(StatusLine(), "before");
     EXPECT_FALSE(FileExists(PathInExeDir("none.3ds")));
 }
 
 // ---------------------------------------------------------------------------
-// Limits
+// Limits and elimination: what is refused before any Save As dialog, and what is written
 
-TEST_F(HeightMeshTest, TwoFiftySixSquareAtStepOneIsRefusedForTriangles)
-{
-    StartWindow();
-    SetHeightmap(256, 256, Ramp);
-    ApplySettings(MeshSettings{});
-    GenerateTo(PathInExeDir("big.3ds"));
-    EXPECT_EQ(StatusLine(), TriangleLimitMessage);
-    EXPECT_EQ(SaveDialogCount(), 0);
-    EXPECT_FALSE(FileExists(PathInExeDir("big.3ds")));
-    EXPECT_NE(HeightmapImage, nullptr);
-}
+struct SizeCase {
+    int width, height;     // pixels of the heightmap
+    RedFunction red;       // its heights
+    MeshSettings settings; // trackbars and checkbox
+    const char* message;   // the status line when refused; null when written
+    int vertices, faces;   // the written counts
+    int gridStep;          // stored back, 0 when not checked
+};
 
-TEST_F(HeightMeshTest, TwoFiftySixSquareAtStepTwoIsWritten)
+TEST_F(HeightMeshTest, CountsAtAndPastTheLimitsAndAfterElimination)
 {
-    StartWindow();
-    MeshSettings settings;
-    settings.fuzz = 2;
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("step2.3ds"), 256, 256, Ramp, settings);
-    EXPECT_EQ(mesh.vertexCount(), 16384);
-    EXPECT_EQ(mesh.faceCount(), 32258);
-}
-
-TEST_F(HeightMeshTest, TwoFiftySixByOneTwentyEightAtStepOneIsWritten)
-{
-    StartWindow();
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("largest.3ds"), 256, 128, Ramp, MeshSettings{});
-    EXPECT_EQ(mesh.vertexCount(), 32768);
-    EXPECT_EQ(mesh.faceCount(), 64770);
-    EXPECT_EQ(ReadFileBytes(PathInExeDir("largest.3ds")).size(), 67u + 20u * 32768u + 8u * 64770u);
-}
-
-TEST_F(HeightMeshTest, LongStripIsRefusedForVertices)
-{
-    StartWindow();
-    SetHeightmap(32768, 2, Ramp);
-    MeshSettings settings;
-    settings.fuzz = 3;  // clamped to 1 by the 2-pixel side
-    ApplySettings(settings);
-    GenerateTo(PathInExeDir("strip.3ds"));
-    EXPECT_EQ(StatusLine(), VertexLimitMessage);
-    EXPECT_EQ(GenerationParams.gridStep, 1);
-    EXPECT_EQ(SaveDialogCount(), 0);
-    EXPECT_FALSE(FileExists(PathInExeDir("strip.3ds")));
-}
-
-TEST_F(HeightMeshTest, TriangleLimitIsCheckedBeforeTheVertexLimit)
-{
-    StartWindow();
-    SetHeightmap(512, 512, Ramp);  // both limits passed
-    ApplySettings(MeshSettings{});
-    GenerateTo(PathInExeDir("both.3ds"));
-    EXPECT_EQ(StatusLine(), TriangleLimitMessage);
-}
-
-TEST_F(HeightMeshTest, OnePixelSideIsRefusedWithoutDividingByZero)
-{
-    StartWindow();
-    ApplySettings(MeshSettings{});
-    for (int side = 0; side < 2; ++side) {
-        SetControlText(Window(), 1008, "");
-        if (side == 0)
-            SetHeightmap(1, 4, Ramp);
-        else
-            SetHeightmap(4, 1, Ramp);
-        GenerateTo(PathInExeDir("thin.3ds"));
-        EXPECT_EQ(StatusLine(), "The image must be at least 2 pixels wide and high.");
-        EXPECT_EQ(SaveDialogCount(), 0);
-        EXPECT_FALSE(FileExists(PathInExeDir("thin.3ds")));
-        EXPECT_GE(GenerationParams.gridStep, 1);
+    const SizeCase cases[] = {
+        {256, 256, Ramp, Settings(1), TriangleLimitMessage, 0, 0, 0},
+        {256, 256, Ramp, Settings(2), nullptr, 16384, 32258, 2},
+        {256, 128, Ramp, Settings(1), nullptr, 32768, 64770, 1},
+        {32768, 2, Ramp, Settings(3), VertexLimitMessage, 0, 0, 1},  // step clamped by the 2-pixel side
+        {512, 512, Ramp, Settings(1), TriangleLimitMessage, 0, 0, 0},  // triangles are checked first
+        {1, 4, Ramp, Settings(1), TooSmallMessage, 0, 0, 0},           // no division by zero
+        {4, 1, Ramp, Settings(1), TooSmallMessage, 0, 0, 0},
+        {4, 4, Black, Settings(1, 1), "All triangles eliminated! Aborting write.", 0, 0, 0},
+        {4, 4, Black, Settings(1), nullptr, 16, 18, 1},
+        // the faces that touch one raised corner are kept
+        {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 1 ? 50 : 0); }, Settings(1, 1), nullptr,
+         16, 6, 1},
+        // the top-left corner belongs to the first face only: every vertex is still written
+        {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 0 && y == 0 ? 9 : 0); }, Settings(1, 1), nullptr,
+         16, 1, 1},
+    };
+    for (const SizeCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " fuzz " +
+                     std::to_string(c.settings.fuzz) + " eliminate " + std::to_string(c.settings.eliminate));
+        const std::string path = PathInExeDir("size.3ds");
+        std::remove(path.c_str());
+        if (c.message) {
+            ClearHeadlessDialogCalls();
+            SetControlText(Window(), 1008, "");
+            SetHeightmap(c.width, c.height, c.red);
+            ApplySettings(c.settings);
+            GenerateTo(path);
+            EXPECT_EQ(StatusLine(), c.message);
+            EXPECT_EQ(SaveDialogCount(), 0);
+            EXPECT_FALSE(FileExists(path));
+            EXPECT_NE(HeightmapImage, nullptr);
+            EXPECT_GE(GenerationParams.gridStep, 1);
+        } else {
+            WrittenMesh mesh = GenerateAndCheck(path, c.width, c.height, c.red, c.settings);
+            EXPECT_EQ(mesh.vertexCount(), c.vertices);
+            EXPECT_EQ(mesh.faceCount(), c.faces);
+            // elimination keeps, in order, the faces with a corner off zero height
+            const ExpectedMesh expected = ComputeExpectedMesh(c.width, c.height, c.red, c.settings);
+            std::vector<MeshFace> kept;
+            for (const MeshFace& face : expected.faces)
+                if (!c.settings.eliminate || expected.positions[3 * face.a + 2] || expected.positions[3 * face.b + 2] ||
+                    expected.positions[3 * face.c + 2])
+                    kept.push_back(face);
+            EXPECT_EQ(mesh.faces, kept);
+        }
+        if (c.gridStep) {
+            EXPECT_EQ(GenerationParams.gridStep, c.gridStep);
+        }
     }
-}
-
-// ---------------------------------------------------------------------------
-// Elimination
-
-TEST_F(HeightMeshTest, BlackHeightmapWithEliminationWritesNothing)
-{
-    StartWindow();
-    SetHeightmap(4, 4, [](int, int) { return static_cast<uint8_t>(0); });
-    MeshSettings settings;
-    settings.eliminate = 1;
-    ApplySettings(settings);
-    GenerateTo(PathInExeDir("black.3ds"));
-    EXPECT_EQ(StatusLine(), "All triangles eliminated! Aborting write.");
-    EXPECT_EQ(SaveDialogCount(), 0);
-    EXPECT_FALSE(FileExists(PathInExeDir("black.3ds")));
-}
-
-TEST_F(HeightMeshTest, BlackHeightmapWithoutEliminationKeepsEveryFace)
-{
-    StartWindow();
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("black.3ds"), 4, 4, [](int, int) { return static_cast<uint8_t>(0); },
-                                        MeshSettings{});
-    EXPECT_EQ(mesh.faceCount(), 18);
-}
-
-TEST_F(HeightMeshTest, OneRaisedCornerKeepsTheFacesThatTouchIt)
-{
-    StartWindow();
-    MeshSettings settings;
-    settings.eliminate = 1;
-    const RedFunction raised = [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 1 ? 50 : 0); };
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("raised.3ds"), 4, 4, raised, settings);
-    ASSERT_EQ(mesh.vertexCount(), 16);
-    std::vector<MeshFace> touching;
-    for (const MeshFace& face : ComputeExpectedMesh(4, 4, raised, settings).faces)
-        if (face.a == 5 || face.b == 5 || face.c == 5)
-            touching.push_back(face);
-    EXPECT_EQ(touching.size(), 6u);
-    EXPECT_EQ(mesh.faces, touching);
-}
-
-TEST_F(HeightMeshTest, AllButOneFaceEliminatedStillWritesEveryVertex)
-{
-    StartWindow();
-    MeshSettings settings;
-    settings.eliminate = 1;
-    // the top-left corner belongs to the first face only
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("one.3ds"), 4, 4,
-                                        [](int x, int y) { return static_cast<uint8_t>(x == 0 && y == 0 ? 9 : 0); },
-                                        settings);
-    EXPECT_EQ(mesh.vertexCount(), 16);
-    EXPECT_EQ(mesh.texcoords.size(), 32u);
-    ASSERT_EQ(mesh.faceCount(), 1);
-    EXPECT_EQ(mesh.faces[0], (MeshFace{1, 0, 4, 0}));
-    EXPECT_EQ(ReadFileBytes(PathInExeDir("one.3ds")).size(), 67u + 20u * 16u + 8u);
 }
 
 TEST(EliminateZeroHeightTriangles, KeepsOrderAndFlagsAndLeavesTheTailAlone)
@@ -307,14 +233,10 @@ TEST(EliminateZeroHeightTriangles, KeepsOrderAndFlagsAndLeavesTheTailAlone)
         {3, 0, 0, 0x55},  // not a number is not zero
         {0, 0, 1, 0x66},  // flat
     };
-    const int32_t kept = EliminateZeroHeightTriangles(faces, 6, positions);
-    ASSERT_EQ(kept, 3);
-    EXPECT_EQ(faces[0], (MeshFace{2, 0, 1, 0x22}));
-    EXPECT_EQ(faces[1], (MeshFace{0, 1, 4, 0x44}));
-    EXPECT_EQ(faces[2], (MeshFace{3, 0, 0, 0x55}));
-    EXPECT_EQ(faces[3], (MeshFace{0, 1, 4, 0x44}));
-    EXPECT_EQ(faces[4], (MeshFace{3, 0, 0, 0x55}));
-    EXPECT_EQ(faces[5], (MeshFace{0, 0, 1, 0x66}));
+    ASSERT_EQ(EliminateZeroHeightTriangles(faces, 6, positions), 3);
+    const std::vector<MeshFace> after = {{2, 0, 1, 0x22}, {0, 1, 4, 0x44}, {3, 0, 0, 0x55},
+                                         {0, 1, 4, 0x44}, {3, 0, 0, 0x55}, {0, 0, 1, 0x66}};
+    EXPECT_EQ(std::vector<MeshFace>(faces, faces + 6), after);
     EXPECT_EQ(EliminateZeroHeightTriangles(faces, 0, positions), 0);
 }
 

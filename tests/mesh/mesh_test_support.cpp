@@ -186,6 +186,7 @@ void MeshTest::SetUp()
 {
     MainWindowTest::SetUp();
     MeshAllocationsBeforeFailure = -1;
+    StartWindow();
 }
 
 void MeshTest::TearDown()

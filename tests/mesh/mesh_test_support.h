@@ -69,7 +69,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The main window with its properties window (made here when the shell has none).
+    // The main window with its properties window (made here when the shell has none); every
+    // test starts with it.
     void StartWindow();
     // Replaces HeightmapImage with a width x height picture whose red is red(x, y); green
     // and blue carry noise that must not matter.

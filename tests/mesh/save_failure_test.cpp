@@ -97,77 +97,74 @@ protected:
     Model* modelBefore = nullptr;
 };
 
-TEST_F(SaveFailureTest, MissingDirectoryIsReportedAndNothingIsWritten)
+// A save the system refuses: where to, what stands there before, the file size limit
+// (none when negative), and what the folder holds afterwards.
+struct RefusedSave {
+    const char* what;                  // test name suffix
+    const char* name;                  // path below the folder
+    bool folderThere;                  // a folder stands at the path
+    bool oldFile;                      // a 100-byte file stands at the path
+    long limit;                        // RLIMIT_FSIZE in bytes, or -1
+    std::vector<std::string> entries;  // the folder's names afterwards
+};
+
+void PrintTo(const RefusedSave& save, std::ostream* out)
 {
-    StartWindow();
-    ShowFirstModel();
-    const std::string path = exeDir + "/no-such-folder/mesh.3ds";
-    SetHeightmap(8, 8, Hills);
-    GenerateTo(path);
-    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
-    EXPECT_FALSE(FileExists(path));
-    ExpectPreviewUnchanged();
+    *out << save.what;
 }
 
-TEST_F(SaveFailureTest, DirectoryChosenAsTheFileIsRefusedAndKept)
-{
-    StartWindow();
-    ShowFirstModel();
-    const std::string path = exeDir + "/folder.3ds";
-    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-    GenerateTo(path);
-    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
-    struct stat info;
-    ASSERT_EQ(stat(path.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
-    EXPECT_EQ(DirectoryEntries(exeDir), (std::vector<std::string>{"first.3ds", "folder.3ds", "orvanel.cfg"}));
-    ExpectPreviewUnchanged();
-}
+class RefusedSaveTest : public SaveFailureTest, public ::testing::WithParamInterface<RefusedSave> {};
 
-TEST_F(SaveFailureTest, FullDiskKeepsTheOldFileByteForByte)
+TEST_P(RefusedSaveTest, IsReportedAndLeavesFilesAndPreviewAsTheyWere)
 {
-    StartWindow();
+    const RefusedSave& c = GetParam();
     ShowFirstModel();
-    const std::string path = PathInExeDir("target.3ds");
+    const std::string path = PathInExeDir(c.name);
     std::vector<uint8_t> old(100);
     for (size_t i = 0; i < old.size(); ++i)
         old[i] = static_cast<uint8_t>(i * 7);
-    WriteBytes(path, old);
+    if (c.folderThere) {
+        ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+    }
+    if (c.oldFile)
+        WriteBytes(path, old);
     SetHeightmap(16, 16, Hills);  // a file of several kilobytes
-    {
-        FileSizeLimit limit(1000);
+    if (c.limit < 0) {
+        GenerateTo(path);
+    } else {
+        FileSizeLimit limit(static_cast<rlim_t>(c.limit));
         ASSERT_TRUE(limit.applied);
         GenerateTo(path);
     }
     EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
-    EXPECT_EQ(ReadFileBytes(path), old);
-    EXPECT_EQ(DirectoryEntries(exeDir), (std::vector<std::string>{"first.3ds", "orvanel.cfg", "target.3ds"}));
+    EXPECT_EQ(DirectoryEntries(exeDir), c.entries);
+    struct stat info;
+    EXPECT_EQ(stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode), c.folderThere);
+    if (c.oldFile) {
+        EXPECT_EQ(ReadFileBytes(path), old);
+    }
     ExpectPreviewUnchanged();
-
     // with room again the same save goes through
-    GenerateAndCheck(path, 16, 16, Hills, MeshSettings{});
-    EXPECT_NE(CurrentModelInstance, nullptr);
+    if (c.limit >= 0) {
+        GenerateAndCheck(path, 16, 16, Hills, MeshSettings{});
+        ASSERT_NE(CurrentModelInstance, nullptr);
+        EXPECT_STREQ(CurrentModelInstance->path, path.c_str());
+    }
 }
 
-TEST_F(SaveFailureTest, FullDiskWithoutOldFileLeavesNothing)
-{
-    StartWindow();
-    ShowFirstModel();
-    const std::string path = PathInExeDir("new.3ds");
-    SetHeightmap(16, 16, Hills);
-    {
-        FileSizeLimit limit(0);
-        ASSERT_TRUE(limit.applied);
-        GenerateTo(path);
-    }
-    EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
-    EXPECT_EQ(DirectoryEntries(exeDir), (std::vector<std::string>{"first.3ds", "orvanel.cfg"}));
-    ExpectPreviewUnchanged();
-}
+INSTANTIATE_TEST_SUITE_P(
+    Saves, RefusedSaveTest,
+    ::testing::Values(RefusedSave{"MissingDirectory", "no-such-folder/mesh.3ds", false, false, -1,
+                                  {"first.3ds", "orvanel.cfg"}},
+                      RefusedSave{"DirectoryChosenAsTheFile", "folder.3ds", true, false, -1,
+                                  {"first.3ds", "folder.3ds", "orvanel.cfg"}},
+                      RefusedSave{"FullDiskKeepsTheOldFile", "target.3ds", false, true, 1000,
+                                  {"first.3ds", "orvanel.cfg", "target.3ds"}},
+                      RefusedSave{"FullDiskWithoutOldFile", "new.3ds", false, false, 0, {"first.3ds", "orvanel.cfg"}}),
+    [](const ::testing::TestParamInfo<RefusedSave>& info) { return std::string(info.param.what); });
 
 TEST_F(SaveFailureTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode)
 {
-    StartWindow();
     const mode_t mask = umask(022);
     const std::string fresh = PathInExeDir("fresh.3ds");
     GenerateAndCheck(fresh, 4, 4, Hills, MeshSettings{});
@@ -188,7 +185,6 @@ TEST_F(SaveFailureTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode)
 
 TEST_F(SaveFailureTest, NameAtTheLengthLimitAndRelativePathAreSaved)
 {
-    StartWindow();
     const std::string longName = std::string(251, 'm') + ".3ds";  // 255 bytes, the longest name
     GenerateAndCheck(PathInExeDir(longName), 4, 4, Hills, MeshSettings{});
 
@@ -207,7 +203,6 @@ TEST_F(SaveFailureTest, NameAtTheLengthLimitAndRelativePathAreSaved)
 
 TEST_F(SaveFailureTest, LinkedTargetStaysALinkAndItsFileIsReplaced)
 {
-    StartWindow();
     const std::string real = PathInExeDir("real.3ds");
     const std::string link = PathInExeDir("link.3ds");
     WriteBytes(real, std::vector<uint8_t>(5, 1));
@@ -223,7 +218,6 @@ TEST_F(SaveFailureTest, LinkedTargetStaysALinkAndItsFileIsReplaced)
 // nothing and (under the leak checker) leaks nothing, until the generation goes through.
 TEST_F(SaveFailureTest, EachFailedAllocationIsReportedAndWritesNothing)
 {
-    StartWindow();
     ShowFirstModel();
     SetHeightmap(64, 64, Hills);  // the output buffer has to grow
     MeshSettings settings;

@@ -18,14 +18,10 @@ namespace {
 // step-2 grid never samples.
 uint8_t ExampleRed(int x, int y)
 {
-    if (x == 0 && y == 0) return 10;
-    if (x == 2 && y == 0) return 20;
-    if (x == 0 && y == 2) return 30;
-    if (x == 2 && y == 2) return 40;
+    if (x % 2 == 0 && y % 2 == 0)
+        return static_cast<uint8_t>(10 + 5 * x + 10 * y);
     return static_cast<uint8_t>(100 + x + 4 * y);
 }
-
-
 
 MeshSettings ExampleSettings()
 {
@@ -34,11 +30,10 @@ MeshSettings ExampleSettings()
     return settings;
 }
 
-class Write3DSTest : public MeshTest {};
+using Write3DSTest = MeshTest;
 
 TEST_F(Write3DSTest, ExampleHeightmapGivesTheWriterExampleFileByteForByte)
 {
-    StartWindow();
     const std::string path = PathInExeDir("example.3ds");
     WrittenMesh mesh = GenerateAndCheck(path, 4, 4, ExampleRed, ExampleSettings());
     EXPECT_EQ(ReadFileBytes(path), std::vector<uint8_t>(WriterExampleFile, WriterExampleFile + sizeof WriterExampleFile));
@@ -47,7 +42,6 @@ TEST_F(Write3DSTest, ExampleHeightmapGivesTheWriterExampleFileByteForByte)
 
 TEST_F(Write3DSTest, SaveAsDialogIsAskedForOnceWithTheFilterAndOverwritePrompt)
 {
-    StartWindow();
     SetHeightmap(4, 4, ExampleRed);
     ApplySettings(ExampleSettings());
     ClearHeadlessDialogCalls();
@@ -62,47 +56,37 @@ TEST_F(Write3DSTest, SaveAsDialogIsAskedForOnceWithTheFilterAndOverwritePrompt)
     EXPECT_TRUE(call.confirmed);
 }
 
-TEST_F(Write3DSTest, WrittenFileBecomesThePreviewModel)
+// Each save replaces the preview with the file read back; only the new model is held, the
+// old one was released with its file.
+TEST_F(Write3DSTest, WrittenFileBecomesThePreviewModelEachTime)
 {
-    StartWindow();
     EXPECT_EQ(CurrentModelInstance, nullptr);
     const std::string path = PathInExeDir("preview.3ds");
-    GenerateAndCheck(path, 8, 4, [](int x, int y) { return static_cast<uint8_t>(x + y); }, MeshSettings{});
-    ASSERT_NE(CurrentModelInstance, nullptr);
-    EXPECT_STREQ(CurrentModelInstance->path, path.c_str());
-    Model* model = GetInstanceModel(CurrentModelInstance);
-    ASSERT_NE(model, nullptr);
-    Surface* surface = FindSurfaceByName("heightmesh", model);
-    ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->vertexCount, 32);
-    EXPECT_EQ(surface->faceCount, 2 * 7 * 3);
-    EXPECT_EQ(surface->next, nullptr);
-    EXPECT_NE(SurfaceTexCoordPairs(surface), nullptr);
-}
-
-TEST_F(Write3DSTest, SavingTwiceToOnePathShowsTheSecondMesh)
-{
-    StartWindow();
-    const std::string path = PathInExeDir("twice.3ds");
-    GenerateAndCheck(path, 4, 4, ExampleRed, MeshSettings{});
-    ASSERT_NE(GetInstanceModel(CurrentModelInstance), nullptr);
-    GenerateAndCheck(path, 8, 8, ExampleRed, MeshSettings{});
-    Model* model = GetInstanceModel(CurrentModelInstance);
-    ASSERT_NE(model, nullptr);
-    Surface* surface = FindSurfaceByName("heightmesh", model);
-    ASSERT_NE(surface, nullptr);
-    EXPECT_EQ(surface->vertexCount, 64);
-    EXPECT_EQ(surface->faceCount, 98);
-    // only the new model is held: the old one was released with its file
-    int used = 0;
-    for (const ModelSlot& slot : ModelSlots)
-        used += slot.used;
-    EXPECT_EQ(used, 1);
+    const struct {
+        int width, height, vertices, faces;
+    } saves[] = {{8, 4, 32, 2 * 7 * 3}, {8, 8, 64, 98}};
+    for (const auto& save : saves) {
+        GenerateAndCheck(path, save.width, save.height, [](int x, int y) { return static_cast<uint8_t>(x + y); },
+                         MeshSettings{});
+        ASSERT_NE(CurrentModelInstance, nullptr);
+        EXPECT_STREQ(CurrentModelInstance->path, path.c_str());
+        Model* model = GetInstanceModel(CurrentModelInstance);
+        ASSERT_NE(model, nullptr);
+        Surface* surface = FindSurfaceByName("heightmesh", model);
+        ASSERT_NE(surface, nullptr);
+        EXPECT_EQ(surface->vertexCount, save.vertices);
+        EXPECT_EQ(surface->faceCount, save.faces);
+        EXPECT_EQ(surface->next, nullptr);
+        EXPECT_NE(SurfaceTexCoordPairs(surface), nullptr);
+        int used = 0;
+        for (const ModelSlot& slot : ModelSlots)
+            used += slot.used;
+        EXPECT_EQ(used, 1);
+    }
 }
 
 TEST_F(Write3DSTest, CancelLeavesThePreviewModelAndStatusLine)
 {
-    StartWindow();
     GenerateAndCheck(PathInExeDir("kept.3ds"), 4, 4, ExampleRed, MeshSettings{});
     ModelInstance* before = CurrentModelInstance;
     ASSERT_NE(before, nullptr);
@@ -120,7 +104,6 @@ TEST_F(Write3DSTest, CancelLeavesThePreviewModelAndStatusLine)
 
 TEST_F(Write3DSTest, FacesAreWrittenAsGivenFlagsIncluded)
 {
-    StartWindow();
     const float positions[] = {1.5f, -2.25f, 3.0f, -0.0f, 0.0f, 1e-30f, 65504.0f, -1e30f, 7.0f};
     const float texcoords[] = {0.0f, 1.0f, 0.25f, -0.0f, 3.5f, 0.125f};
     const MeshFace faces[] = {{0, 1, 2, 0x0007}, {2, 1, 0, 0xABCD}};
@@ -141,7 +124,6 @@ TEST_F(Write3DSTest, FacesAreWrittenAsGivenFlagsIncluded)
 
 TEST_F(Write3DSTest, CountsThe16BitFieldsCannotHoldAreNeverWritten)
 {
-    StartWindow();
     const float positions[3] = {};
     const MeshFace face = {0, 0, 0, 0};
     QueueFileDialogAnswer(PathInExeDir("huge.3ds").c_str());
