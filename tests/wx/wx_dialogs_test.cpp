@@ -13,23 +13,21 @@
 #include "tests/wx/wx_test_support.h"
 #include "tests/support/xvfb_display.h"
 
-TEST(WxFileDialogText, FilterLosesItsEndMarkForWx)
+TEST(WxFileDialogText, FilterLosesItsEndMarkAndDefaultExtensionOnlyWhenTheNameHasNone)
 {
-    EXPECT_EQ(WildcardFromFilter("Bitmap files (*.bmp)|*.bmp||"), "Bitmap files (*.bmp)|*.bmp");
-    EXPECT_EQ(WildcardFromFilter("3DS meshes (*.3ds)|*.3ds|All files (*.*)|*.*||"),
-              "3DS meshes (*.3ds)|*.3ds|All files (*.*)|*.*");
-    EXPECT_EQ(WildcardFromFilter(nullptr), wxFileSelectorDefaultWildcardStr);
-    EXPECT_EQ(WildcardFromFilter(""), wxFileSelectorDefaultWildcardStr);
-}
-
-TEST(WxFileDialogText, DefaultExtensionOnlyWhenTheNameHasNone)
-{
-    EXPECT_EQ(AppendDefaultExtension("/tmp/mesh", ".3ds"), "/tmp/mesh.3ds");
-    EXPECT_EQ(AppendDefaultExtension("/tmp/mesh", "3ds"), "/tmp/mesh.3ds");
-    EXPECT_EQ(AppendDefaultExtension("/tmp/mesh.obj", ".3ds"), "/tmp/mesh.obj");
-    EXPECT_EQ(AppendDefaultExtension("/tmp/v1.2/mesh", ".3ds"), "/tmp/v1.2/mesh.3ds");
-    EXPECT_EQ(AppendDefaultExtension("/tmp/mesh", nullptr), "/tmp/mesh");
-    EXPECT_EQ(AppendDefaultExtension("/tmp/mesh", ""), "/tmp/mesh");
+    const std::pair<const char*, wxString> filters[] = {
+        {"Bitmap files (*.bmp)|*.bmp||", "Bitmap files (*.bmp)|*.bmp"},
+        {"3DS meshes (*.3ds)|*.3ds|All files (*.*)|*.*||", "3DS meshes (*.3ds)|*.3ds|All files (*.*)|*.*"},
+        {nullptr, wxFileSelectorDefaultWildcardStr},
+        {"", wxFileSelectorDefaultWildcardStr}};
+    for (const auto& filter : filters)
+        EXPECT_EQ(WildcardFromFilter(filter.first), filter.second) << (filter.first ? filter.first : "null");
+    const char* const names[][3] = {// name, default extension, result
+                                    {"/tmp/mesh", ".3ds", "/tmp/mesh.3ds"},       {"/tmp/mesh", "3ds", "/tmp/mesh.3ds"},
+                                    {"/tmp/mesh.obj", ".3ds", "/tmp/mesh.obj"},   {"/tmp/v1.2/mesh", ".3ds", "/tmp/v1.2/mesh.3ds"},
+                                    {"/tmp/mesh", nullptr, "/tmp/mesh"},          {"/tmp/mesh", "", "/tmp/mesh"}};
+    for (const auto& name : names)
+        EXPECT_EQ(AppendDefaultExtension(name[0], name[1]), name[2]) << name[0] << " " << (name[1] ? name[1] : "null");
 }
 
 // ---------------------------------------------------------------------------

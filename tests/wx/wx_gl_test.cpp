@@ -59,11 +59,8 @@ static void ClearTo(float red, float green, float blue)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
 }
 
-TEST_F(WxTest, ContextOnThePreviewCanvasHasTheRequestedFormatAndClears)
+TEST_F(WxWindowTest, ContextOnThePreviewCanvasHasTheRequestedFormatAndClears)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     GLContextHandle context = CreateGLContext(window, PreviewFrameControl, PreviewFormat);
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(MakeGLContextCurrent(context));
@@ -98,11 +95,8 @@ TEST_F(WxTest, ContextOnThePreviewCanvasHasTheRequestedFormatAndClears)
     DeleteGLContext(context);
 }
 
-TEST_F(WxTest, ScreenshotShowsTheWindowWithItsPreview)
+TEST_F(WxWindowTest, ScreenshotShowsTheWindowWithItsPreview)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     GLContextHandle context = CreateGLContext(window, PreviewFrameControl, PreviewFormat);
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(MakeGLContextCurrent(context));
@@ -150,11 +144,8 @@ TEST_F(WxTest, ContextsNeedAFrameControlAndDieWithTheirWindow)
     DeleteGLContext(context);
 }
 
-TEST_F(WxTest, AnotherPixelFormatGetsACanvasOfItsOwn)
+TEST_F(WxWindowTest, AnotherPixelFormatGetsACanvasOfItsOwn)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     wxWindow* before = WxControlOf(window, PreviewFrameControl);
     const GLPixelFormatRequest noStencil = {24, 16, 0, true};
     GLContextHandle context = CreateGLContext(window, PreviewFrameControl, noStencil);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,25 @@ protected:
         EXPECT_EQ(WxAssertCount(), assertsBefore);
     }
     int assertsBefore = 0;
+};
+
+// A main window made for each test and destroyed before the toolkit is checked.
+class WxWindowTest : public WxTest {
+protected:
+    void SetUp() override
+    {
+        WxTest::SetUp();
+        dialog.reset(new RecordingDialog());
+        ASSERT_TRUE(dialog->Create());
+        window = dialog->Window();
+    }
+    void TearDown() override
+    {
+        dialog.reset();
+        WxTest::TearDown();
+    }
+    std::unique_ptr<RecordingDialog> dialog;
+    WindowHandle window = nullptr;
 };
 
 // Pumps events until `predicate()` holds, for at most `milliseconds`.

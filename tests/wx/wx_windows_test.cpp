@@ -54,13 +54,10 @@ static void ChooseMenuItem(WindowHandle window, unsigned commandId)
 // ---------------------------------------------------------------------------
 // The main window
 
-TEST_F(WxTest, MainWindowHasTheTemplatesControlsTitleAndMenu)
+TEST_F(WxWindowTest, MainWindowHasTheTemplatesControlsTitleAndMenu)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
-    EXPECT_EQ(dialog.exchanges, 1);
-    EXPECT_EQ(dialog.inits, 1);
+    EXPECT_EQ(dialog->exchanges, 1);
+    EXPECT_EQ(dialog->inits, 1);
     wxFrame* frame = dynamic_cast<wxFrame*>(WxFrameOf(window));
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->GetTitle(), "Orvanel");
@@ -100,11 +97,8 @@ TEST_F(WxTest, MainWindowHasTheTemplatesControlsTitleAndMenu)
     EXPECT_EQ(MenuItemOf(window, GenerationPropertiesCommand)->GetItemLabel(), "&Generation Properties");
 }
 
-TEST_F(WxTest, ControlsSitAtTheirTemplatePositionsInDialogUnits)
+TEST_F(WxWindowTest, ControlsSitAtTheirTemplatePositionsInDialogUnits)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     int baseWidth = 0, baseHeight = 0;
     ASSERT_TRUE(WxDialogBaseUnits(window, &baseWidth, &baseHeight));
     // the base units come from the real dialog font
@@ -131,27 +125,22 @@ TEST_F(WxTest, ControlsSitAtTheirTemplatePositionsInDialogUnits)
     EXPECT_EQ(WxPanelOf(window)->GetPosition(), wxPoint(0, 0));
 }
 
-TEST_F(WxTest, WindowIconComesFromTheIconResource)
+TEST_F(WxWindowTest, WindowIconComesFromTheIconResource)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    SetWindowIcon(dialog.Window(), MainIcon);
-    wxIcon icon = WxFrameOf(dialog.Window())->GetIcon();
+    SetWindowIcon(window, MainIcon);
+    wxIcon icon = WxFrameOf(window)->GetIcon();
     ASSERT_TRUE(icon.IsOk());
     EXPECT_EQ(icon.GetWidth(), 32);
     EXPECT_EQ(icon.GetHeight(), 32);
 }
 
-TEST_F(WxTest, MenuStatesReadBackByCommandId)
+TEST_F(WxWindowTest, MenuStatesReadBackByCommandId)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     EXPECT_TRUE(WindowHasMenu(window));
-    EXPECT_EQ(GetMenuItemState(window, LoadHeightmapCommand), 0);
-    EXPECT_EQ(GetMenuItemState(window, LoadDecalTextureCommand), 3);
-    EXPECT_EQ(GetMenuItemState(window, LoadNormalTextureCommand), 3);
-    EXPECT_EQ(GetMenuItemState(window, GenerationPropertiesCommand), 8);
+    const std::pair<unsigned, int> states[] = {{LoadHeightmapCommand, 0}, {LoadDecalTextureCommand, 3},
+                                               {LoadNormalTextureCommand, 3}, {GenerationPropertiesCommand, 8}};
+    for (const auto& state : states)
+        EXPECT_EQ(GetMenuItemState(window, state.first), state.second) << state.first;
     EXPECT_EQ(GetMenuItemState(window, 40000), -1);
     EXPECT_FALSE(SetMenuItemState(window, 40000, 0));
     EXPECT_FALSE(MenuItemOf(window, LoadDecalTextureCommand)->IsEnabled());
@@ -173,28 +162,22 @@ TEST_F(WxTest, MenuStatesReadBackByCommandId)
     EXPECT_TRUE(MenuItemOf(window, LoadHeightmapCommand)->IsChecked());
 }
 
-TEST_F(WxTest, MenuChoiceReachesOnCommandAndLeavesTheMarkToTheHandler)
+TEST_F(WxWindowTest, MenuChoiceReachesOnCommandAndLeavesTheMarkToTheHandler)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     ChooseMenuItem(window, GenerationPropertiesCommand);
     ChooseMenuItem(window, LoadHeightmapCommand);
     ChooseMenuItem(window, LoadDecalTextureCommand);  // grayed: not delivered
-    EXPECT_EQ(dialog.commands, (std::vector<unsigned>{GenerationPropertiesCommand, LoadHeightmapCommand}));
+    EXPECT_EQ(dialog->commands, (std::vector<unsigned>{GenerationPropertiesCommand, LoadHeightmapCommand}));
     EXPECT_EQ(GetMenuItemState(window, GenerationPropertiesCommand), 8);
     // Exit is command 1, the dialog's OK
     ChooseMenuItem(window, ExitCommand);
-    EXPECT_TRUE(dialog.Ended());
-    EXPECT_EQ(dialog.Result(), 1);
+    EXPECT_TRUE(dialog->Ended());
+    EXPECT_EQ(dialog->Result(), 1);
     EXPECT_FALSE(IsPlatformWindowVisible(window));
 }
 
-TEST_F(WxTest, SystemMenuItemGoesLastOnAHelpMenu)
+TEST_F(WxWindowTest, SystemMenuItemGoesLastOnAHelpMenu)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     ASSERT_TRUE(AppendSystemMenuItem(window, AboutSystemCommand, "&About Orvanel..."));
     wxMenuBar* bar = dynamic_cast<wxFrame*>(WxFrameOf(window))->GetMenuBar();
     ASSERT_EQ(bar->GetMenuCount(), 3u);
@@ -205,8 +188,8 @@ TEST_F(WxTest, SystemMenuItemGoesLastOnAHelpMenu)
     int id = WxSystemMenuItemId(window, AboutSystemCommand);
     ASSERT_NE(id, wxID_NONE);
     ChooseMenuId(window, id);
-    EXPECT_EQ(dialog.systemCommands, std::vector<unsigned>{AboutSystemCommand});
-    EXPECT_TRUE(dialog.commands.empty());
+    EXPECT_EQ(dialog->systemCommands, std::vector<unsigned>{AboutSystemCommand});
+    EXPECT_TRUE(dialog->commands.empty());
 
     // a second item is set apart by a separator
     ASSERT_TRUE(AppendSystemMenuItem(window, 32, "Second"));
@@ -214,11 +197,8 @@ TEST_F(WxTest, SystemMenuItemGoesLastOnAHelpMenu)
     EXPECT_TRUE(help->FindItemByPosition(1)->IsSeparator());
 }
 
-TEST_F(WxTest, StatusLineTextRoundTripsAndCopiesAsTheDesktopDoes)
+TEST_F(WxWindowTest, StatusLineTextRoundTripsAndCopiesAsTheDesktopDoes)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     SetControlText(window, StatusLineControl, "Heightmap loaded: 256 x 256 (H\xc3\xb6he)");
     char text[64];
     EXPECT_EQ(GetControlText(window, StatusLineControl, text, sizeof text), 35u);
@@ -232,11 +212,8 @@ TEST_F(WxTest, StatusLineTextRoundTripsAndCopiesAsTheDesktopDoes)
     EXPECT_STREQ(text, "");
 }
 
-TEST_F(WxTest, ButtonsEnterAndEscapeSendTheirCommands)
+TEST_F(WxWindowTest, ButtonsEnterAndEscapeSendTheirCommands)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     EnableControl(window, GenerateButtonControl, true);
     EXPECT_TRUE(IsControlEnabled(window, GenerateButtonControl));
     ClickControl(window, GenerateButtonControl, wxEVT_BUTTON);
@@ -244,11 +221,11 @@ TEST_F(WxTest, ButtonsEnterAndEscapeSendTheirCommands)
     SendKey(window, WXK_RETURN);  // the enabled default button
     EnableControl(window, GenerateButtonControl, false);
     SendKey(window, WXK_RETURN);  // a disabled default button takes nothing
-    EXPECT_EQ(dialog.commands, (std::vector<unsigned>{GenerateButtonControl, GenerateButtonControl}));
+    EXPECT_EQ(dialog->commands, (std::vector<unsigned>{GenerateButtonControl, GenerateButtonControl}));
     SendKey(window, WXK_ESCAPE);
-    EXPECT_EQ(dialog.commands.back(), CommandCancel);
-    EXPECT_TRUE(dialog.Ended());
-    EXPECT_EQ(dialog.Result(), 2);
+    EXPECT_EQ(dialog->commands.back(), CommandCancel);
+    EXPECT_TRUE(dialog->Ended());
+    EXPECT_EQ(dialog->Result(), 2);
     EXPECT_FALSE(IsPlatformWindowVisible(window));
 }
 
@@ -275,18 +252,16 @@ TEST_F(WxTest, CloseBoxReachesOnCloseAndTheHandlerDecides)
 // ---------------------------------------------------------------------------
 // Drops, sizes, the mouse
 
-TEST_F(WxTest, DroppedFilesArriveWithWholePaths)
+TEST_F(WxWindowTest, DroppedFilesArriveWithWholePaths)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
     std::string first = "/tmp/a folder with a rather long name/and another one below it/heightmap-of-the-valley.bmp";
     std::string second = "/tmp/second.bmp";
     ASSERT_GT(first.size(), 64u);
     wxString* files = new wxString[2]{wxString::FromUTF8(first.c_str()), wxString::FromUTF8(second.c_str())};
     wxDropFilesEvent event(wxEVT_DROP_FILES, 2, files);  // the event owns the array
-    WxFrameOf(dialog.Window())->ProcessWindowEvent(event);
-    ASSERT_EQ(dialog.drops.size(), 1u);
-    EXPECT_EQ(dialog.drops[0], (std::vector<std::string>{first, second}));
+    WxFrameOf(window)->ProcessWindowEvent(event);
+    ASSERT_EQ(dialog->drops.size(), 1u);
+    EXPECT_EQ(dialog->drops[0], (std::vector<std::string>{first, second}));
 }
 
 struct SizeWait {
@@ -298,17 +273,14 @@ struct SizeWait {
     }
 };
 
-TEST_F(WxTest, ResizeDeliversOnSizeAndTheHandlerResizesThePreview)
+TEST_F(WxWindowTest, ResizeDeliversOnSizeAndTheHandlerResizesThePreview)
 {
-    RecordingDialog dialog;
-    dialog.resizePreview = true;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
+    dialog->resizePreview = true;
     PlatformRect before;
     ASSERT_TRUE(GetControlRect(window, PreviewFrameControl, &before));
     WxFrameOf(window)->SetClientSize(800, 600);
-    ASSERT_TRUE(PumpUntil(SizeWait{&dialog, 800, 600}));
-    EXPECT_EQ(dialog.sizes.back().kind, SizeRestored);
+    ASSERT_TRUE(PumpUntil(SizeWait{dialog.get(), 800, 600}));
+    EXPECT_EQ(dialog->sizes.back().kind, SizeRestored);
     int width = 0, height = 0;
     ASSERT_TRUE(GetClientSize(window, &width, &height));
     EXPECT_EQ(width, 800);
@@ -343,11 +315,8 @@ static bool MovePointer(int x, int y)
     return RunOnDisplay("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)) == 0;
 }
 
-TEST_F(WxTest, MouseMovesArriveInClientCoordinatesOverTheCanvasAndThePanel)
+TEST_F(WxWindowTest, MouseMovesArriveInClientCoordinatesOverTheCanvasAndThePanel)
 {
-    RecordingDialog dialog;
-    ASSERT_TRUE(dialog.Create());
-    WindowHandle window = dialog.Window();
     PumpWxEvents(100);
     PlatformRect frame;
     ASSERT_TRUE(GetControlRect(window, PreviewFrameControl, &frame));
@@ -355,18 +324,18 @@ TEST_F(WxTest, MouseMovesArriveInClientCoordinatesOverTheCanvasAndThePanel)
 
     // over the preview canvas, a child with a window of its own
     ASSERT_TRUE(MovePointer(origin.x + frame.left + 30, origin.y + frame.top + 40)) << "xdotool is missing";
-    EXPECT_TRUE(PumpUntil(MoveWait{&dialog, {0, frame.left + 30, frame.top + 40}}));
+    EXPECT_TRUE(PumpUntil(MoveWait{dialog.get(), {0, frame.left + 30, frame.top + 40}}));
     // with the left button held
     ASSERT_EQ(RunOnDisplay("xdotool mousedown 1"), 0);
     ASSERT_TRUE(MovePointer(origin.x + frame.left + 60, origin.y + frame.top + 50));
-    EXPECT_TRUE(PumpUntil(MoveWait{&dialog, {MouseLeftButton, frame.left + 60, frame.top + 50}}));
+    EXPECT_TRUE(PumpUntil(MoveWait{dialog.get(), {MouseLeftButton, frame.left + 60, frame.top + 50}}));
     ASSERT_EQ(RunOnDisplay("xdotool mouseup 1"), 0);
 
     // over the bare panel, right of the status line
     PlatformRect status;
     ASSERT_TRUE(GetControlRect(window, StatusLineControl, &status));
     ASSERT_TRUE(MovePointer(origin.x + status.right + 20, origin.y + status.top + 2));
-    EXPECT_TRUE(PumpUntil(MoveWait{&dialog, {0, status.right + 20, status.top + 2}}));
+    EXPECT_TRUE(PumpUntil(MoveWait{dialog.get(), {0, status.right + 20, status.top + 2}}));
 }
 
 // ---------------------------------------------------------------------------
@@ -395,13 +364,21 @@ static std::vector<uintptr_t> CommandsOf(const std::vector<ProcedureCall>& calls
     return ids;
 }
 
-TEST_F(WxTest, PropertiesWindowIsAModelessToolWindowWithItsControls)
+// The properties window of the main window, made with lParam 77.
+class WxPropertiesTest : public WxWindowTest {
+protected:
+    void SetUp() override
+    {
+        WxWindowTest::SetUp();
+        ProcedureCalls.clear();
+        properties = CreateModelessDialog(PropertiesDialogTemplate, window, RecordingProcedure, 77);
+        ASSERT_NE(properties, nullptr);
+    }
+    WindowHandle properties = nullptr;
+};
+
+TEST_F(WxPropertiesTest, PropertiesWindowIsAModelessToolWindowWithItsControls)
 {
-    ProcedureCalls.clear();
-    RecordingDialog main;
-    ASSERT_TRUE(main.Create());
-    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, main.Window(), RecordingProcedure, 77);
-    ASSERT_NE(properties, nullptr);
     ASSERT_EQ(ProcedureCalls.size(), 1u);
     EXPECT_EQ(ProcedureCalls[0].message, DialogMessageInit);
     EXPECT_EQ(ProcedureCalls[0].lParam, 77);
@@ -413,7 +390,7 @@ TEST_F(WxTest, PropertiesWindowIsAModelessToolWindowWithItsControls)
     EXPECT_TRUE(frame->HasFlag(wxFRAME_TOOL_WINDOW));
     EXPECT_TRUE(frame->HasFlag(wxCAPTION));
     EXPECT_FALSE(frame->HasFlag(wxCLOSE_BOX));
-    EXPECT_EQ(frame->GetParent(), WxFrameOf(main.Window()));
+    EXPECT_EQ(frame->GetParent(), WxFrameOf(window));
     EXPECT_FALSE(WindowHasMenu(properties));
     for (int id : {1005, 1006, 1007, 1008}) {
         wxSlider* slider = dynamic_cast<wxSlider*>(WxControlOf(properties, id));
@@ -432,23 +409,16 @@ TEST_F(WxTest, PropertiesWindowIsAModelessToolWindowWithItsControls)
     EXPECT_TRUE(IsPlatformWindowVisible(properties));
 }
 
-TEST_F(WxTest, TrackbarsKeepTheirPositionInsideTheRange)
+TEST_F(WxPropertiesTest, TrackbarsKeepTheirPositionInsideTheRange)
 {
-    RecordingDialog main;
-    ASSERT_TRUE(main.Create());
-    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, main.Window(), RecordingProcedure, 0);
-    ASSERT_NE(properties, nullptr);
     wxSlider* slider = static_cast<wxSlider*>(WxControlOf(properties, StretchTrackbarControl));
     SetTrackbarRange(properties, StretchTrackbarControl, 1, 1024);
     EXPECT_EQ(GetTrackbarPosition(properties, StretchTrackbarControl), 1);  // 0 is below the new range
-    SetTrackbarPosition(properties, StretchTrackbarControl, 128);
-    EXPECT_EQ(GetTrackbarPosition(properties, StretchTrackbarControl), 128);
-    EXPECT_EQ(slider->GetValue(), 128);
-    SetTrackbarPosition(properties, StretchTrackbarControl, 5000);
-    EXPECT_EQ(GetTrackbarPosition(properties, StretchTrackbarControl), 1024);
-    EXPECT_EQ(slider->GetValue(), 1024);
-    SetTrackbarPosition(properties, StretchTrackbarControl, -3);
-    EXPECT_EQ(GetTrackbarPosition(properties, StretchTrackbarControl), 1);
+    for (const std::pair<int, int>& set : {std::make_pair(128, 128), {5000, 1024}, {-3, 1}}) {
+        SetTrackbarPosition(properties, StretchTrackbarControl, set.first);
+        EXPECT_EQ(GetTrackbarPosition(properties, StretchTrackbarControl), set.second) << set.first;
+        EXPECT_EQ(slider->GetValue(), set.second) << set.first;
+    }
     SetTrackbarPosition(properties, StretchTrackbarControl, 900);
     SetTrackbarRange(properties, StretchTrackbarControl, 4, 512);
     EXPECT_EQ(GetTrackbarPosition(properties, StretchTrackbarControl), 512);
@@ -461,12 +431,8 @@ TEST_F(WxTest, TrackbarsKeepTheirPositionInsideTheRange)
     EXPECT_TRUE(static_cast<wxCheckBox*>(WxControlOf(properties, EliminateCheckboxControl))->GetValue());
 }
 
-TEST_F(WxTest, PropertiesProcedureHearsButtonsKeysAndCloseRequests)
+TEST_F(WxPropertiesTest, PropertiesProcedureHearsButtonsKeysAndCloseRequests)
 {
-    RecordingDialog main;
-    ASSERT_TRUE(main.Create());
-    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, main.Window(), RecordingProcedure, 0);
-    ASSERT_NE(properties, nullptr);
     ShowPlatformWindow(properties, true);
     ProcedureCalls.clear();
     ClickControl(properties, SetDefaultsButtonControl, wxEVT_BUTTON);
@@ -475,7 +441,7 @@ TEST_F(WxTest, PropertiesProcedureHearsButtonsKeysAndCloseRequests)
     SendKey(properties, WXK_RETURN);
     SendKey(properties, WXK_ESCAPE);
     EXPECT_EQ(CommandsOf(ProcedureCalls), (std::vector<uintptr_t>{1010, 1011, 1012, 1, 2}));
-    EXPECT_TRUE(main.commands.empty());
+    EXPECT_TRUE(dialog->commands.empty());
 
     ProcedureCalls.clear();
     WxFrameOf(properties)->Close();
@@ -488,17 +454,12 @@ TEST_F(WxTest, PropertiesProcedureHearsButtonsKeysAndCloseRequests)
     EXPECT_FALSE(IsPlatformWindowVisible(properties));
 }
 
-TEST_F(WxTest, OwnedWindowsGoWithTheirOwner)
+TEST_F(WxPropertiesTest, OwnedWindowsGoWithTheirOwner)
 {
-    int before = WxWindowCount();
-    {
-        RecordingDialog main;
-        ASSERT_TRUE(main.Create());
-        WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, main.Window(), RecordingProcedure, 0);
-        ASSERT_NE(properties, nullptr);
-        EXPECT_EQ(WxWindowCount(), before + 2);
-    }
-    EXPECT_EQ(WxWindowCount(), before);
+    int count = WxWindowCount();
+    ASSERT_GE(count, 2);
+    dialog.reset();
+    EXPECT_EQ(WxWindowCount(), count - 2);
     PumpWxEvents(50);  // the toolkit deletes the frames at the next idle moment
 }
 
@@ -580,19 +541,17 @@ static void CheckAboutBox(WindowHandle, unsigned, uintptr_t, uint32_t)
     ClickControl(about, CommandOk, wxEVT_BUTTON);
 }
 
-TEST_F(WxTest, AboutBoxRunsModallyAndItsOkButtonEndsIt)
+TEST_F(WxWindowTest, AboutBoxRunsModallyAndItsOkButtonEndsIt)
 {
-    RecordingDialog main;
-    ASSERT_TRUE(main.Create());
-    AboutOwner = main.Window();
+    AboutOwner = window;
     AboutSeen = false;
-    ASSERT_TRUE(SetWindowTimer(main.Window(), 1025, 0, CheckAboutBox));
-    PlatformDialog about(AboutDialogTemplate, main.Window());
+    ASSERT_TRUE(SetWindowTimer(window, 1025, 0, CheckAboutBox));
+    PlatformDialog about(AboutDialogTemplate, window);
     AboutBox = &about;
     EXPECT_EQ(about.DoModal(), 1);
     AboutBox = nullptr;
     EXPECT_TRUE(AboutSeen);
-    EXPECT_TRUE(WxFrameOf(main.Window())->IsThisEnabled());
+    EXPECT_TRUE(WxFrameOf(window)->IsThisEnabled());
     // the desktop's about box has no menu bar to carry a system item
     EXPECT_FALSE(AppendSystemMenuItem(nullptr, AboutSystemCommand, "x"));
 }
