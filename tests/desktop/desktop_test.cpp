@@ -43,11 +43,10 @@ const int StatusLineCentreYUnits = 1 + 12 / 2;
 // The heightmap overlay's side in pixels, whatever the picture's size.
 const int OverlaySide = 128;
 
-// orvanel.cfg: the settings record's raw bytes.
+// orvanel.cfg: the settings record's raw bytes: background colour, fragment program
+// path, slider positions.
 const long long ConfigurationSize = 2084;
-const size_t FragmentProgramPathOffset = 16;
 const size_t FragmentProgramPathSize = 2048;
-const size_t SliderPositionsOffset = 2064;
 
 // ---------------------------------------------------------------------------
 // Files
@@ -65,20 +64,11 @@ bool WriteRedGreenHeightmap(const std::string& path)
 {
     const uint32_t side = 128, rowBytes = side * 3, pixelBytes = rowBytes * side;
     std::string bytes = "BM";
-    PutLittleEndian(&bytes, 54 + pixelBytes, 4);  // file size
-    PutLittleEndian(&bytes, 0, 4);                // reserved
-    PutLittleEndian(&bytes, 54, 4);               // pixel offset
-    PutLittleEndian(&bytes, 40, 4);               // info header size
-    PutLittleEndian(&bytes, side, 4);             // width
-    PutLittleEndian(&bytes, side, 4);             // height, bottom-up
-    PutLittleEndian(&bytes, 1, 2);                // planes
-    PutLittleEndian(&bytes, 24, 2);               // bits per pixel
-    PutLittleEndian(&bytes, 0, 4);                // no compression
-    PutLittleEndian(&bytes, pixelBytes, 4);
-    PutLittleEndian(&bytes, 2835, 4);             // 72 dpi
-    PutLittleEndian(&bytes, 2835, 4);
-    PutLittleEndian(&bytes, 0, 4);                // palette colours
-    PutLittleEndian(&bytes, 0, 4);                // important colours
+    // file size, reserved, pixel offset; info header size, width, height (bottom-up),
+    // planes and bits per pixel, no compression, pixel bytes, 72 dpi twice, no palette
+    for (uint32_t field : {54 + pixelBytes, 0u, 54u, 40u, side, side, 1u | (24u << 16), 0u, pixelBytes, 2835u, 2835u,
+                           0u, 0u})
+        PutLittleEndian(&bytes, field, 4);
     for (uint32_t y = 0; y < side; ++y)
         for (uint32_t x = 0; x < side; ++x)
             bytes += x < side / 2 ? std::string("\x00\x00\xFF", 3) : std::string("\x00\xFF\x00", 3);  // B, G, R
@@ -104,18 +94,6 @@ std::string ExpectedConfiguration(const std::string& exeDir, const std::vector<u
     for (uint32_t position : positions)
         PutLittleEndian(&bytes, position, 4);
     return bytes;
-}
-
-std::vector<uint32_t> SliderPositions(const std::string& configuration)
-{
-    std::vector<uint32_t> positions;
-    for (size_t offset = SliderPositionsOffset; offset + 4 <= configuration.size(); offset += 4) {
-        uint32_t value = 0;
-        for (int i = 0; i < 4; ++i)
-            value |= static_cast<uint32_t>(static_cast<uint8_t>(configuration[offset + i])) << (8 * i);
-        positions.push_back(value);
-    }
-    return positions;
 }
 
 // ---------------------------------------------------------------------------
@@ -155,6 +133,18 @@ int CountColour(const Screenshot& shot, const ScreenRect& area, uint8_t r, uint8
             count += static_cast<uint8_t>(p[0]) == r && static_cast<uint8_t>(p[1]) == g && static_cast<uint8_t>(p[2]) == b;
         }
     return count;
+}
+
+// Takes screenshots until `done(shot)` holds or the time is up; false when ImageMagick fails.
+template <typename Done>
+bool ScreenshotWhen(Screenshot* shot, Done done)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(PollTimeoutMs);
+    do {
+        if (!TakeScreenshot(shot))
+            return false;
+    } while (!done(*shot) && std::chrono::steady_clock::now() < deadline);
+    return true;
 }
 
 // xdotool's window ids for a visible window whose whole title is `title`;
@@ -287,6 +277,9 @@ protected:
         ASSERT_TRUE(MeasureMainWindow(mainWindow, &layout));
     }
 
+    // Polls the status line until it reads `expected`.
+    void ExpectStatusLine(const std::string& expected) { EXPECT_EQ(WaitForStatusLine(layout, expected), expected); }
+
     // The close box, as a window manager reports it.
     void CloseFromWindowManager() { ASSERT_TRUE(SendDeleteWindow(mainWindow)) << "WM_DELETE_WINDOW not taken"; }
 
@@ -299,8 +292,7 @@ protected:
 TEST_F(DesktopTest, CommandLineHeightmapShowsAsOverlayAndOnStatusLine)
 {
     StartAndFindWindows({heightmap});
-    EXPECT_EQ(WaitForStatusLine(layout, "Successfully loaded '" + heightmap + "'."),
-              "Successfully loaded '" + heightmap + "'.");
+    ExpectStatusLine("Successfully loaded '" + heightmap + "'.");
 
     // the frame timer draws the overlay into the canvas's top-left corner
     const ScreenRect left = {layout.canvas.x, layout.canvas.y, OverlaySide / 2, OverlaySide};
@@ -309,10 +301,8 @@ TEST_F(DesktopTest, CommandLineHeightmapShowsAsOverlayAndOnStatusLine)
     const ScreenRect below = {layout.canvas.x, layout.canvas.y + OverlaySide, OverlaySide, 8};
     const int half = OverlaySide / 2 * OverlaySide;
     Screenshot shot;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(PollTimeoutMs);
-    do {
-        ASSERT_TRUE(TakeScreenshot(&shot)) << "ImageMagick's import failed or is missing";
-    } while (CountColour(shot, left, 255, 0, 0) != half && std::chrono::steady_clock::now() < deadline);
+    ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) { return CountColour(s, left, 255, 0, 0) == half; }))
+        << "ImageMagick's import failed or is missing";
     EXPECT_EQ(CountColour(shot, left, 255, 0, 0), half);
     EXPECT_EQ(CountColour(shot, right, 0, 255, 0), half);
     // exactly 128 pixels each way: the background (black by default) follows
@@ -327,57 +317,36 @@ TEST_F(DesktopTest, MissingCommandLineFileIsReportedOnStatusLine)
 {
     const std::string missing = program.dir + "/no such hills.bmp";
     StartAndFindWindows({missing});
-    EXPECT_EQ(WaitForStatusLine(layout, "Could not open '" + missing + "'."), "Could not open '" + missing + "'.");
+    ExpectStatusLine("Could not open '" + missing + "'.");
     CloseFromWindowManager();
     ExpectCleanExit();
 }
 
-TEST_F(DesktopTest, WindowManagerCloseExitsWithZeroAndSavesDefaultSettings)
+// A first run closed untouched saves the defaults; a second one, with the first slider
+// moved, saves that; a third shows it and, closed untouched, writes the same bytes again.
+TEST_F(DesktopTest, WindowManagerCloseSavesSettingsThatComeBackAtTheNextStart)
 {
     StartAndFindWindows({});
     ASSERT_EQ(FileSize(program.dir + "/orvanel.cfg"), -1) << "nothing is saved before the window closes";
     CloseFromWindowManager();
     ExpectCleanExit();
-    const std::string configuration = Configuration();
-    ASSERT_EQ(static_cast<long long>(configuration.size()), ConfigurationSize);
-    EXPECT_EQ(SliderPositions(configuration), (std::vector<uint32_t>{128, 2, 256, 24, 0}));
-    EXPECT_EQ(configuration, ExpectedConfiguration(program.dir, {128, 2, 256, 24, 0}));
-}
+    EXPECT_EQ(Configuration(), ExpectedConfiguration(program.dir, {128, 2, 256, 24, 0}));
 
-TEST_F(DesktopTest, WindowManagerCloseSavesMovedSlider)
-{
     StartAndFindWindows({});
-    unsigned long properties = FindVisibleWindow("Generation Properties");
-    // the properties window opens with its first slider ("Texture
-    // stretching:") focused; each Right key is one step
-    ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(properties)));
+    // the properties window opens with its first slider ("Texture stretching:") focused;
+    // each Right key is one step
+    ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(FindVisibleWindow("Generation Properties"))));
     ASSERT_TRUE(Xdotool("key --delay 50 Right Right Right"));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     CloseFromWindowManager();
     ExpectCleanExit();
-    const std::string configuration = Configuration();
-    ASSERT_EQ(static_cast<long long>(configuration.size()), ConfigurationSize);
-    EXPECT_EQ(SliderPositions(configuration), (std::vector<uint32_t>{131, 2, 256, 24, 0}));
-}
-
-TEST_F(DesktopTest, SavedSettingsComeBackAtTheNextStart)
-{
-    // a first run leaves a moved slider in orvanel.cfg; the second run shows
-    // it and, closed untouched, writes the same bytes again
-    StartAndFindWindows({});
-    unsigned long properties = FindVisibleWindow("Generation Properties");
-    ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(properties)));
-    ASSERT_TRUE(Xdotool("key --delay 50 Right"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    CloseFromWindowManager();
-    ExpectCleanExit();
-    const std::string first = Configuration();
-    ASSERT_EQ(SliderPositions(first), (std::vector<uint32_t>{129, 2, 256, 24, 0}));
+    const std::string moved = Configuration();
+    EXPECT_EQ(moved, ExpectedConfiguration(program.dir, {131, 2, 256, 24, 0}));
 
     StartAndFindWindows({});
     CloseFromWindowManager();
     ExpectCleanExit();
-    EXPECT_EQ(Configuration(), first);
+    EXPECT_EQ(Configuration(), moved);
 }
 
 TEST_F(DesktopTest, FileExitSavesSettingsToo)
@@ -386,9 +355,7 @@ TEST_F(DesktopTest, FileExitSavesSettingsToo)
     ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(mainWindow)));
     ASSERT_TRUE(Xdotool("key --delay 100 alt+f x"));
     ExpectCleanExit();
-    const std::string configuration = Configuration();
-    ASSERT_EQ(static_cast<long long>(configuration.size()), ConfigurationSize);
-    EXPECT_EQ(configuration, ExpectedConfiguration(program.dir, {128, 2, 256, 24, 0}));
+    EXPECT_EQ(Configuration(), ExpectedConfiguration(program.dir, {128, 2, 256, 24, 0}));
 }
 
 TEST_F(DesktopTest, GenerateWritesTheMeshChosenInTheSaveAsDialogAndPreviewsIt)
@@ -414,7 +381,7 @@ TEST_F(DesktopTest, GenerateWritesTheMeshChosenInTheSaveAsDialogAndPreviewsIt)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ASSERT_TRUE(Xdotool("key Return"));
 
-    EXPECT_EQ(WaitForStatusLine(layout, "Successfully saved '" + mesh + "'."), "Successfully saved '" + mesh + "'.");
+    ExpectStatusLine("Successfully saved '" + mesh + "'.");
     // 128 x 128 pixels at grid step 2: 64 x 64 vertices, 2 x 63 x 63 faces
     const long long vertices = 64 * 64, faces = 2 * 63 * 63;
     EXPECT_EQ(FileSize(mesh), 67 + 20 * vertices + 8 * faces);
@@ -425,10 +392,8 @@ TEST_F(DesktopTest, GenerateWritesTheMeshChosenInTheSaveAsDialogAndPreviewsIt)
                               layout.canvas.height};
     const int sceneArea = scene.width * scene.height;
     Screenshot shot;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(PollTimeoutMs);
-    do {
-        ASSERT_TRUE(TakeScreenshot(&shot)) << "ImageMagick's import failed or is missing";
-    } while (CountColour(shot, scene, 0, 0, 0) > sceneArea * 9 / 10 && std::chrono::steady_clock::now() < deadline);
+    ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) { return CountColour(s, scene, 0, 0, 0) <= sceneArea * 9 / 10; }))
+        << "ImageMagick's import failed or is missing";
     EXPECT_LT(CountColour(shot, scene, 0, 0, 0), sceneArea * 9 / 10) << "the mesh does not show in the preview";
 
     CloseFromWindowManager();

@@ -85,14 +85,6 @@ TEST(DesktopIcon, PngHoldsTheWindowIconPixelForPixel)
     EXPECT_EQ(pixels, std::vector<uint8_t>(icon->rgba, icon->rgba + pixels.size()));
 }
 
-TEST(DesktopIcon, ImageMagickSeesA32By32Png)
-{
-    std::string output;
-    ASSERT_EQ(RunCommand("identify -format '%m %w %h' '" + BuiltIcon + "'", &output), 0)
-        << "ImageMagick's identify is needed";
-    EXPECT_EQ(output, "PNG 32 32");
-}
-
 // cmake --install into a fresh folder, then the installed program generates
 // the sample and its preview from a folder of its own: the assets and the
 // fragment program must come from the installed folder, and the preview
@@ -124,7 +116,7 @@ protected:
     }
 };
 
-TEST_F(InstalledFolder, HoldsTheProgramAssetsFragmentProgramEntryAndIcon)
+TEST_F(InstalledFolder, HoldsTheProgramAssetsFragmentProgramAndAnEntryNamingThem)
 {
     std::string listing;
     ASSERT_EQ(RunCommand("cd '" + prefix + "' && find . -type f | LC_ALL=C sort", &listing), 0);
@@ -140,10 +132,8 @@ TEST_F(InstalledFolder, HoldsTheProgramAssetsFragmentProgramEntryAndIcon)
     EXPECT_EQ(ReadWholeFile(prefix + "/fp/light_std.fp"), ReadWholeFile(ORVANEL_RUNTIME_DIR "/fp/light_std.fp"));
     EXPECT_EQ(ReadWholeFile(prefix + "/assets/sample.bmp"), ReadWholeFile(ORVANEL_RUNTIME_DIR "/assets/sample.bmp"));
     EXPECT_EQ(ReadWholeFile(prefix + "/share/icons/hicolor/32x32/apps/orvanel.png"), ReadWholeFile(BuiltIcon));
-}
 
-TEST_F(InstalledFolder, EntryStartsTheInstalledProgramByItsFullPath)
-{
+    // the installed entry starts the installed program by its full path
     const std::string entry = prefix + "/share/applications/orvanel.desktop";
     const std::vector<std::string> lines = Lines(ReadWholeFile(entry));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Exec=\"" + prefix + "/orvanel\" %f"), 1);
