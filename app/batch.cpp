@@ -326,8 +326,6 @@ static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
         return false;
     }
     ApplySliderOptions(options);
-    // Batch mode never saves orvanel.cfg: generation reads these values, not the window.
-    dialog.propertiesWindow = nullptr;
     GenerationParams = DeriveGenerationParams(GenerationSettings);
     LoadImageFile(dialog.Window(), options.heightmap);
     if (!HeightmapImage)
@@ -349,8 +347,13 @@ static int RunGenerate(const BatchOptions& options)
     SetHeadlessTextObserver(EchoText);
     MainDialog dialog;
     TheMainDialog = &dialog;
-    bool succeeded = dialog.Create() && GenerateWith(dialog, options);
+    bool created = dialog.Create();
+    // Batch mode never saves orvanel.cfg, on any path: generation reads the
+    // options, and shut-down has no window to read back.
+    dialog.propertiesWindow = nullptr;
+    bool succeeded = created && GenerateWith(dialog, options);
     dialog.OnClose();
+    TheMainDialog = nullptr;
     SetHeadlessTextObserver(nullptr);
     return succeeded ? 0 : 1;
 }

@@ -77,7 +77,8 @@ void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, ui
     (void)message;
     (void)timerId;
     (void)time;
-    if (TheMainDialog) {
+    // no frame without a context: before a failed set-up or after shut-down
+    if (TheMainDialog && PreviewGLContext) {
         BuildFrame();
         SwapGLBuffers(PreviewGLContext);
     }

@@ -188,6 +188,8 @@ bool SetupPreviewGL(MainDialog& dialog)
             return false;
         }
     }
+    if (!PreviewGLContext)
+        return false;  // a failed first set-up, or the window has shut down
     PlatformRect rect = {0, 0, 0, 0};
     GetControlRect(PreviewWindow, PreviewControlId, &rect);
     ViewportWidth = rect.right - rect.left < 1 ? 1 : rect.right - rect.left;

@@ -43,8 +43,8 @@ static bool FormExePath(const char* format, char* path, size_t size)
         return false;
     path[0] = '\0';
     size_t directoryLength = strnlen(ExeDirectory, ExeDirectorySize);
-    if (directoryLength == ExeDirectorySize)
-        return false;  // no terminator: not a directory we can name
+    if (directoryLength == 0 || directoryLength == ExeDirectorySize)
+        return false;  // unknown, or no terminator: not a directory we can name
     int written = snprintf(path, size, format, ExeDirectory);
     if (written < 0 || static_cast<size_t>(written) >= size) {
         memset(path, 0, size);  // no trace of the cut path, in memory or in the file

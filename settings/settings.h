@@ -65,14 +65,14 @@ extern GenerationParamsRecord GenerationParams;
 // GL context is current). An ExeDirectory too long for the path field leaves
 // the path empty rather than naming a cut, different file.
 void SetDefaultSettings();
-// Fills GenerationSettings from the first 2084 bytes of orvanel.cfg; a short
-// file leaves the rest zero. A file that cannot be opened or read, or a path
-// too long for its buffer, gives the defaults. A program path without a
-// terminator in its field is taken as empty.
 // Reads up to 2084 bytes of a settings file into GenerationSettings, as
 // LoadSettings does with orvanel.cfg. False (nothing changed) when the file
 // cannot be opened or read.
 bool LoadSettingsFile(const char* path);
+// Fills GenerationSettings from the first 2084 bytes of orvanel.cfg; a short
+// file leaves the rest zero. A file that cannot be opened or read, or a path
+// too long for its buffer, gives the defaults. A program path without a
+// terminator in its field is taken as empty.
 void LoadSettings();
 // Writes the record over the first 2084 bytes of orvanel.cfg, creating it if
 // needed and keeping any bytes after them; silently nothing on failure.

@@ -3,6 +3,8 @@
 // frame timers keep firing inside them.
 #include <wx/colordlg.h>
 #include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
 
 #include <cstring>
 
@@ -38,6 +40,18 @@ std::string AppendDefaultExtension(const std::string& path, const char* defaultE
     return path + extension;
 }
 
+// The toolkit asked about the name as typed; a name the default extension
+// completed names another file, which the user must confirm replacing too.
+static bool ConfirmReplacing(wxWindow* parent, const std::string& path)
+{
+    if (!wxFileExists(ToWxString(path.c_str())))
+        return true;
+    wxString name = wxFileName(ToWxString(path.c_str())).GetFullName();
+    wxMessageDialog question(parent, wxString::Format("%s already exists.\nDo you want to replace it?", name),
+                             "Confirm Save As", wxYES_NO | wxNO_DEFAULT | wxICON_WARNING | wxCENTRE);
+    return question.ShowModal() == wxID_YES;
+}
+
 bool ShowWxFileDialog(const FileDialogRequest& request, char* path, size_t size)
 {
     if (!path || size == 0)
@@ -50,8 +64,11 @@ bool ShowWxFileDialog(const FileDialogRequest& request, char* path, size_t size)
                         WildcardFromFilter(request.filter), style);
     if (dialog.ShowModal() != wxID_OK)
         return false;
-    std::string chosen = AppendDefaultExtension(FromWxPath(dialog.GetPath()), request.defaultExtension);
+    std::string typed = FromWxPath(dialog.GetPath());
+    std::string chosen = AppendDefaultExtension(typed, request.defaultExtension);
     if (chosen.empty() || chosen.size() + 1 > size)
+        return false;
+    if ((style & wxFD_OVERWRITE_PROMPT) && chosen != typed && !ConfirmReplacing(dialog.GetParent(), chosen))
         return false;
     memcpy(path, chosen.c_str(), chosen.size() + 1);
     return true;

@@ -229,6 +229,10 @@ TEST_F(BatchTest, ReplacesAnExistingOutputAndNeverWritesTheSettings)
     std::ofstream(dir + "/out.3ds") << "old contents";
     ASSERT_EQ(Orvanel("--generate hills.bmp --output out.3ds").status, 0);
     EXPECT_EQ(Bytes("out.3ds").size(), 67u + 20u * 32u + 8u * 42u);
+    // nor when the work fails
+    RunResult failed = Orvanel("--generate hills.bmp --output other.3ds --settings missing.cfg");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("Could not open 'missing.cfg'.\n"), std::string::npos) << failed.err;
     EXPECT_EQ(Exists(cfg), existed);
     EXPECT_EQ(ReadText(cfg), before);
 }

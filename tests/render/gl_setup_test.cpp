@@ -169,8 +169,9 @@ TEST_F(RenderTest, ReleaseDeletesTheContext)
     EXPECT_EQ(PreviewGLContext, nullptr);
     EXPECT_EQ(HeadlessFindGLContext(Window(), 1004), nullptr);
     ReleasePreviewGL();  // harmless twice
-    // later resizes keep working on the window without drawing anywhere
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
+    // a resize after shut-down makes no GL call without a context
+    EXPECT_FALSE(SetupPreviewGL(*dialog));
+    EXPECT_EQ(PreviewGLContext, nullptr);
 }
 
 // Writes `bytes` as a program file and compiles it on the preview's context.

@@ -432,6 +432,16 @@ TEST_F(SettingsTest, ConfigurationPathTooLongIsRefusedNotCut)
     EXPECT_EQ(std::string(2084, '\x05'), std::string(std::istreambuf_iterator<char>(cut), {}));
 }
 
+TEST_F(SettingsTest, UnknownExeDirectoryNamesNoFile)
+{
+    // an executable's path that could not be read must not put files at the root
+    SetExeDirectory("");
+    char path[ConfigurationPathSize];
+    EXPECT_FALSE(FormConfigurationPath(path, sizeof path));
+    SetDefaultSettings();
+    EXPECT_EQ('\0', GenerationSettings.fragmentProgramPath[0]);
+}
+
 TEST_F(SettingsTest, ProgramPathTooLongForItsFieldIsLeftEmpty)
 {
     // "/fp/light_std.fp" is 16 characters: 2031 + 16 = 2047 plus the terminator
