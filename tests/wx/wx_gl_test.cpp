@@ -53,6 +53,17 @@ static wxColour PixelAt(const Screenshot& shot, wxPoint point)
     return wxColour(rgb[0], rgb[1], rgb[2]);
 }
 
+// A current context on the main window's preview frame, its viewport the whole frame.
+static GLContextHandle CurrentPreviewContext(WindowHandle window, PlatformRect* rect)
+{
+    GLContextHandle context = CreateGLContext(window, PreviewFrameControl, PreviewFormat);
+    EXPECT_NE(context, nullptr);
+    EXPECT_TRUE(context && MakeGLContextCurrent(context));
+    EXPECT_TRUE(GetControlRect(window, PreviewFrameControl, rect));
+    glViewport(0, 0, rect->right - rect->left, rect->bottom - rect->top);
+    return context;
+}
+
 static void ClearTo(float red, float green, float blue)
 {
     glClearColor(red, green, blue, 1.0f);
@@ -61,10 +72,9 @@ static void ClearTo(float red, float green, float blue)
 
 TEST_F(WxWindowTest, ContextOnThePreviewCanvasHasTheRequestedFormatAndClears)
 {
-    GLContextHandle context = CreateGLContext(window, PreviewFrameControl, PreviewFormat);
+    PlatformRect rect;
+    GLContextHandle context = CurrentPreviewContext(window, &rect);
     ASSERT_NE(context, nullptr);
-    ASSERT_TRUE(MakeGLContextCurrent(context));
-
     GLint depth = 0, stencil = 0, red = 0;
     GLboolean doubled = GL_FALSE;
     glGetIntegerv(GL_DEPTH_BITS, &depth);
@@ -78,13 +88,9 @@ TEST_F(WxWindowTest, ContextOnThePreviewCanvasHasTheRequestedFormatAndClears)
     EXPECT_NE(GetGLProcAddress("glActiveTextureARB"), nullptr);
     EXPECT_NE(GetGLProcAddress("glProgramStringARB"), nullptr);
 
-    PlatformRect rect;
-    ASSERT_TRUE(GetControlRect(window, PreviewFrameControl, &rect));
-    int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    glViewport(0, 0, width, height);
     ClearTo(0.0f, 1.0f, 0.0f);
     unsigned char pixel[4] = {};
-    glReadPixels(width / 2, height / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    glReadPixels((rect.right - rect.left) / 2, (rect.bottom - rect.top) / 2, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
     EXPECT_EQ(pixel[0], 0);
     EXPECT_EQ(pixel[1], 255);
     EXPECT_EQ(pixel[2], 0);
@@ -97,12 +103,9 @@ TEST_F(WxWindowTest, ContextOnThePreviewCanvasHasTheRequestedFormatAndClears)
 
 TEST_F(WxWindowTest, ScreenshotShowsTheWindowWithItsPreview)
 {
-    GLContextHandle context = CreateGLContext(window, PreviewFrameControl, PreviewFormat);
-    ASSERT_NE(context, nullptr);
-    ASSERT_TRUE(MakeGLContextCurrent(context));
     PlatformRect rect;
-    ASSERT_TRUE(GetControlRect(window, PreviewFrameControl, &rect));
-    glViewport(0, 0, rect.right - rect.left, rect.bottom - rect.top);
+    GLContextHandle context = CurrentPreviewContext(window, &rect);
+    ASSERT_NE(context, nullptr);
     PumpWxEvents(200);  // let the window map and paint
     ClearTo(1.0f, 0.0f, 1.0f);
     ASSERT_TRUE(SwapGLBuffers(context));
