@@ -90,6 +90,25 @@ TEST_F(NativeDialogTest, SaveDialogAppendsTheDefaultExtension)
     rmdir(folder);
 }
 
+TEST_F(NativeDialogTest, CompletedNameOfAnExistingFileIsNotReplacedWithoutConsent)
+{
+    char folder[] = "/tmp/orvanel_wx_saveXXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    std::string typed = std::string(folder) + "/valley";
+    FILE* existing = fopen((typed + ".3ds").c_str(), "w");
+    ASSERT_NE(existing, nullptr);
+    fclose(existing);
+    // the toolkit sees no "valley"; the program asks about "valley.3ds", and
+    // the later Return answers that question with its default, No
+    KeysToType = "xdotool key ctrl+a && xdotool type --delay 5 '" + typed + "' && xdotool key Return";
+    FileDialogRequest request = {main.Window(), true, "3DS meshes (*.3ds)|*.3ds||", ".3ds", FileDialogOverwritePrompt};
+    char path[512] = {};
+    EXPECT_FALSE(ShowFileDialog(request, path, sizeof path));
+    EXPECT_GE(TicksInDialog, 130) << "the question was answered by the second round of keys";
+    remove((typed + ".3ds").c_str());
+    rmdir(folder);
+}
+
 TEST_F(NativeDialogTest, ColorDialogCancelledByEscapeChangesNothing)
 {
     KeysToType = "xdotool key Escape";
