@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/platform_ops.h"
+#include "resources/resources.h"
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -203,6 +204,19 @@ uint32_t PlatformTickCount()
 {
     using namespace std::chrono;
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void DialogRectToPixels(PlatformRect* rect, int baseWidth, int baseHeight)
+{
+    rect->left = DialogUnitsToPixelsX(rect->left, baseWidth);
+    rect->right = DialogUnitsToPixelsX(rect->right, baseWidth);
+    rect->top = DialogUnitsToPixelsY(rect->top, baseHeight);
+    rect->bottom = DialogUnitsToPixelsY(rect->bottom, baseHeight);
+}
+
+PlatformRect ControlTemplateRect(const ControlTemplate& control)
+{
+    return {control.x, control.y, control.x + control.width, control.y + control.height};
 }
 
 static std::string ExecutablePathOverride;

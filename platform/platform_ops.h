@@ -62,6 +62,14 @@ struct PlatformOps {
 // The headless back end's table, always linked (platform/headless).
 extern const PlatformOps HeadlessPlatformOps;
 
+// Converts a rectangle from dialog units to pixels corner by corner, as the
+// desktop does, for a dialog font whose average character is
+// baseWidth x baseHeight pixels. Shared by the back ends.
+void DialogRectToPixels(PlatformRect* rect, int baseWidth, int baseHeight);
+// The rectangle of a control template, in dialog units.
+struct ControlTemplate;
+PlatformRect ControlTemplateRect(const ControlTemplate& control);
+
 // Makes GetExecutablePath report `path` (tests place the program's files in a
 // folder of their own); null or "" restores the real path.
 void SetExecutablePathOverride(const char* path);

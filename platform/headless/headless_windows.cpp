@@ -80,11 +80,8 @@ static const char CancelMark[] = "\x01";
 
 static PlatformRect MapDialogRect(const ControlTemplate& control)
 {
-    PlatformRect rect;
-    rect.left = DialogUnitsToPixelsX(control.x, DialogBaseWidth);
-    rect.top = DialogUnitsToPixelsY(control.y, DialogBaseHeight);
-    rect.right = DialogUnitsToPixelsX(control.x + control.width, DialogBaseWidth);
-    rect.bottom = DialogUnitsToPixelsY(control.y + control.height, DialogBaseHeight);
+    PlatformRect rect = ControlTemplateRect(control);
+    DialogRectToPixels(&rect, DialogBaseWidth, DialogBaseHeight);
     return rect;
 }
 
@@ -361,10 +358,7 @@ static bool MapDialogRectOp(WindowHandle handle, PlatformRect* rect)
     HeadlessWindow* window = Live(handle);
     if (!window || !rect)
         return false;
-    rect->left = DialogUnitsToPixelsX(rect->left, DialogBaseWidth);
-    rect->right = DialogUnitsToPixelsX(rect->right, DialogBaseWidth);
-    rect->top = DialogUnitsToPixelsY(rect->top, DialogBaseHeight);
-    rect->bottom = DialogUnitsToPixelsY(rect->bottom, DialogBaseHeight);
+    DialogRectToPixels(rect, DialogBaseWidth, DialogBaseHeight);
     return true;
 }
 

@@ -155,11 +155,9 @@ static void MeasureDialogFont(PlatformWindow* window)
 
 static wxRect ControlRect(const PlatformWindow* window, const ControlTemplate& source)
 {
-    int left = DialogUnitsToPixelsX(source.x, window->baseWidth);
-    int top = DialogUnitsToPixelsY(source.y, window->baseHeight);
-    int right = DialogUnitsToPixelsX(source.x + source.width, window->baseWidth);
-    int bottom = DialogUnitsToPixelsY(source.y + source.height, window->baseHeight);
-    return wxRect(left, top, right - left, bottom - top);
+    PlatformRect rect = ControlTemplateRect(source);
+    DialogRectToPixels(&rect, window->baseWidth, window->baseHeight);
+    return wxRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
 static wxGLAttributes CanvasAttributes(const GLPixelFormatRequest& format, bool withStencil)
@@ -969,10 +967,7 @@ static bool MapDialogRectOp(WindowHandle window, PlatformRect* rect)
 {
     if (!IsLiveWindow(window) || !rect)
         return false;
-    rect->left = DialogUnitsToPixelsX(rect->left, window->baseWidth);
-    rect->right = DialogUnitsToPixelsX(rect->right, window->baseWidth);
-    rect->top = DialogUnitsToPixelsY(rect->top, window->baseHeight);
-    rect->bottom = DialogUnitsToPixelsY(rect->bottom, window->baseHeight);
+    DialogRectToPixels(rect, window->baseWidth, window->baseHeight);
     return true;
 }
 
