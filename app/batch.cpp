@@ -51,13 +51,13 @@ struct BatchOptions {
     const char* preview = nullptr;       // --preview
     int previewWidth = 800;              // --preview-size
     int previewHeight = 600;
-    float spin = 0.0f;                   // --spin
-    float tilt = 0.0f;                   // --tilt
-    int stretch = -1;                    // slider positions; -1 = from the settings
+    float spin = 0.0f;  // --spin
+    float tilt = 0.0f;  // --tilt
+    int stretch = -1;   // slider positions; -1 = from the settings
     int fuzz = -1;
     int height = -1;
     int scale = -1;
-    bool eliminate = false;              // --eliminate-zero-height
+    bool eliminate = false;  // --eliminate-zero-height
     bool help = false;
     bool version = false;
 };
@@ -121,8 +121,8 @@ static const struct {
     const char* BatchOptions::*field;
 } PathOptions[] = {
     {"--generate", &BatchOptions::heightmap}, {"--output", &BatchOptions::output},
-    {"--info", &BatchOptions::info},         {"--settings", &BatchOptions::settingsFile},
-    {"--decal", &BatchOptions::decal},       {"--normal-map", &BatchOptions::normalMap},
+    {"--info", &BatchOptions::info},          {"--settings", &BatchOptions::settingsFile},
+    {"--decal", &BatchOptions::decal},        {"--normal-map", &BatchOptions::normalMap},
     {"--preview", &BatchOptions::preview},
 };
 
@@ -161,8 +161,8 @@ static int ParseOption(const char* name, const char* value, bool* usedValue, Bat
         if (strcmp(name, option.name) == 0) {
             if (!ParseInteger(value, option.minimum, option.maximum, &(options->*option.field)))
                 return UsageError(std::string("'") + value + "' is not a whole number from " +
-                                  std::to_string(option.minimum) + " to " + std::to_string(option.maximum) +
-                                  " for " + name);
+                                  std::to_string(option.minimum) + " to " + std::to_string(option.maximum) + " for " +
+                                  name);
             return 0;
         }
     if (strcmp(name, "--preview-size") == 0) {

@@ -22,12 +22,8 @@ static const int PreviewHorizontalMarginUnits = 14;
 static const int PreviewVerticalMarginUnits = 33;
 
 MainDialog::MainDialog()
-    : PlatformDialog(MainDialogTemplate),
-      propertiesWindow(nullptr),
-      icon(MainIcon),
-      previewFrameBound(false),
-      generateButtonBound(false),
-      shutDown(false)
+    : PlatformDialog(MainDialogTemplate), propertiesWindow(nullptr), icon(MainIcon), previewFrameBound(false),
+      generateButtonBound(false), shutDown(false)
 {
 }
 

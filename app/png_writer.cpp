@@ -17,8 +17,8 @@ bool WritePNG(const char* path, const uint8_t* rgba, int width, int height)
     volatile bool written = false;  // read again after a longjmp
     if (info && setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                     PNG_FILTER_TYPE_DEFAULT);
         png_write_info(png, info);
         for (int row = 0; row < height; ++row)
             png_write_row(png, rgba + static_cast<size_t>(row) * width * 4);

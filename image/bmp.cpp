@@ -30,8 +30,8 @@ static bool ReadU32(const uint8_t* bytes, size_t size, size_t offset, uint32_t* 
         return false;
     uint8_t b[4];
     memcpy(b, bytes + offset, sizeof b);
-    *value = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-             (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    *value = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+        (static_cast<uint32_t>(b[3]) << 24);
     return true;
 }
 
@@ -63,8 +63,7 @@ bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size)
     // 34-45: image size and resolutions: not used
     ReadU32(bytes, size, 46, &coloursUsed);
     ReadU32(bytes, size, 50, &importantColours);
-    return infoSize == 40 && bitsPerPixel == 24 && compression == 0 && coloursUsed == 0 &&
-           importantColours == 0;
+    return infoSize == 40 && bitsPerPixel == 24 && compression == 0 && coloursUsed == 0 && importantColours == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -72,8 +71,8 @@ bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size)
 
 // Sizes of a picture whose rows all lie inside the bytes and whose Image can be
 // allocated; false for anything else.
-static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int32_t* height,
-                         size_t* stride, size_t* pixelBytes)
+static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int32_t* height, size_t* stride,
+                         size_t* pixelBytes)
 {
     int32_t w, h;
     if (!ReadI32(bytes, size, 18, &w) || !ReadI32(bytes, size, 22, &h) || size < BmpHeadersSize)

@@ -36,8 +36,7 @@ uint32_t UploadTexture(const Image* image, uint32_t name)
         return 0;  // the GL's default texture is nobody's picture
     glBindTexture(GL_TEXTURE_2D, name);
     // Rows go in as they lie in the Image, so its top row becomes texture row 0.
-    if (gluBuild2DMipmaps(GL_TEXTURE_2D, 4, image->width, image->height, GL_RGBA, GL_UNSIGNED_BYTE,
-                          image->pixels) != 0)
+    if (gluBuild2DMipmaps(GL_TEXTURE_2D, 4, image->width, image->height, GL_RGBA, GL_UNSIGNED_BYTE, image->pixels) != 0)
         return 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

@@ -25,14 +25,14 @@ void OnGenerate()
 // The mesh arrays, alive for one generation
 
 struct HeightMesh {
-    int32_t cols;        // grid points per row
-    int32_t rows;        // grid rows
-    int32_t step;        // pixels between grid points
-    int32_t vertexCount; // cols x rows
-    int32_t faceCount;   // 2 x (cols - 1) x (rows - 1), fewer after elimination
-    float* positions;    // vertexCount x (X, Y, Z)
-    float* texcoords;    // vertexCount x (U, V)
-    MeshFace* faces;     // faceCount faces, flags 0
+    int32_t cols;         // grid points per row
+    int32_t rows;         // grid rows
+    int32_t step;         // pixels between grid points
+    int32_t vertexCount;  // cols x rows
+    int32_t faceCount;    // 2 x (cols - 1) x (rows - 1), fewer after elimination
+    float* positions;     // vertexCount x (X, Y, Z)
+    float* texcoords;     // vertexCount x (U, V)
+    MeshFace* faces;      // faceCount faces, flags 0
 };
 
 static bool AllocateHeightMesh(HeightMesh* mesh)
@@ -90,7 +90,8 @@ static void BuildFaces(HeightMesh* mesh)
     for (int32_t r = 0; r < mesh->rows - 1; ++r)
         for (int32_t c = 0; c < cols - 1; ++c) {
             const int32_t v = r * cols + c;
-            *face++ = MeshFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v), static_cast<uint16_t>(v + cols), 0};
+            *face++ =
+                MeshFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v), static_cast<uint16_t>(v + cols), 0};
             *face++ = MeshFace{static_cast<uint16_t>(v + cols + 1), static_cast<uint16_t>(v + 1),
                                static_cast<uint16_t>(v + cols), 0};
         }

@@ -29,8 +29,8 @@ static const uint16_t VertexListChunk = 0x4110;
 static const uint16_t TexCoordListChunk = 0x4140;
 static const uint16_t FaceListChunk = 0x4120;
 
-static const int32_t ChunkHeaderSize = 6;          // 16-bit id, 32-bit length
-static const char ObjectName[] = "heightmesh";     // written with its NUL
+static const int32_t ChunkHeaderSize = 6;       // 16-bit id, 32-bit length
+static const char ObjectName[] = "heightmesh";  // written with its NUL
 
 // ---------------------------------------------------------------------------
 // OutputBuffer and AppendOutputBytes
@@ -256,7 +256,7 @@ bool WriteFileReplacing(const char* path, const uint8_t* bytes, int32_t size)
     if (descriptor < 0)
         return false;
     bool written = fchmod(descriptor, TargetMode(target.c_str())) == 0 &&
-                   WriteAll(descriptor, bytes, static_cast<size_t>(size)) && fsync(descriptor) == 0;
+        WriteAll(descriptor, bytes, static_cast<size_t>(size)) && fsync(descriptor) == 0;
     written = close(descriptor) == 0 && written;
     // the data is on disk before the name moves: after a crash the target is the old file
     // or the new one, never a part of either (the rename itself is not waited for)

@@ -20,9 +20,9 @@
 
 // The file being assembled; empty (null, 0, 0) outside Write3DS.
 struct OutputBufferRecord {
-  uint8_t* bytes;    // heap block holding the file so far, or null
-  int32_t used;      // bytes appended so far
-  int32_t capacity;  // size of the block in bytes
+    uint8_t* bytes;    // heap block holding the file so far, or null
+    int32_t used;      // bytes appended so far
+    int32_t capacity;  // size of the block in bytes
 };
 
 extern OutputBufferRecord OutputBuffer;

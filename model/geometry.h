@@ -16,14 +16,14 @@ constexpr double DegreesToRadians = 0.017453292519943295;
 constexpr float RadiansToDegrees = 57.2957763671875f;
 
 struct Vec3 {
-  float x;  // first component
-  float y;  // second component
-  float z;  // third component
+    float x;  // first component
+    float y;  // second component
+    float z;  // third component
 };
 
 struct Plane {
-  Vec3 normal;  // plane normal, not necessarily unit length
-  float d;      // offset: a point p lies on the plane when normal . p + d == 0
+    Vec3 normal;  // plane normal, not necessarily unit length
+    float d;      // offset: a point p lies on the plane when normal . p + d == 0
 };
 
 // Outputs may be the same object as an input unless a comment says otherwise.
@@ -52,66 +52,74 @@ void DirectionToAngles(const Vec3& v, Vec3& angles);
 void AnglesToAxes(const Vec3& angles, Vec3* forward, Vec3* right, Vec3* up);
 // out = p * scale (component-wise, when scale is given) + offset read in the frame
 // (forward, left, up) of the angles.
-void OffsetInFrame(const Vec3& p, const Vec3* scale, const Vec3& angles, const Vec3& offset,
-                   Vec3& out);
+void OffsetInFrame(const Vec3& p, const Vec3* scale, const Vec3& angles, const Vec3& offset, Vec3& out);
 // Turns q = base + offset (offset scaled component-wise when scale is given) about the
 // origin by the angle changes (pitch is subtracted, yaw added, roll replaced), keeping |q|.
-void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes,
-                       const Vec3& offset, Vec3& out);
+void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes, const Vec3& offset, Vec3& out);
 
 // ---- small operations, inline because per-vertex loops call them many times per frame
 
-inline Vec3 MakeVec3FromDoubles(double x, double y, double z) {
-  return Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
+inline Vec3 MakeVec3FromDoubles(double x, double y, double z)
+{
+    return Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
 }
 
-inline void VecCopy(const Vec3& source, Vec3& destination) { destination = source; }
+inline void VecCopy(const Vec3& source, Vec3& destination)
+{
+    destination = source;
+}
 
 // A single sum, difference or product of two float32 values is exact in double, so rounding
 // it to float32 gives the same bits as the float32 operation: these three stay in float32,
 // which lets the compiler use packed instructions.
-inline void VecSubtract(const Vec3& a, const Vec3& b, Vec3& out) {
-  out = Vec3{a.x - b.x, a.y - b.y, a.z - b.z};
+inline void VecSubtract(const Vec3& a, const Vec3& b, Vec3& out)
+{
+    out = Vec3{a.x - b.x, a.y - b.y, a.z - b.z};
 }
 
-inline void VecAdd(const Vec3& a, const Vec3& b, Vec3& out) {
-  out = Vec3{a.x + b.x, a.y + b.y, a.z + b.z};
+inline void VecAdd(const Vec3& a, const Vec3& b, Vec3& out)
+{
+    out = Vec3{a.x + b.x, a.y + b.y, a.z + b.z};
 }
 
-inline void VecScale(Vec3& v, float factor) {
-  v = Vec3{v.x * factor, v.y * factor, v.z * factor};
+inline void VecScale(Vec3& v, float factor)
+{
+    v = Vec3{v.x * factor, v.y * factor, v.z * factor};
 }
 
-inline float VecDot(const Vec3& a, const Vec3& b) {
-  return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
-                            static_cast<double>(a.z) * b.z);
+inline float VecDot(const Vec3& a, const Vec3& b)
+{
+    return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
+                              static_cast<double>(a.z) * b.z);
 }
 
-inline void VecCross(const Vec3& a, const Vec3& b, Vec3& out) {
-  out = MakeVec3FromDoubles(static_cast<double>(a.y) * b.z - static_cast<double>(a.z) * b.y,
-                            static_cast<double>(a.z) * b.x - static_cast<double>(a.x) * b.z,
-                            static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x);
+inline void VecCross(const Vec3& a, const Vec3& b, Vec3& out)
+{
+    out = MakeVec3FromDoubles(static_cast<double>(a.y) * b.z - static_cast<double>(a.z) * b.y,
+                              static_cast<double>(a.z) * b.x - static_cast<double>(a.x) * b.z,
+                              static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x);
 }
 
-inline float VecLength(const Vec3& v) {
-  double x = v.x, y = v.y, z = v.z;
-  return static_cast<float>(std::sqrt(x * x + y * y + z * z));
+inline float VecLength(const Vec3& v)
+{
+    double x = v.x, y = v.y, z = v.z;
+    return static_cast<float>(std::sqrt(x * x + y * y + z * z));
 }
 
-inline float Normalize(Vec3& v) {
-  double x = v.x, y = v.y, z = v.z;
-  double length = std::sqrt(x * x + y * y + z * z);
-  if (length != 0) {
-    double inverse = 1.0 / length;
-    v = MakeVec3FromDoubles(x * inverse, y * inverse, z * inverse);
-  }
-  return static_cast<float>(length);
+inline float Normalize(Vec3& v)
+{
+    double x = v.x, y = v.y, z = v.z;
+    double length = std::sqrt(x * x + y * y + z * z);
+    if (length != 0) {
+        double inverse = 1.0 / length;
+        v = MakeVec3FromDoubles(x * inverse, y * inverse, z * inverse);
+    }
+    return static_cast<float>(length);
 }
 
-inline void TransformPoint(const float m[12], const Vec3& p, Vec3& out) {
-  double x = p.x, y = p.y, z = p.z;
-  out = MakeVec3FromDoubles(m[0] * x + m[1] * y + m[2] * z + m[9],
-                            m[3] * x + m[4] * y + m[5] * z + m[10],
-                            m[6] * x + m[7] * y + m[8] * z + m[11]);
+inline void TransformPoint(const float m[12], const Vec3& p, Vec3& out)
+{
+    double x = p.x, y = p.y, z = p.z;
+    out = MakeVec3FromDoubles(m[0] * x + m[1] * y + m[2] * z + m[9], m[3] * x + m[4] * y + m[5] * z + m[10],
+                              m[6] * x + m[7] * y + m[8] * z + m[11]);
 }
-

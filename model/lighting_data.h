@@ -14,17 +14,16 @@
 #include "model/model3ds.h"
 
 struct TangentFrame {
-  uint32_t count;  // face corners naming this vertex (a face naming it twice counts twice)
-  Vec3 tangent;    // unit direction of increasing u, perpendicular to normal
-  Vec3 binormal;   // unit direction of increasing v, perpendicular to normal
-  Vec3 normal;     // copy of the vertex normal used
+    uint32_t count;  // face corners naming this vertex (a face naming it twice counts twice)
+    Vec3 tangent;    // unit direction of increasing u, perpendicular to normal
+    Vec3 binormal;   // unit direction of increasing v, perpendicular to normal
+    Vec3 normal;     // copy of the vertex normal used
 };
 
 // uvPairs: vertexCount (u, v) float32 pairs (SurfaceTexCoordPairs); normals: vertexCount
 // x 3 float32 (any alignment). Fills frames[0 .. vertexCount).
-void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec3* positions,
-                          int32_t faceCount, const uint8_t* faces, TangentFrame* frames,
-                          const uint8_t* normals);
+void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec3* positions, int32_t faceCount,
+                          const uint8_t* faces, TangentFrame* frames, const uint8_t* normals);
 
 // Writes out[i] = (L . tangent, L . binormal, L . normal), L = light - positions[i], light
 // given in the surface's own space, with the frames of ComputeTangentFrames. Does nothing
@@ -36,7 +35,6 @@ void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec
 // build into the surface's tangentFrames from other arrays clears the flag). Whoever writes
 // a surface's positions, normals or tangentFrames other than through DeformSurface and
 // these calls must clear tangentFramesValid.
-void ComputeTangentLightVectors(int32_t vertexCount, const Vec3* positions, int32_t faceCount,
-                                const uint8_t* faces, TangentFrame* frames,
-                                const uint8_t* normals, Vec3* out, const Vec3& light,
+void ComputeTangentLightVectors(int32_t vertexCount, const Vec3* positions, int32_t faceCount, const uint8_t* faces,
+                                TangentFrame* frames, const uint8_t* normals, Vec3* out, const Vec3& light,
                                 const uint8_t* uvPairs, Surface* surface);

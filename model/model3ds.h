@@ -35,70 +35,70 @@ struct TangentFrame;  // model/lighting_data.h
 
 // One triangle as the 3DS face list stores it: 8 bytes, little-endian.
 struct MeshFace {
-  uint16_t a;      // first corner, vertex index
-  uint16_t b;      // second corner, vertex index
-  uint16_t c;      // third corner, vertex index
-  uint16_t flags;  // edge visibility flags: not used
+    uint16_t a;      // first corner, vertex index
+    uint16_t b;      // second corner, vertex index
+    uint16_t c;      // third corner, vertex index
+    uint16_t flags;  // edge visibility flags: not used
 };
 
 // A joint: the first 116 bytes come verbatim from a JointRecord chunk.
 struct Joint {
-  uint32_t index;        // the joint's index as stored
-  char name[80];         // joint name, NUL-terminated (the last byte is forced to NUL)
-  char parentName[32];   // parent joint's name, empty for a root (last byte forced to NUL)
-  float pose[12];        // current transform in the geometry.h matrix layout; zero after loading
+    uint32_t index;       // the joint's index as stored
+    char name[80];        // joint name, NUL-terminated (the last byte is forced to NUL)
+    char parentName[32];  // parent joint's name, empty for a root (last byte forced to NUL)
+    float pose[12];       // current transform in the geometry.h matrix layout; zero after loading
 };
 
 // Weight record of the extended stream (24 bytes).
 struct VertexWeight {
-  uint32_t unused;       // not used
-  uint32_t joint;        // index into the surface's joints
-  float weight;          // contribution of that joint
-  uint8_t reserved[12];  // not used
+    uint32_t unused;       // not used
+    uint32_t joint;        // index into the surface's joints
+    float weight;          // contribution of that joint
+    uint8_t reserved[12];  // not used
 };
 
 // Per-vertex weight range of the extended stream (8 bytes, one per vertex).
 struct WeightRange {
-  uint32_t first;  // index of the vertex's first VertexWeight
-  int32_t count;   // number of weights; none when <= 0
+    uint32_t first;  // index of the vertex's first VertexWeight
+    int32_t count;   // number of weights; none when <= 0
 };
 
 // One object of the stream. Allocated zeroed; arrays marked owned are malloc'd blocks
 // released with free() by FreeModel (model_store.h).
 struct Surface {
-  const char* name;                   // view: NUL-terminated object name in the stream
-  int32_t vertexCount;                // from the vertex list's 16-bit count
-  const uint8_t* vertices;            // view: vertexCount x 3 float32 (ReadVec3At); null without a vertex list
-  int32_t faceCount;                  // from the face list's 16-bit count
-  const uint8_t* faces;               // view: faceCount MeshFace records (ReadMeshFaceAt)
-  const uint8_t* normals;             // vertexCount x 3 float32: view (normalsFromFile) or owned Vec3 block
-  Vec3* deformedNormals;              // owned: vertexCount unit normals made by DeformSurface, or null
-  uint32_t weightCount;               // count field of the VertexWeights chunk; bounds weight ranges
-  const uint8_t* weights;             // view: weightCount VertexWeight records
-  int32_t jointCount;                 // number of joints in joints (0 when joints is null)
-  Joint* joints;                      // owned, or borrowed from the previous surface
-  const uint8_t* weightRanges;        // view: vertexCount WeightRange records, or null
-  const uint8_t* texCoords;           // view: 16-bit count, then count (u, v) float32 pairs; null when
-                                      // absent or holding fewer pairs than vertexCount
-  TangentFrame* tangentFrames;        // owned: vertexCount frames, built by lighting_data.h when stale
-  Vec3* positions;                    // owned: vertexCount deformed positions, the drawing vertex array
-  uint32_t* triangleIndices;          // owned: triangleCount x 3 corners, faces with a bad corner left out
-  float* vertexColors;                // owned: vertexCount x 4 float32 (RGBA), made by the renderer with malloc, or null
-  Vec3* lightVectors;                 // owned: vertexCount tangent-space vectors to the light (zeroed at load)
-  uint8_t borrowedJoints;             // 1 when joints belong to an earlier surface
-  uint8_t normalsFromFile;            // 1 when normals is a view of a VertexNormals chunk
-  float matrix[12];                   // the surface's transform; identity after loading
-  Surface* next;                      // next surface in creation order, or null
-  int32_t triangleCount;              // triangles in triangleIndices: faces whose corners are all < vertexCount
-  uint8_t tangentFramesValid;         // 1 while tangentFrames match the current positions and normals
-  float deformedMatrix[12];           // the matrix positions were last made with
+    const char* name;             // view: NUL-terminated object name in the stream
+    int32_t vertexCount;          // from the vertex list's 16-bit count
+    const uint8_t* vertices;      // view: vertexCount x 3 float32 (ReadVec3At); null without a vertex list
+    int32_t faceCount;            // from the face list's 16-bit count
+    const uint8_t* faces;         // view: faceCount MeshFace records (ReadMeshFaceAt)
+    const uint8_t* normals;       // vertexCount x 3 float32: view (normalsFromFile) or owned Vec3 block
+    Vec3* deformedNormals;        // owned: vertexCount unit normals made by DeformSurface, or null
+    uint32_t weightCount;         // count field of the VertexWeights chunk; bounds weight ranges
+    const uint8_t* weights;       // view: weightCount VertexWeight records
+    int32_t jointCount;           // number of joints in joints (0 when joints is null)
+    Joint* joints;                // owned, or borrowed from the previous surface
+    const uint8_t* weightRanges;  // view: vertexCount WeightRange records, or null
+    const uint8_t* texCoords;     // view: 16-bit count, then count (u, v) float32 pairs; null when
+                                  // absent or holding fewer pairs than vertexCount
+    TangentFrame* tangentFrames;  // owned: vertexCount frames, built by lighting_data.h when stale
+    Vec3* positions;              // owned: vertexCount deformed positions, the drawing vertex array
+    uint32_t* triangleIndices;    // owned: triangleCount x 3 corners, faces with a bad corner left out
+    float* vertexColors;          // owned: vertexCount x 4 float32 (RGBA), made by the renderer with malloc, or null
+    Vec3* lightVectors;           // owned: vertexCount tangent-space vectors to the light (zeroed at load)
+    uint8_t borrowedJoints;       // 1 when joints belong to an earlier surface
+    uint8_t normalsFromFile;      // 1 when normals is a view of a VertexNormals chunk
+    float matrix[12];             // the surface's transform; identity after loading
+    Surface* next;                // next surface in creation order, or null
+    int32_t triangleCount;        // triangles in triangleIndices: faces whose corners are all < vertexCount
+    uint8_t tangentFramesValid;   // 1 while tangentFrames match the current positions and normals
+    float deformedMatrix[12];     // the matrix positions were last made with
 };
 
 // A loaded stream. Allocated zeroed by the model store.
 struct Model {
-  const uint8_t* bytes;   // the whole stream, owned by the file table, never by the model
-  int32_t length;         // number of bytes in the stream
-  Surface* firstSurface;  // head of the surface list, in creation order, or null
+    const uint8_t* bytes;   // the whole stream, owned by the file table, never by the model
+    int32_t length;         // number of bytes in the stream
+    Surface* firstSurface;  // head of the surface list, in creation order, or null
 };
 
 // Walks the stream of a Model whose bytes and length are set and which has no surfaces,
@@ -119,8 +119,8 @@ void BuildTriangleIndices(Surface* surface);
 // (b - a) x (c - a) of the faces that name the vertex (each face once), added in face
 // order. Faces with a corner at or past vertexCount are left out; an unused vertex gets
 // (0, 0, 0). Linear in vertices plus faces.
-void ComputeVertexNormals(Vec3* out, int32_t vertexCount, const uint8_t* vertices,
-                          int32_t faceCount, const uint8_t* faces);
+void ComputeVertexNormals(Vec3* out, int32_t vertexCount, const uint8_t* vertices, int32_t faceCount,
+                          const uint8_t* faces);
 
 // Fills positions (and deformedNormals when the surface has weight ranges and normals)
 // from the vertices, weights, joint poses and the surface matrix. Allocates only on the
@@ -130,23 +130,26 @@ void ComputeVertexNormals(Vec3* out, int32_t vertexCount, const uint8_t* vertice
 void DeformSurface(Surface* surface);
 
 // Unaligned reads of one element of a view (inline: per-vertex loops call them).
-inline Vec3 ReadVec3At(const uint8_t* list, int32_t index) {
-  Vec3 v;
-  std::memcpy(&v, list + 12 * static_cast<size_t>(index), sizeof(v));
-  return v;
+inline Vec3 ReadVec3At(const uint8_t* list, int32_t index)
+{
+    Vec3 v;
+    std::memcpy(&v, list + 12 * static_cast<size_t>(index), sizeof(v));
+    return v;
 }
 
-inline MeshFace ReadMeshFaceAt(const uint8_t* list, int32_t index) {
-  MeshFace face;
-  std::memcpy(&face, list + 8 * static_cast<size_t>(index), sizeof(face));
-  return face;
+inline MeshFace ReadMeshFaceAt(const uint8_t* list, int32_t index)
+{
+    MeshFace face;
+    std::memcpy(&face, list + 8 * static_cast<size_t>(index), sizeof(face));
+    return face;
 }
 
 // Texture coordinate pair `index` of a texCoords view (the pairs start 2 bytes past it).
-inline void ReadTexCoordAt(const uint8_t* texCoords, int32_t index, float* u, float* v) {
-  const uint8_t* pair = texCoords + 2 + 8 * static_cast<size_t>(index);
-  std::memcpy(u, pair, 4);
-  std::memcpy(v, pair + 4, 4);
+inline void ReadTexCoordAt(const uint8_t* texCoords, int32_t index, float* u, float* v)
+{
+    const uint8_t* pair = texCoords + 2 + 8 * static_cast<size_t>(index);
+    std::memcpy(u, pair, 4);
+    std::memcpy(v, pair + 4, 4);
 }
 // The (u, v) pairs of a surface's texCoords view (texCoords + 2), or null when it has none.
 const uint8_t* SurfaceTexCoordPairs(const Surface* surface);

@@ -9,28 +9,28 @@
 
 #include "model/model3ds.h"
 
-constexpr int FileTableSize = 128;       // cached files
-constexpr int ModelSlotCount = 512;      // models, one per instance
-constexpr int ModelPathSize = 1024;      // bytes of an instance path, NUL included
+constexpr int FileTableSize = 128;   // cached files
+constexpr int ModelSlotCount = 512;  // models, one per instance
+constexpr int ModelPathSize = 1024;  // bytes of an instance path, NUL included
 
 struct FileEntry {
-  char* name;      // owned copy of the path the file was read under
-  uint8_t* bytes;  // owned: the file's whole contents
-  int32_t size;    // number of bytes in bytes
-  uint8_t used;    // 1 while the entry holds a file
+    char* name;      // owned copy of the path the file was read under
+    uint8_t* bytes;  // owned: the file's whole contents
+    int32_t size;    // number of bytes in bytes
+    uint8_t used;    // 1 while the entry holds a file
 };
 
 struct ModelSlot {
-  Model* model;  // owned while used: the model built for this slot
-  char* name;    // owned while used: copy of the path the model was built from
-  uint8_t used;  // 1 while the slot holds a model
+    Model* model;  // owned while used: the model built for this slot
+    char* name;    // owned while used: copy of the path the model was built from
+    uint8_t used;  // 1 while the slot holds a model
 };
 
 struct ModelInstance {
-  Model* model;               // the slot's model, valid while loaded is 1; not owned
-  char path[ModelPathSize];   // path of the .3ds file, NUL-terminated
-  int32_t slot;               // index of the ModelSlot holding the model (instance i uses slot i)
-  uint8_t loaded;             // 1 while the slot holds the model built for this instance
+    Model* model;              // the slot's model, valid while loaded is 1; not owned
+    char path[ModelPathSize];  // path of the .3ds file, NUL-terminated
+    int32_t slot;              // index of the ModelSlot holding the model (instance i uses slot i)
+    uint8_t loaded;            // 1 while the slot holds the model built for this instance
 };
 
 extern FileEntry FileTable[FileTableSize];            // owned here; read-only elsewhere

@@ -123,24 +123,63 @@ WindowHandle CreateModelessDialog(int templateId, WindowHandle owner, DialogProc
 {
     return Active->CreateModelessDialog(templateId, owner, procedure, parameter);
 }
-void EndModelessDialog(WindowHandle window, intptr_t result) { Active->EndModelessDialog(window, result); }
-void ShowPlatformWindow(WindowHandle window, bool show) { Active->ShowWindow(window, show); }
-bool IsPlatformWindowVisible(WindowHandle window) { return Active->IsWindowVisible(window); }
-bool IsPlatformWindowMinimized(WindowHandle window) { return Active->IsWindowMinimized(window); }
-bool GetClientSize(WindowHandle window, int* width, int* height) { return Active->GetClientSize(window, width, height); }
-void SetWindowIcon(WindowHandle window, int iconId) { Active->SetWindowIcon(window, iconId); }
+void EndModelessDialog(WindowHandle window, intptr_t result)
+{
+    Active->EndModelessDialog(window, result);
+}
+void ShowPlatformWindow(WindowHandle window, bool show)
+{
+    Active->ShowWindow(window, show);
+}
+bool IsPlatformWindowVisible(WindowHandle window)
+{
+    return Active->IsWindowVisible(window);
+}
+bool IsPlatformWindowMinimized(WindowHandle window)
+{
+    return Active->IsWindowMinimized(window);
+}
+bool GetClientSize(WindowHandle window, int* width, int* height)
+{
+    return Active->GetClientSize(window, width, height);
+}
+void SetWindowIcon(WindowHandle window, int iconId)
+{
+    Active->SetWindowIcon(window, iconId);
+}
 
-bool HasControl(WindowHandle window, int controlId) { return Active->HasControl(window, controlId); }
-void SetControlText(WindowHandle window, int controlId, const char* text) { Active->SetControlText(window, controlId, text); }
+bool HasControl(WindowHandle window, int controlId)
+{
+    return Active->HasControl(window, controlId);
+}
+void SetControlText(WindowHandle window, int controlId, const char* text)
+{
+    Active->SetControlText(window, controlId, text);
+}
 size_t GetControlText(WindowHandle window, int controlId, char* buffer, size_t size)
 {
     return Active->GetControlText(window, controlId, buffer, size);
 }
-void EnableControl(WindowHandle window, int controlId, bool enable) { Active->EnableControl(window, controlId, enable); }
-bool IsControlEnabled(WindowHandle window, int controlId) { return Active->IsControlEnabled(window, controlId); }
-bool IsControlVisible(WindowHandle window, int controlId) { return Active->IsControlVisible(window, controlId); }
-bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect) { return Active->GetControlRect(window, controlId, rect); }
-bool MapDialogRect(WindowHandle window, PlatformRect* rect) { return Active->MapDialogRect(window, rect); }
+void EnableControl(WindowHandle window, int controlId, bool enable)
+{
+    Active->EnableControl(window, controlId, enable);
+}
+bool IsControlEnabled(WindowHandle window, int controlId)
+{
+    return Active->IsControlEnabled(window, controlId);
+}
+bool IsControlVisible(WindowHandle window, int controlId)
+{
+    return Active->IsControlVisible(window, controlId);
+}
+bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect)
+{
+    return Active->GetControlRect(window, controlId, rect);
+}
+bool MapDialogRect(WindowHandle window, PlatformRect* rect)
+{
+    return Active->MapDialogRect(window, rect);
+}
 bool SetControlSize(WindowHandle window, int controlId, int width, int height)
 {
     return Active->SetControlSize(window, controlId, width, height);
@@ -149,13 +188,31 @@ void SetTrackbarRange(WindowHandle window, int controlId, int minimum, int maxim
 {
     Active->SetTrackbarRange(window, controlId, minimum, maximum);
 }
-void SetTrackbarPosition(WindowHandle window, int controlId, int position) { Active->SetTrackbarPosition(window, controlId, position); }
-int GetTrackbarPosition(WindowHandle window, int controlId) { return Active->GetTrackbarPosition(window, controlId); }
-void SetCheckState(WindowHandle window, int controlId, int state) { Active->SetCheckState(window, controlId, state); }
-int GetCheckState(WindowHandle window, int controlId) { return Active->GetCheckState(window, controlId); }
+void SetTrackbarPosition(WindowHandle window, int controlId, int position)
+{
+    Active->SetTrackbarPosition(window, controlId, position);
+}
+int GetTrackbarPosition(WindowHandle window, int controlId)
+{
+    return Active->GetTrackbarPosition(window, controlId);
+}
+void SetCheckState(WindowHandle window, int controlId, int state)
+{
+    Active->SetCheckState(window, controlId, state);
+}
+int GetCheckState(WindowHandle window, int controlId)
+{
+    return Active->GetCheckState(window, controlId);
+}
 
-bool WindowHasMenu(WindowHandle window) { return Active->WindowHasMenu(window); }
-int GetMenuItemState(WindowHandle window, unsigned commandId) { return Active->GetMenuItemState(window, commandId); }
+bool WindowHasMenu(WindowHandle window)
+{
+    return Active->WindowHasMenu(window);
+}
+int GetMenuItemState(WindowHandle window, unsigned commandId)
+{
+    return Active->GetMenuItemState(window, commandId);
+}
 bool SetMenuItemState(WindowHandle window, unsigned commandId, unsigned state)
 {
     return Active->SetMenuItemState(window, commandId, state);
@@ -165,7 +222,10 @@ bool AppendSystemMenuItem(WindowHandle window, unsigned commandId, const char* t
     return Active->AppendSystemMenuItem(window, commandId, text);
 }
 
-bool ShowFileDialog(const FileDialogRequest& request, char* path, size_t size) { return Active->ShowFileDialog(request, path, size); }
+bool ShowFileDialog(const FileDialogRequest& request, char* path, size_t size)
+{
+    return Active->ShowFileDialog(request, path, size);
+}
 bool ShowColorDialog(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor)
 {
     return Active->ShowColorDialog(owner, initialColor, chosenColor);
@@ -180,17 +240,35 @@ bool SetWindowTimer(WindowHandle window, uintptr_t timerId, unsigned intervalMs,
     return Active->SetWindowTimer(window, timerId, intervalMs, procedure);
 }
 
-unsigned GetDroppedFileCount(DropHandle drop) { return Active->GetDroppedFileCount(drop); }
-const char* GetDroppedFilePath(DropHandle drop, unsigned index) { return Active->GetDroppedFilePath(drop, index); }
+unsigned GetDroppedFileCount(DropHandle drop)
+{
+    return Active->GetDroppedFileCount(drop);
+}
+const char* GetDroppedFilePath(DropHandle drop, unsigned index)
+{
+    return Active->GetDroppedFilePath(drop, index);
+}
 
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
     return Active->CreateGLContext(window, controlId, format);
 }
-bool MakeGLContextCurrent(GLContextHandle context) { return Active->MakeGLContextCurrent(context); }
-void DeleteGLContext(GLContextHandle context) { Active->DeleteGLContext(context); }
-bool SwapGLBuffers(GLContextHandle context) { return Active->SwapGLBuffers(context); }
-void* GetGLProcAddress(const char* name) { return Active->GetGLProcAddress(name); }
+bool MakeGLContextCurrent(GLContextHandle context)
+{
+    return Active->MakeGLContextCurrent(context);
+}
+void DeleteGLContext(GLContextHandle context)
+{
+    Active->DeleteGLContext(context);
+}
+bool SwapGLBuffers(GLContextHandle context)
+{
+    return Active->SwapGLBuffers(context);
+}
+void* GetGLProcAddress(const char* name)
+{
+    return Active->GetGLProcAddress(name);
+}
 
 // ---------------------------------------------------------------------------
 // The same on every back end

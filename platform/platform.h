@@ -124,14 +124,29 @@ public:
     // Ends the modal loop with `result` and hides the window.
     void EndDialog(intptr_t result);
 
-    WindowHandle Window() const { return window; }
-    int TemplateId() const { return templateId; }
-    bool Ended() const { return ended; }
-    intptr_t Result() const { return result; }
+    WindowHandle Window() const
+    {
+        return window;
+    }
+    int TemplateId() const
+    {
+        return templateId;
+    }
+    bool Ended() const
+    {
+        return ended;
+    }
+    intptr_t Result() const
+    {
+        return result;
+    }
 
     // Handlers, with the framework's names.
     virtual void DoDataExchange() {}
-    virtual bool OnInitDialog() { return true; }
+    virtual bool OnInitDialog()
+    {
+        return true;
+    }
     virtual void OnSysCommand(unsigned command, intptr_t parameter);
     virtual void OnPaint() {}
     virtual void OnSize(unsigned kind, int width, int height);
@@ -139,22 +154,41 @@ public:
     virtual void OnDropFiles(DropHandle drop);
     virtual void OnMouseMove(unsigned flags, int x, int y);
     virtual void OnCommand(unsigned id);  // buttons and menu items; default routes 1 and 2
-    virtual void OnOK() { EndDialog(CommandOk); }
-    virtual void OnCancel() { EndDialog(CommandCancel); }
+    virtual void OnOK()
+    {
+        EndDialog(CommandOk);
+    }
+    virtual void OnCancel()
+    {
+        EndDialog(CommandCancel);
+    }
     // The icon resource shown while the window is minimised and dragged.
-    virtual int OnQueryDragIcon() { return 0; }
+    virtual int OnQueryDragIcon()
+    {
+        return 0;
+    }
 
     // Used by back ends only.
-    void AttachWindow(WindowHandle handle) { window = handle; }
-    void MarkEnded(intptr_t value) { ended = true; result = value; }
-    WindowHandle Owner() const { return owner; }
+    void AttachWindow(WindowHandle handle)
+    {
+        window = handle;
+    }
+    void MarkEnded(intptr_t value)
+    {
+        ended = true;
+        result = value;
+    }
+    WindowHandle Owner() const
+    {
+        return owner;
+    }
 
 private:
-    int templateId;           // dialog template id in resources/
-    WindowHandle owner;       // owning window, or null
-    WindowHandle window;      // the created window, or null
-    bool ended;               // EndDialog was called
-    intptr_t result;          // what EndDialog was given
+    int templateId;       // dialog template id in resources/
+    WindowHandle owner;   // owning window, or null
+    WindowHandle window;  // the created window, or null
+    bool ended;           // EndDialog was called
+    intptr_t result;      // what EndDialog was given
 };
 
 // ---------------------------------------------------------------------------

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "resources/resource_ids.h"
 #include "render/scene.h"
+#include "resources/resource_ids.h"
 
 // The frame timer of the main window is FrameTimerId (resources/resource_ids.h);
 // interval 0 asks for the platform's minimum.
@@ -19,8 +19,8 @@ const unsigned FrameSleepMs = 5;
 // The scene of every frame that has a model. The model's origin lies 4096 units
 // in front of the eye and 64 below the line of sight.
 const Vec3 FrameEntityPosition = {-4096.0f, 0.0f, 64.0f};
-const float FrameTiltOffset = 90.0f;   // angles[0] = ViewTilt + this
-const float FrameSpinOffset = -90.0f;  // angles[1] = ViewSpin + this
+const float FrameTiltOffset = 90.0f;                 // angles[0] = ViewTilt + this
+const float FrameSpinOffset = -90.0f;                // angles[1] = ViewSpin + this
 const Vec3 FrameLightPosition = {0.0f, 0.0f, 0.0f};  // the eye
 const float FrameLightColour[3] = {1.0f, 1.0f, 1.0f};
 const float FrameLightRadius = 163840.0f;

@@ -77,8 +77,8 @@ bool LoadFragmentProgram(const char* path, GLuint* programId)
     GLExtensions.genPrograms(1, programId);
     GLExtensions.bindProgram(GL_FRAGMENT_PROGRAM_ARB, *programId);
     // an embedded zero byte ends the program text
-    GLExtensions.programString(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB,
-                               static_cast<GLsizei>(strlen(text)), text);
+    GLExtensions.programString(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(strlen(text)),
+                               text);
     free(text);
     GLint errorPosition = 0;
     glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &errorPosition);
@@ -102,17 +102,17 @@ static bool FetchLightingEntryPoints()
 {
     GLExtensionEntryPoints& e = GLExtensions;
     return FetchEntryPoint("glProgramStringARB", &e.programString) &&
-           FetchEntryPoint("glBindProgramARB", &e.bindProgram) &&
-           FetchEntryPoint("glDeleteProgramsARB", &e.deletePrograms) &&
-           FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
-           LoadFragmentProgram(GenerationSettings.fragmentProgramPath, &StdLightProgramId) &&
-           FetchEntryPoint("glMultiTexCoord2iARB", &e.multiTexCoord2i) &&
-           FetchEntryPoint("glMultiTexCoord3fARB", &e.multiTexCoord3f) &&
-           FetchEntryPoint("glMultiTexCoord3fvARB", &e.multiTexCoord3fv) &&
-           FetchEntryPoint("glMultiTexCoord2fvARB", &e.multiTexCoord2fv) &&
-           FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
-           FetchEntryPoint("glClientActiveTextureARB", &e.clientActiveTexture) &&
-           FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
+        FetchEntryPoint("glBindProgramARB", &e.bindProgram) &&
+        FetchEntryPoint("glDeleteProgramsARB", &e.deletePrograms) &&
+        FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
+        LoadFragmentProgram(GenerationSettings.fragmentProgramPath, &StdLightProgramId) &&
+        FetchEntryPoint("glMultiTexCoord2iARB", &e.multiTexCoord2i) &&
+        FetchEntryPoint("glMultiTexCoord3fARB", &e.multiTexCoord3f) &&
+        FetchEntryPoint("glMultiTexCoord3fvARB", &e.multiTexCoord3fv) &&
+        FetchEntryPoint("glMultiTexCoord2fvARB", &e.multiTexCoord2fv) &&
+        FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
+        FetchEntryPoint("glClientActiveTextureARB", &e.clientActiveTexture) &&
+        FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
 
 bool LoadGLExtensions(MainDialog& dialog)

@@ -45,17 +45,17 @@ extern const GLPixelFormatRequest PreviewPixelFormat;
 // Extension entry points, fetched in this order by LoadGLExtensions. All are
 // needed for per-pixel lighting; the program calls only some of them.
 struct GLExtensionEntryPoints {
-    PFNGLPROGRAMSTRINGARBPROC programString;               // glProgramStringARB
-    PFNGLBINDPROGRAMARBPROC bindProgram;                   // glBindProgramARB
-    PFNGLDELETEPROGRAMSARBPROC deletePrograms;             // glDeleteProgramsARB: never called
-    PFNGLGENPROGRAMSARBPROC genPrograms;                   // glGenProgramsARB
-    PFNGLMULTITEXCOORD2IARBPROC multiTexCoord2i;           // glMultiTexCoord2iARB: never called
-    PFNGLMULTITEXCOORD3FARBPROC multiTexCoord3f;           // glMultiTexCoord3fARB: never called
-    PFNGLMULTITEXCOORD3FVARBPROC multiTexCoord3fv;         // glMultiTexCoord3fvARB: never called
-    PFNGLMULTITEXCOORD2FVARBPROC multiTexCoord2fv;         // glMultiTexCoord2fvARB: never called
-    PFNGLACTIVETEXTUREARBPROC activeTexture;               // glActiveTextureARB
-    PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture;   // glClientActiveTextureARB
-    PFNGLTEXIMAGE3DEXTPROC texImage3D;                     // glTexImage3DEXT
+    PFNGLPROGRAMSTRINGARBPROC programString;              // glProgramStringARB
+    PFNGLBINDPROGRAMARBPROC bindProgram;                  // glBindProgramARB
+    PFNGLDELETEPROGRAMSARBPROC deletePrograms;            // glDeleteProgramsARB: never called
+    PFNGLGENPROGRAMSARBPROC genPrograms;                  // glGenProgramsARB
+    PFNGLMULTITEXCOORD2IARBPROC multiTexCoord2i;          // glMultiTexCoord2iARB: never called
+    PFNGLMULTITEXCOORD3FARBPROC multiTexCoord3f;          // glMultiTexCoord3fARB: never called
+    PFNGLMULTITEXCOORD3FVARBPROC multiTexCoord3fv;        // glMultiTexCoord3fvARB: never called
+    PFNGLMULTITEXCOORD2FVARBPROC multiTexCoord2fv;        // glMultiTexCoord2fvARB: never called
+    PFNGLACTIVETEXTUREARBPROC activeTexture;              // glActiveTextureARB
+    PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture;  // glClientActiveTextureARB
+    PFNGLTEXIMAGE3DEXTPROC texImage3D;                    // glTexImage3DEXT
 };
 extern GLExtensionEntryPoints GLExtensions;
 

@@ -54,8 +54,8 @@ static void FillCubeFace(int face, int size, uint8_t* texels)
             double t = 2.0 * (j + 0.5) / size - 1.0;
             double direction[3];
             CubeFaceDirection(face, s, t, direction);
-            double length = std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] +
-                                      direction[2] * direction[2]);
+            double length =
+                std::sqrt(direction[0] * direction[0] + direction[1] * direction[1] + direction[2] * direction[2]);
             uint8_t* texel = texels + (static_cast<size_t>(j) * size + i) * 3;
             // 127 and 128 keep every byte within 1 .. 255
             for (int k = 0; k < 3; ++k)
@@ -77,8 +77,8 @@ void BuildNormalizationCubeMap(int size)
     glTexParameteri(GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     for (int face = 0; face < 6; ++face) {
         FillCubeFace(face, size, texels);
-        glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB + face, 0, GL_RGB8, size, size, 0, GL_RGB,
-                     GL_UNSIGNED_BYTE, texels);
+        glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB + face, 0, GL_RGB8, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE,
+                     texels);
     }
     free(texels);
 }

@@ -106,9 +106,9 @@ void EntityWorldToObject(const SceneEntity& entity, float worldToObject[12])
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     glPopMatrix();
     const float objectToWorld[12] = {
-        m[0], m[4], m[8],   // first row
-        m[1], m[5], m[9],   // second row
-        m[2], m[6], m[10],  // third row
+        m[0],  m[4],  m[8],   // first row
+        m[1],  m[5],  m[9],   // second row
+        m[2],  m[6],  m[10],  // third row
         m[12], m[13], m[14],
     };
     InvertRigidTransform(objectToWorld, worldToObject);
@@ -337,7 +337,8 @@ void ComputeFallbackColors(const SceneEntity& entity, Surface* surface)
     if (!surface->positions || surface->vertexCount <= 0)
         return;
     if (!surface->vertexColors) {
-        surface->vertexColors = static_cast<float*>(malloc(static_cast<size_t>(surface->vertexCount) * 4 * sizeof(float)));
+        surface->vertexColors =
+            static_cast<float*>(malloc(static_cast<size_t>(surface->vertexCount) * 4 * sizeof(float)));
         if (!surface->vertexColors)
             return;
     }

@@ -93,8 +93,7 @@ void ComputeFallbackColors(const SceneEntity& entity, Surface* surface);
 // light's colour, n the face's unit normal in the world and d the unit direction
 // from the light to the corner, when n . d is greater than 0; clamped at 1.
 // `origin` and `angles` (pitch, yaw, roll) place the surface in the world.
-void LightFaceVertices(Surface* surface, const Vec3& origin, const Vec3& angles, uint32_t a, uint32_t b,
-                       uint32_t c);
+void LightFaceVertices(Surface* surface, const Vec3& origin, const Vec3& angles, uint32_t a, uint32_t b, uint32_t c);
 
 // Pushes projection and modelview and sets up pixel coordinates, y downwards.
 void BeginOverlay2D();

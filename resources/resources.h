@@ -20,56 +20,56 @@ enum ControlKind {
 };
 
 // Control style bits that the back ends honour.
-const unsigned StyleDisabled = 0x0001;      // disabled at creation
-const unsigned StyleReadOnly = 0x0002;      // edit box the user cannot change
-const unsigned StyleBorder = 0x0004;        // with a border
-const unsigned StyleAutoHScroll = 0x0008;   // edit box scrolls horizontally
-const unsigned StyleNoTicks = 0x0010;       // trackbar without tick marks
-const unsigned StyleNoPrefix = 0x0020;      // '&' is shown, not a mnemonic
+const unsigned StyleDisabled = 0x0001;     // disabled at creation
+const unsigned StyleReadOnly = 0x0002;     // edit box the user cannot change
+const unsigned StyleBorder = 0x0004;       // with a border
+const unsigned StyleAutoHScroll = 0x0008;  // edit box scrolls horizontally
+const unsigned StyleNoTicks = 0x0010;      // trackbar without tick marks
+const unsigned StyleNoPrefix = 0x0020;     // '&' is shown, not a mnemonic
 
 struct ControlTemplate {
-    int id;            // control id, or -1 for none
-    ControlKind kind;  // what the control is
-    const char* text;  // caption, "" for none
-    int x, y;          // top-left corner, dialog units
-    int width, height; // size, dialog units
-    unsigned style;    // Style* bits
+    int id;             // control id, or -1 for none
+    ControlKind kind;   // what the control is
+    const char* text;   // caption, "" for none
+    int x, y;           // top-left corner, dialog units
+    int width, height;  // size, dialog units
+    unsigned style;     // Style* bits
 };
 
 // Window style bits of a dialog template.
-const unsigned WindowVisible = 0x0001;       // shown when created
-const unsigned WindowCaption = 0x0002;       // title bar
-const unsigned WindowSystemMenu = 0x0004;    // system menu and close box
-const unsigned WindowSizing = 0x0008;        // sizing border
-const unsigned WindowMinMaxBoxes = 0x0010;   // minimise and maximise boxes
-const unsigned WindowModalFrame = 0x0020;    // dialog frame
-const unsigned WindowToolWindow = 0x0040;    // small caption, no taskbar entry
-const unsigned WindowAcceptFiles = 0x0080;   // accepts dropped files
-const unsigned WindowAppWindow = 0x0100;     // shown in the taskbar
+const unsigned WindowVisible = 0x0001;      // shown when created
+const unsigned WindowCaption = 0x0002;      // title bar
+const unsigned WindowSystemMenu = 0x0004;   // system menu and close box
+const unsigned WindowSizing = 0x0008;       // sizing border
+const unsigned WindowMinMaxBoxes = 0x0010;  // minimise and maximise boxes
+const unsigned WindowModalFrame = 0x0020;   // dialog frame
+const unsigned WindowToolWindow = 0x0040;   // small caption, no taskbar entry
+const unsigned WindowAcceptFiles = 0x0080;  // accepts dropped files
+const unsigned WindowAppWindow = 0x0100;    // shown in the taskbar
 
 struct DialogTemplate {
-    int id;                          // template id
-    const char* title;               // window title
-    int x, y;                        // position, dialog units
-    int width, height;               // client size, dialog units
-    unsigned style;                  // Window* bits
-    int menuId;                      // menu resource, or 0
-    const char* fontName;            // dialog font
-    int fontPoints;                  // its size in points
-    const ControlTemplate* controls; // in template order
-    int controlCount;                // number of controls
+    int id;                           // template id
+    const char* title;                // window title
+    int x, y;                         // position, dialog units
+    int width, height;                // client size, dialog units
+    unsigned style;                   // Window* bits
+    int menuId;                       // menu resource, or 0
+    const char* fontName;             // dialog font
+    int fontPoints;                   // its size in points
+    const ControlTemplate* controls;  // in template order
+    int controlCount;                 // number of controls
 };
 
 struct MenuItemTemplate {
-    const char* text;      // item text with its '&' mnemonic
-    unsigned commandId;    // command sent when chosen
-    unsigned state;        // initial state bits (3 grayed, 8 checked)
+    const char* text;    // item text with its '&' mnemonic
+    unsigned commandId;  // command sent when chosen
+    unsigned state;      // initial state bits (3 grayed, 8 checked)
 };
 
 struct MenuPopupTemplate {
-    const char* text;                 // popup title
-    const MenuItemTemplate* items;    // its items in order
-    int itemCount;                    // number of items
+    const char* text;               // popup title
+    const MenuItemTemplate* items;  // its items in order
+    int itemCount;                  // number of items
 };
 
 struct MenuTemplate {
@@ -79,8 +79,8 @@ struct MenuTemplate {
 };
 
 struct IconImage {
-    int width, height;     // pixels
-    const uint8_t* rgba;   // width * height * 4 bytes, top row first
+    int width, height;    // pixels
+    const uint8_t* rgba;  // width * height * 4 bytes, top row first
 };
 
 // Null when there is no such resource.

@@ -84,8 +84,7 @@ static void ChooseBackgroundColor(WindowHandle window)
     uint32_t chosen = 0;
     // owned by the main window, as the framework's chooser without a parent is
     WindowHandle owner = MenuWindowOf(window);
-    if (!ShowColorDialog(owner ? owner : window, ColorValueFromBackground(GenerationSettings.backgroundColor),
-                         &chosen))
+    if (!ShowColorDialog(owner ? owner : window, ColorValueFromBackground(GenerationSettings.backgroundColor), &chosen))
         return;
     SetBackgroundFromColorValue(GenerationSettings.backgroundColor, chosen);
     ApplyClearColor();

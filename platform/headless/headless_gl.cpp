@@ -14,14 +14,14 @@
 
 // A context of this back end; the program sees it only as a GLContextHandle.
 struct HeadlessGLContext {
-    EGLDisplay display;    // the surfaceless display
-    EGLConfig config;      // the chosen frame buffer configuration
-    EGLContext context;    // the GL context
-    EGLSurface surface;    // pbuffer of the control's size
-    int width, height;     // pbuffer size in pixels
-    WindowHandle window;   // window of the control, null once it is gone
-    int controlId;         // the control drawn into
-    int swapCount;         // buffer swaps so far
+    EGLDisplay display;   // the surfaceless display
+    EGLConfig config;     // the chosen frame buffer configuration
+    EGLContext context;   // the GL context
+    EGLSurface surface;   // pbuffer of the control's size
+    int width, height;    // pbuffer size in pixels
+    WindowHandle window;  // window of the control, null once it is gone
+    int controlId;        // the control drawn into
+    int swapCount;        // buffer swaps so far
 };
 
 static std::vector<HeadlessGLContext*> Contexts;
@@ -65,11 +65,20 @@ static bool ChooseConfig(EGLDisplay display, const GLPixelFormatRequest& format,
 {
     // 8 bits per colour channel; depth and stencil as close to the request as offered
     const EGLint attributes[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-        EGL_DEPTH_SIZE, std::min(format.depthBits, 24),
-        EGL_STENCIL_SIZE, std::min(format.stencilBits, 8),
+        EGL_SURFACE_TYPE,
+        EGL_PBUFFER_BIT,
+        EGL_RENDERABLE_TYPE,
+        EGL_OPENGL_BIT,
+        EGL_RED_SIZE,
+        8,
+        EGL_GREEN_SIZE,
+        8,
+        EGL_BLUE_SIZE,
+        8,
+        EGL_DEPTH_SIZE,
+        std::min(format.depthBits, 24),
+        EGL_STENCIL_SIZE,
+        std::min(format.stencilBits, 8),
         EGL_NONE,
     };
     EGLint count = 0;

@@ -18,16 +18,16 @@ static const int DialogBaseHeight = 13;
 static const unsigned TimerMessage = 0x0113;
 
 struct HeadlessControl {
-    int id;               // control id
-    ControlKind kind;     // what it is
-    std::string text;     // caption or edit text
-    bool enabled;         // accepts input
-    bool visible;         // shown
-    PlatformRect rect;    // outer rectangle in the parent's client pixels
-    int rangeMinimum;     // trackbar range
+    int id;             // control id
+    ControlKind kind;   // what it is
+    std::string text;   // caption or edit text
+    bool enabled;       // accepts input
+    bool visible;       // shown
+    PlatformRect rect;  // outer rectangle in the parent's client pixels
+    int rangeMinimum;   // trackbar range
     int rangeMaximum;
-    int position;         // trackbar position
-    int check;            // check box state
+    int position;  // trackbar position
+    int check;     // check box state
 };
 
 struct HeadlessMenuItem {
@@ -243,7 +243,8 @@ static void DestroyDialogWindow(PlatformDialog& dialog)
     DestroyWindow(dialog.Window());
 }
 
-static WindowHandle CreateModelessDialogWindow(int templateId, WindowHandle owner, DialogProc procedure, intptr_t parameter)
+static WindowHandle CreateModelessDialogWindow(int templateId, WindowHandle owner, DialogProc procedure,
+                                               intptr_t parameter)
 {
     HeadlessWindow* window = BuildWindow(templateId, owner);
     if (!window)
@@ -302,7 +303,10 @@ static void SetWindowIconOp(WindowHandle handle, int iconId)
         window->iconId = iconId;
 }
 
-static bool HasControlOp(WindowHandle window, int controlId) { return FindControl(window, controlId) != nullptr; }
+static bool HasControlOp(WindowHandle window, int controlId)
+{
+    return FindControl(window, controlId) != nullptr;
+}
 
 static void SetControlTextOp(WindowHandle window, int controlId, const char* text)
 {
@@ -546,7 +550,10 @@ static const char* GetDroppedFilePathOp(DropHandle handle, unsigned index)
 // ---------------------------------------------------------------------------
 // The application
 
-static bool StartHeadless() { return true; }
+static bool StartHeadless()
+{
+    return true;
+}
 
 static int RunHeadlessApp(PlatformApp& app, int, char**)
 {
@@ -602,11 +609,26 @@ const PlatformOps HeadlessPlatformOps = {
 // ---------------------------------------------------------------------------
 // Test and batch interface
 
-void QueueFileDialogAnswer(const char* path) { FileAnswers.push_back(path ? path : CancelMark); }
-void QueueColorDialogAnswer(bool confirm, uint32_t color) { ColorAnswers.push_back({confirm, color}); }
-void QueueMessageBoxAnswer(int result) { MessageBoxAnswers.push_back(result); }
-const std::vector<HeadlessDialogCall>& HeadlessDialogCalls() { return DialogCalls; }
-void ClearHeadlessDialogCalls() { DialogCalls.clear(); }
+void QueueFileDialogAnswer(const char* path)
+{
+    FileAnswers.push_back(path ? path : CancelMark);
+}
+void QueueColorDialogAnswer(bool confirm, uint32_t color)
+{
+    ColorAnswers.push_back({confirm, color});
+}
+void QueueMessageBoxAnswer(int result)
+{
+    MessageBoxAnswers.push_back(result);
+}
+const std::vector<HeadlessDialogCall>& HeadlessDialogCalls()
+{
+    return DialogCalls;
+}
+void ClearHeadlessDialogCalls()
+{
+    DialogCalls.clear();
+}
 
 void SetHeadlessModalHook(HeadlessModalHook hook, void* context)
 {
@@ -659,8 +681,14 @@ bool HeadlessChooseMenuItem(WindowHandle window, unsigned commandId)
     return true;
 }
 
-void HeadlessPressEnter(WindowHandle window) { HeadlessSendCommand(window, CommandOk); }
-void HeadlessPressEscape(WindowHandle window) { HeadlessSendCommand(window, CommandCancel); }
+void HeadlessPressEnter(WindowHandle window)
+{
+    HeadlessSendCommand(window, CommandOk);
+}
+void HeadlessPressEscape(WindowHandle window)
+{
+    HeadlessSendCommand(window, CommandCancel);
+}
 
 void HeadlessCloseWindow(WindowHandle handle)
 {
@@ -733,7 +761,10 @@ WindowHandle HeadlessFindWindow(int templateId)
     return nullptr;
 }
 
-int HeadlessWindowCount() { return static_cast<int>(Windows.size()); }
+int HeadlessWindowCount()
+{
+    return static_cast<int>(Windows.size());
+}
 
 std::vector<std::string> HeadlessSystemMenuItems(WindowHandle handle)
 {

@@ -84,7 +84,7 @@ bool ShowWxColorDialog(WindowHandle owner, uint32_t initialColor, uint32_t* chos
     wxColour colour = dialog.GetColourData().GetColour();
     if (chosenColor)
         *chosenColor = static_cast<uint32_t>(colour.Red()) | (static_cast<uint32_t>(colour.Green()) << 8) |
-                       (static_cast<uint32_t>(colour.Blue()) << 16);
+            (static_cast<uint32_t>(colour.Blue()) << 16);
     return true;
 }
 

@@ -7,10 +7,10 @@
 #include "platform/wx/wx_internal.h"
 
 struct PlatformGLContext {
-    WindowHandle window;     // window of the canvas, null once it is gone
-    int controlId;           // the frame control drawn into
-    wxGLCanvas* canvas;      // the canvas, null once the window is gone
-    wxGLContext* context;    // the toolkit's context, null once the window is gone
+    WindowHandle window;   // window of the canvas, null once it is gone
+    int controlId;         // the frame control drawn into
+    wxGLCanvas* canvas;    // the canvas, null once the window is gone
+    wxGLContext* context;  // the toolkit's context, null once the window is gone
 };
 
 static std::vector<PlatformGLContext*> Contexts;
@@ -24,7 +24,7 @@ static bool IsLiveContext(GLContextHandle context)
 static bool SameFormat(const GLPixelFormatRequest& a, const GLPixelFormatRequest& b)
 {
     return a.colorBits == b.colorBits && a.depthBits == b.depthBits && a.stencilBits == b.stencilBits &&
-           a.doubleBuffer == b.doubleBuffer;
+        a.doubleBuffer == b.doubleBuffer;
 }
 
 bool HasWxGLContext(WindowHandle window, int controlId)

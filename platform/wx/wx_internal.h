@@ -2,9 +2,9 @@
 // WindowHandle and the helpers that find and convert things.
 #pragma once
 
-#include <wx/wx.h>
 #include <wx/evtloop.h>
 #include <wx/glcanvas.h>
+#include <wx/wx.h>
 
 #include <string>
 #include <vector>
@@ -15,11 +15,11 @@
 class WindowTimer;
 
 struct WxControl {
-    int id;                         // template control id, -1 for none
-    ControlKind kind;               // what the template asked for
-    unsigned style;                 // the template's Style* bits
-    wxWindow* widget;               // the wx control, a child of the window's panel
-    int rangeMinimum;               // trackbar range, kept here so that the clamp is exact
+    int id;            // template control id, -1 for none
+    ControlKind kind;  // what the template asked for
+    unsigned style;    // the template's Style* bits
+    wxWindow* widget;  // the wx control, a child of the window's panel
+    int rangeMinimum;  // trackbar range, kept here so that the clamp is exact
     int rangeMaximum;
     GLPixelFormatRequest glFormat;  // pixel format of a preview canvas (ControlFrame only)
 };
@@ -33,18 +33,18 @@ struct MenuCommand {
 };
 
 struct PlatformWindow {
-    const DialogTemplate* source;            // template it was made from
-    PlatformDialog* dialog;                  // dialog object, or null for a procedure window
-    DialogProc procedure;                    // dialog procedure, or null
-    WindowHandle owner;                      // owning window, or null
-    wxTopLevelWindow* frame;                 // wxFrame when the template has a menu, else wxDialog
-    wxPanel* panel;                          // fills the client area; parent of every control
-    wxMenuBar* menuBar;                      // the frame's menu bar, or null
-    std::vector<WxControl> controls;         // in template order
-    std::vector<MenuCommand> menuCommands;    // every menu item's wx id and command
-    std::vector<WindowTimer*> timers;        // in creation order
-    wxEventLoopBase* modalLoop;              // the loop of RunModalLoop while it runs
-    int baseWidth, baseHeight;               // dialog base units: average character in pixels
+    const DialogTemplate* source;           // template it was made from
+    PlatformDialog* dialog;                 // dialog object, or null for a procedure window
+    DialogProc procedure;                   // dialog procedure, or null
+    WindowHandle owner;                     // owning window, or null
+    wxTopLevelWindow* frame;                // wxFrame when the template has a menu, else wxDialog
+    wxPanel* panel;                         // fills the client area; parent of every control
+    wxMenuBar* menuBar;                     // the frame's menu bar, or null
+    std::vector<WxControl> controls;        // in template order
+    std::vector<MenuCommand> menuCommands;  // every menu item's wx id and command
+    std::vector<WindowTimer*> timers;       // in creation order
+    wxEventLoopBase* modalLoop;             // the loop of RunModalLoop while it runs
+    int baseWidth, baseHeight;              // dialog base units: average character in pixels
 };
 
 struct PlatformDrop {

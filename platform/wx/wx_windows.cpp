@@ -86,7 +86,10 @@ public:
     {
     }
 
-    void Arm() { StartOnce(static_cast<int>(std::max(intervalMs, MinimumTimerMs))); }
+    void Arm()
+    {
+        StartOnce(static_cast<int>(std::max(intervalMs, MinimumTimerMs)));
+    }
 
     // One shot, re-armed after the callback: a callback slower than the interval
     // must not starve painting, as the desktop's low-priority timer message does not.
@@ -235,7 +238,8 @@ static wxWindow* CreateControl(PlatformWindow* window, const ControlTemplate& so
     case ControlIcon: {
         // an icon control takes the icon's own size
         wxBitmap bitmap = IconBitmap(MainIcon);
-        return new wxStaticBitmap(panel, id, bitmap, rect.GetPosition(), bitmap.IsOk() ? bitmap.GetSize() : rect.GetSize());
+        return new wxStaticBitmap(panel, id, bitmap, rect.GetPosition(),
+                                  bitmap.IsOk() ? bitmap.GetSize() : rect.GetSize());
     }
     case ControlPushButton:
     case ControlDefaultPushButton: {
@@ -606,8 +610,7 @@ static void BindWindowEvents(PlatformWindow* window)
 bool ReplacePreviewCanvas(WindowHandle window, WxControl& control, const GLPixelFormatRequest& format)
 {
     wxWindow* old = control.widget;
-    wxWindow* canvas =
-        CreatePreviewCanvas(window->panel, old->GetId(), old->GetPosition(), old->GetSize(), format);
+    wxWindow* canvas = CreatePreviewCanvas(window->panel, old->GetId(), old->GetPosition(), old->GetSize(), format);
     if (!canvas)
         return false;
     canvas->Show(old->IsShown());
@@ -715,8 +718,14 @@ static void ShowWindowOp(WindowHandle window, bool show)
     window->frame->Show(show);
 }
 
-static bool IsWindowVisibleOp(WindowHandle window) { return IsLiveWindow(window) && window->frame->IsShown(); }
-static bool IsWindowMinimizedOp(WindowHandle window) { return IsLiveWindow(window) && window->frame->IsIconized(); }
+static bool IsWindowVisibleOp(WindowHandle window)
+{
+    return IsLiveWindow(window) && window->frame->IsShown();
+}
+static bool IsWindowMinimizedOp(WindowHandle window)
+{
+    return IsLiveWindow(window) && window->frame->IsIconized();
+}
 
 static bool GetClientSizeOp(WindowHandle window, int* width, int* height)
 {
@@ -738,7 +747,10 @@ static void SetWindowIconOp(WindowHandle window, int iconId)
     window->frame->SetIcon(icon);
 }
 
-static bool HasControlOp(WindowHandle window, int controlId) { return FindWxControl(window, controlId) != nullptr; }
+static bool HasControlOp(WindowHandle window, int controlId)
+{
+    return FindWxControl(window, controlId) != nullptr;
+}
 
 static void SetControlTextOp(WindowHandle window, int controlId, const char* text)
 {
@@ -873,7 +885,10 @@ static int GetCheckStateOp(WindowHandle window, int controlId)
 // ---------------------------------------------------------------------------
 // Menus
 
-static bool WindowHasMenuOp(WindowHandle window) { return IsLiveWindow(window) && window->menuBar; }
+static bool WindowHasMenuOp(WindowHandle window)
+{
+    return IsLiveWindow(window) && window->menuBar;
+}
 
 static wxMenuItem* FindMenuItem(WindowHandle window, unsigned commandId, wxMenu** menu)
 {
@@ -1024,8 +1039,14 @@ void RegisterDesktopPlatform()
 // ---------------------------------------------------------------------------
 // Test interface
 
-wxTopLevelWindow* WxFrameOf(WindowHandle window) { return IsLiveWindow(window) ? window->frame : nullptr; }
-wxPanel* WxPanelOf(WindowHandle window) { return IsLiveWindow(window) ? window->panel : nullptr; }
+wxTopLevelWindow* WxFrameOf(WindowHandle window)
+{
+    return IsLiveWindow(window) ? window->frame : nullptr;
+}
+wxPanel* WxPanelOf(WindowHandle window)
+{
+    return IsLiveWindow(window) ? window->panel : nullptr;
+}
 
 wxWindow* WxControlOf(WindowHandle window, int controlId)
 {
@@ -1060,4 +1081,7 @@ int WxSystemMenuItemId(WindowHandle window, unsigned commandId)
     return wxID_NONE;
 }
 
-int WxWindowCount() { return static_cast<int>(Windows.size()); }
+int WxWindowCount()
+{
+    return static_cast<int>(Windows.size());
+}

@@ -47,7 +47,10 @@ protected:
         dir = pattern;
     }
 
-    void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0); }
+    void TearDown() override
+    {
+        ASSERT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0);
+    }
 
     // Runs a shell command in the test folder; true when it exits with 0.
     bool Shell(const std::string& command)
@@ -83,7 +86,8 @@ protected:
 
 uint32_t LittleEndian32(const std::vector<uint8_t>& bytes, size_t offset)
 {
-    return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
+    return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
+        static_cast<uint32_t>(bytes[offset + 3]) << 24;
 }
 
 // Vertex and face counts of every mesh as assimp's importer reports them.
@@ -100,7 +104,10 @@ std::string AssimpCounts(const std::string& info)
 struct Png {
     int width = 0, height = 0;
     std::vector<uint8_t> rgba;  // top row first
-    const uint8_t* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * width + x) * 4]; }
+    const uint8_t* At(int x, int y) const
+    {
+        return &rgba[(static_cast<size_t>(y) * width + x) * 4];
+    }
 };
 
 bool ReadPng(const std::string& path, Png* png)
@@ -191,7 +198,8 @@ TEST_F(BatchTest, HugeHeightmapWarnsOnStandardError)
               std::string::npos)
         << run.err;
     EXPECT_EQ(run.status, 1);  // far beyond the 3DS format's 65535 faces
-    EXPECT_NE(run.err.find("Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)"), std::string::npos);
+    EXPECT_NE(run.err.find("Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)"),
+              std::string::npos);
 }
 
 TEST_F(BatchTest, UsageErrorsExitWithTwoAndPointToHelp)
@@ -222,7 +230,8 @@ TEST_F(BatchTest, UsageErrorsExitWithTwoAndPointToHelp)
 
 TEST_F(BatchTest, ReplacesAnExistingOutputAndNeverWritesTheSettings)
 {
-    std::string cfg = std::string(ORVANEL_EXECUTABLE).substr(0, std::string(ORVANEL_EXECUTABLE).rfind('/')) + "/orvanel.cfg";
+    std::string cfg =
+        std::string(ORVANEL_EXECUTABLE).substr(0, std::string(ORVANEL_EXECUTABLE).rfind('/')) + "/orvanel.cfg";
     std::string before = ReadText(cfg);
     bool existed = Exists(cfg);
     ImageMagickHeightmap("hills.bmp", "16x8");
@@ -244,7 +253,8 @@ TEST_F(BatchTest, InfoListsSurfacesOfFilesAssimpWrote)
     ASSERT_TRUE(Shell("assimp export two.obj two.3ds > /dev/null")) << "assimp is needed";
     RunResult run = Orvanel("--info two.3ds");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("3 vertices, 1 faces, no texture coordinates, normals computed, 0 joints"), std::string::npos)
+    EXPECT_NE(run.out.find("3 vertices, 1 faces, no texture coordinates, normals computed, 0 joints"),
+              std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("4 vertices, 2 faces"), std::string::npos) << run.out;
 
@@ -259,8 +269,10 @@ TEST_F(BatchTest, InfoSurvivesEveryTruncationOfAFile)
     ASSERT_EQ(Orvanel("--generate hills.bmp --output whole.3ds").status, 0);
     std::vector<uint8_t> whole = Bytes("whole.3ds");
     RunResult complete = Orvanel("--info whole.3ds");
-    EXPECT_NE(complete.out.find("heightmesh: 16 vertices, 18 faces, texture coordinates"), std::string::npos) << complete.out;
-    for (size_t length : {size_t(0), size_t(5), size_t(20), size_t(45), size_t(60), whole.size() / 2, whole.size() - 1}) {
+    EXPECT_NE(complete.out.find("heightmesh: 16 vertices, 18 faces, texture coordinates"), std::string::npos)
+        << complete.out;
+    for (size_t length :
+         {size_t(0), size_t(5), size_t(20), size_t(45), size_t(60), whole.size() / 2, whole.size() - 1}) {
         std::ofstream(dir + "/cut.3ds", std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), length);
         RunResult run = Orvanel("--info cut.3ds");
         EXPECT_EQ(run.status, 0) << length;
@@ -271,8 +283,9 @@ TEST_F(BatchTest, InfoSurvivesEveryTruncationOfAFile)
 TEST_F(BatchTest, PreviewShowsTheOverlayAndALitMesh)
 {
     ASSERT_TRUE(Shell("convert -size 64x64 radial-gradient:red-black -type TrueColor BMP3:dome.bmp"));
-    RunResult run = Orvanel("--generate dome.bmp --output dome.3ds --overall-scale 16 --preview dome.png "
-                            "--preview-size 320x240");
+    RunResult run = Orvanel(
+        "--generate dome.bmp --output dome.3ds --overall-scale 16 --preview dome.png "
+        "--preview-size 320x240");
     ASSERT_EQ(run.status, 0) << run.err;
     Png png;
     ASSERT_TRUE(ReadPng(dir + "/dome.png", &png));

@@ -101,7 +101,10 @@ protected:
         return path;
     }
 
-    std::vector<uint8_t> SavedSettings() { return ReadFile(exeDir + "/orvanel.cfg"); }
+    std::vector<uint8_t> SavedSettings()
+    {
+        return ReadFile(exeDir + "/orvanel.cfg");
+    }
 };
 
 TEST_F(ShellTest, StartUpTakesTextureNamesInOrderAndShowsEverything)

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/xvfb_display.h"
 #include "tests/desktop/program_copy.h"
 #include "tests/desktop/x11_client.h"
+#include "tests/support/xvfb_display.h"
 
 namespace {
 
@@ -66,8 +66,8 @@ bool WriteRedGreenHeightmap(const std::string& path)
     std::string bytes = "BM";
     // file size, reserved, pixel offset; info header size, width, height (bottom-up),
     // planes and bits per pixel, no compression, pixel bytes, 72 dpi twice, no palette
-    for (uint32_t field : {54 + pixelBytes, 0u, 54u, 40u, side, side, 1u | (24u << 16), 0u, pixelBytes, 2835u, 2835u,
-                           0u, 0u})
+    for (uint32_t field :
+         {54 + pixelBytes, 0u, 54u, 40u, side, side, 1u | (24u << 16), 0u, pixelBytes, 2835u, 2835u, 0u, 0u})
         PutLittleEndian(&bytes, field, 4);
     for (uint32_t y = 0; y < side; ++y)
         for (uint32_t x = 0; x < side; ++x)
@@ -130,7 +130,8 @@ int CountColour(const Screenshot& shot, const ScreenRect& area, uint8_t r, uint8
             if (x < 0 || y < 0 || x >= shot.width || y >= shot.height)
                 continue;
             const char* p = shot.rgb.data() + 3 * (static_cast<size_t>(y) * shot.width + x);
-            count += static_cast<uint8_t>(p[0]) == r && static_cast<uint8_t>(p[1]) == g && static_cast<uint8_t>(p[2]) == b;
+            count +=
+                static_cast<uint8_t>(p[0]) == r && static_cast<uint8_t>(p[1]) == g && static_cast<uint8_t>(p[2]) == b;
         }
     return count;
 }
@@ -180,8 +181,7 @@ bool MeasureMainWindow(unsigned long window, MainWindowLayout* layout)
     if (!GetWindowRect(window, &layout->window) || !GetLargestChildRect(window, &layout->canvas))
         return false;
     const int left = layout->canvas.x - layout->window.x;
-    const int bottomMargin =
-        (layout->window.y + layout->window.height) - (layout->canvas.y + layout->canvas.height);
+    const int bottomMargin = (layout->window.y + layout->window.height) - (layout->canvas.y + layout->canvas.height);
     layout->unitX = static_cast<double>(left) / FrameLeftUnits;
     layout->unitY = static_cast<double>(bottomMargin) / FrameBottomMarginUnits;
     layout->templateTop = layout->canvas.y - static_cast<int>(FrameTopUnits * layout->unitY + 0.5);
@@ -259,9 +259,15 @@ protected:
         ASSERT_TRUE(WriteRedGreenHeightmap(heightmap));
     }
 
-    void TearDown() override { RemoveProgramCopy(&program); }
+    void TearDown() override
+    {
+        RemoveProgramCopy(&program);
+    }
 
-    std::string Configuration() const { return ReadWholeFile(program.dir + "/orvanel.cfg"); }
+    std::string Configuration() const
+    {
+        return ReadWholeFile(program.dir + "/orvanel.cfg");
+    }
 
     // Starts the copy and waits for its main window; the properties window,
     // which opens on top of it without a window manager to place it, is
@@ -278,10 +284,16 @@ protected:
     }
 
     // Polls the status line until it reads `expected`.
-    void ExpectStatusLine(const std::string& expected) { EXPECT_EQ(WaitForStatusLine(layout, expected), expected); }
+    void ExpectStatusLine(const std::string& expected)
+    {
+        EXPECT_EQ(WaitForStatusLine(layout, expected), expected);
+    }
 
     // The close box, as a window manager reports it.
-    void CloseFromWindowManager() { ASSERT_TRUE(SendDeleteWindow(mainWindow)) << "WM_DELETE_WINDOW not taken"; }
+    void CloseFromWindowManager()
+    {
+        ASSERT_TRUE(SendDeleteWindow(mainWindow)) << "WM_DELETE_WINDOW not taken";
+    }
 
     void ExpectCleanExit()
     {
@@ -392,8 +404,9 @@ TEST_F(DesktopTest, GenerateWritesTheMeshChosenInTheSaveAsDialogAndPreviewsIt)
                               layout.canvas.height};
     const int sceneArea = scene.width * scene.height;
     Screenshot shot;
-    ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) { return CountColour(s, scene, 0, 0, 0) <= sceneArea * 9 / 10; }))
-        << "ImageMagick's import failed or is missing";
+    ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) {
+        return CountColour(s, scene, 0, 0, 0) <= sceneArea * 9 / 10;
+    })) << "ImageMagick's import failed or is missing";
     EXPECT_LT(CountColour(shot, scene, 0, 0, 0), sceneArea * 9 / 10) << "the mesh does not show in the preview";
 
     CloseFromWindowManager();

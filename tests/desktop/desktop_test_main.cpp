@@ -2,8 +2,8 @@
 // with the process.
 #include <gtest/gtest.h>
 
-#include "tests/support/xvfb_display.h"
 #include "tests/desktop/x11_client.h"
+#include "tests/support/xvfb_display.h"
 
 int main(int argc, char** argv)
 {

@@ -91,9 +91,9 @@ TEST(DesktopIcon, PngHoldsTheWindowIconPixelForPixel)
 // must be the build tree's to the byte (a missing texture or program shows).
 class InstalledFolder : public ::testing::Test {
 protected:
-    std::string root;     // temporary folder of the test
-    std::string prefix;   // the install prefix inside it
-    std::string work;     // where the installed program runs
+    std::string root;    // temporary folder of the test
+    std::string prefix;  // the install prefix inside it
+    std::string work;    // where the installed program runs
 
     void SetUp() override
     {
@@ -147,7 +147,8 @@ TEST_F(InstalledFolder, HoldsTheProgramAssetsFragmentProgramAndAnEntryNamingThem
 TEST_F(InstalledFolder, RunsBatchModeOnItsOwn)
 {
     // the build tree's program renders the same preview, for comparison
-    ASSERT_EQ(RunCommand("cd '" + work + "' && '" ORVANEL_EXECUTABLE "' --generate '" ORVANEL_RUNTIME_DIR
+    ASSERT_EQ(RunCommand("cd '" + work +
+                         "' && '" ORVANEL_EXECUTABLE "' --generate '" ORVANEL_RUNTIME_DIR
                          "/assets/sample.bmp' --output built.3ds --preview built.png 2>/dev/null"),
               0);
 
@@ -157,10 +158,15 @@ TEST_F(InstalledFolder, RunsBatchModeOnItsOwn)
                             &messages);
     EXPECT_EQ(status, 0) << messages;
     // the first line is the lighting check, which needs the installed fp/light_std.fp
-    EXPECT_EQ(messages, "OpenGL initialization successful.\n"
-                        "Successfully loaded '" + prefix + "/assets/sample.bmp'.\n"
-                        "Successfully saved '" + work + "/sample.3ds'.\n"
-                        "Successfully saved 'sample.png'.\n");
+    EXPECT_EQ(messages,
+              "OpenGL initialization successful.\n"
+              "Successfully loaded '" +
+                  prefix +
+                  "/assets/sample.bmp'.\n"
+                  "Successfully saved '" +
+                  work +
+                  "/sample.3ds'.\n"
+                  "Successfully saved 'sample.png'.\n");
     EXPECT_EQ(FileSize(work + "/sample.3ds"), SampleMeshSize);
     EXPECT_EQ(ReadWholeFile(work + "/sample.3ds"), ReadWholeFile(work + "/built.3ds"));
     const std::string preview = ReadWholeFile(work + "/sample.png");

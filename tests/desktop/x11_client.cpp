@@ -155,7 +155,7 @@ bool ReadPrimarySelection(std::string* text, int timeoutMs)
         // 1 MiB of text, in 32-bit units, is far more than any status line
         ok = XGetWindowProperty(Connection, requestor, property, 0, 1 << 18, True, AnyPropertyType, &type, &format,
                                 &items, &remaining, &data) == Success &&
-             format == 8 && data;
+            format == 8 && data;
         if (ok)
             text->assign(reinterpret_cast<const char*>(data), items);
         if (data)

@@ -159,13 +159,20 @@ TEST_F(ImageMagickBmpTest, RefusesEachBadHeaderField)
         int width;  // 1, 2 or 4 bytes
     };
     const Change changes[] = {
-        {"signature B", 0, 'X', 1},          {"signature M", 1, 'A', 1},
-        {"info size 41", 14, 41, 4},          {"info size 56", 14, 56, 4},
-        {"24 bits as 16", 28, 16, 2},         {"24 bits as 32", 28, 32, 2},
-        {"compression 1", 30, 1, 4},          {"compression 3", 30, 3, 4},
-        {"colours used 1", 46, 1, 4},         {"important colours 1", 50, 1, 4},
-        {"width 0", 18, 0, 4},                {"height 0", 22, 0, 4},
-        {"negative width", 18, 0xFFFFFFFCu, 4}, {"top-down height", 22, 0xFFFFFFFEu, 4},
+        {"signature B", 0, 'X', 1},
+        {"signature M", 1, 'A', 1},
+        {"info size 41", 14, 41, 4},
+        {"info size 56", 14, 56, 4},
+        {"24 bits as 16", 28, 16, 2},
+        {"24 bits as 32", 28, 32, 2},
+        {"compression 1", 30, 1, 4},
+        {"compression 3", 30, 3, 4},
+        {"colours used 1", 46, 1, 4},
+        {"important colours 1", 50, 1, 4},
+        {"width 0", 18, 0, 4},
+        {"height 0", 22, 0, 4},
+        {"negative width", 18, 0xFFFFFFFCu, 4},
+        {"top-down height", 22, 0xFFFFFFFEu, 4},
     };
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
@@ -210,8 +217,7 @@ TEST(BmpSizeTest, RefusesNullBytes)
 TEST(BmpSizeTest, RefusesSidesWhoseRowsCannotBeThere)
 {
     std::vector<uint8_t> bytes = MakeBmp24(2, 2, 1, 2, 3);
-    const int32_t sides[][2] = {{INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MAX, INT32_MAX},
-                                {65536, 65536}, {3, 2}, {2, 3}};
+    const int32_t sides[][2] = {{INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MAX, INT32_MAX}, {65536, 65536}, {3, 2}, {2, 3}};
     for (const auto& side : sides) {
         SCOPED_TRACE(std::to_string(side[0]) + "x" + std::to_string(side[1]));
         PutU32(bytes, 18, static_cast<uint32_t>(side[0]));

@@ -33,7 +33,10 @@ public:
                 ADD_FAILURE() << "could not remove " << path;
         }
     }
-    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::string File(const std::string& name) const
+    {
+        return path + "/" + name;
+    }
     std::string path;  // empty when the folder could not be made
 };
 
@@ -68,7 +71,7 @@ inline uint16_t U16At(const std::vector<uint8_t>& bytes, size_t offset)
 inline uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset)
 {
     return static_cast<uint32_t>(bytes.at(offset)) | (static_cast<uint32_t>(bytes.at(offset + 1)) << 8) |
-           (static_cast<uint32_t>(bytes.at(offset + 2)) << 16) | (static_cast<uint32_t>(bytes.at(offset + 3)) << 24);
+        (static_cast<uint32_t>(bytes.at(offset + 2)) << 16) | (static_cast<uint32_t>(bytes.at(offset + 3)) << 24);
 }
 
 inline void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value)
@@ -85,12 +88,12 @@ inline void PutU16(std::vector<uint8_t>& bytes, size_t offset, uint16_t value)
 
 // The header fields that decide whether a file is accepted.
 struct BmpHeader {
-    uint32_t infoSize;          // 12, 40, 108 or 124
-    int32_t width;              // pixels per row
-    int32_t height;             // rows; positive = bottom row first
-    uint16_t bitsPerPixel;      // 1, 4, 8, 16, 24 or 32
-    uint32_t compression;       // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
-    uint32_t coloursUsed;       // palette entries
+    uint32_t infoSize;      // 12, 40, 108 or 124
+    int32_t width;          // pixels per row
+    int32_t height;         // rows; positive = bottom row first
+    uint16_t bitsPerPixel;  // 1, 4, 8, 16, 24 or 32
+    uint32_t compression;   // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
+    uint32_t coloursUsed;   // palette entries
 };
 
 // Reads the header of a BITMAPINFOHEADER-style file (info size 40 or more),
@@ -155,8 +158,8 @@ inline void ConvertRawRgb(const TempFolder& folder, int width, int height, const
 {
     std::string raw = folder.File("input.rgb");
     ASSERT_TRUE(WriteWholeFile(raw, rgb));
-    Convert("-size " + std::to_string(width) + "x" + std::to_string(height) + " -depth 8 rgb:'" + raw + "' " +
-            options + " '" + target + "'");
+    Convert("-size " + std::to_string(width) + "x" + std::to_string(height) + " -depth 8 rgb:'" + raw + "' " + options +
+            " '" + target + "'");
 }
 
 // Distinct, position-dependent colours, so that any swapped row, column or channel shows.
@@ -177,7 +180,10 @@ inline std::vector<uint8_t> PatternRgb(int width, int height)
 // Images and BMP bytes made by hand
 
 struct ImageDeleter {
-    void operator()(Image* image) const { FreeImage(image); }
+    void operator()(Image* image) const
+    {
+        FreeImage(image);
+    }
 };
 typedef std::unique_ptr<Image, ImageDeleter> ImagePtr;
 

@@ -94,7 +94,7 @@ protected:
     {
         std::string assets = exeDir + "/assets";
         std::string command = "mkdir -p '" + assets + "' && cp '" + BuiltAssets + "/deftex.bmp' '" + BuiltAssets +
-                              "/defnrm.bmp' '" + assets + "/'";
+            "/defnrm.bmp' '" + assets + "/'";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 };

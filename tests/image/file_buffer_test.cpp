@@ -12,8 +12,14 @@ class FileBufferTest : public ::testing::Test {
 protected:
     TempFolder folder;
 
-    void SetUp() override { ASSERT_FALSE(folder.path.empty()); }
-    void TearDown() override { CloseFileBuffer(); }
+    void SetUp() override
+    {
+        ASSERT_FALSE(folder.path.empty());
+    }
+    void TearDown() override
+    {
+        CloseFileBuffer();
+    }
 
     std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes)
     {

@@ -39,7 +39,10 @@ protected:
         return width;
     }
 
-    static std::string Loaded(const std::string& path) { return "Successfully loaded '" + path + "'."; }
+    static std::string Loaded(const std::string& path)
+    {
+        return "Successfully loaded '" + path + "'.";
+    }
     static std::string Unsupported(const std::string& path)
     {
         return "'" + path + "' is in an unsupported bitmap mode.";

@@ -48,18 +48,24 @@ protected:
         return path;
     }
 
-    int ItemState(unsigned commandId) const { return GetMenuItemState(Window(), commandId); }
+    int ItemState(unsigned commandId) const
+    {
+        return GetMenuItemState(Window(), commandId);
+    }
     bool TextureItemsGrayed() const
     {
         return (ItemState(LoadDecalTextureCommand) & MenuItemGrayed) == MenuItemGrayed &&
-               (ItemState(LoadNormalTextureCommand) & MenuItemGrayed) == MenuItemGrayed;
+            (ItemState(LoadNormalTextureCommand) & MenuItemGrayed) == MenuItemGrayed;
     }
     bool TextureItemsEnabled() const
     {
         return (ItemState(LoadDecalTextureCommand) & MenuItemGrayed) == 0 &&
-               (ItemState(LoadNormalTextureCommand) & MenuItemGrayed) == 0;
+            (ItemState(LoadNormalTextureCommand) & MenuItemGrayed) == 0;
     }
-    bool GenerateEnabled() const { return IsControlEnabled(Window(), GenerateButtonControl); }
+    bool GenerateEnabled() const
+    {
+        return IsControlEnabled(Window(), GenerateButtonControl);
+    }
 
     // The file buffer is closed and holds nothing.
     static void ExpectBufferClosed()

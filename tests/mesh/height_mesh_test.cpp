@@ -61,9 +61,9 @@ TEST_F(HeightMeshTest, HeightIsRedTimesHeightScaleWhateverGreenAndBlue)
 {
     MeshSettings settings;
     settings.height = 128;  // 0.5
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("height.3ds"), 4, 4,
-                                        [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 2 ? 200 : 3); },
-                                        settings);
+    WrittenMesh mesh = GenerateAndCheck(
+        PathInExeDir("height.3ds"), 4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 2 ? 200 : 3); },
+        settings);
     ASSERT_EQ(mesh.vertexCount(), 16);
     EXPECT_EQ(mesh.positions[3 * 9 + 2], FloatBits(100.0f));
     EXPECT_EQ(mesh.positions[2], FloatBits(1.5f));
@@ -110,8 +110,8 @@ TEST_F(HeightMeshTest, RandomSettingsGiveTheFloatProductsBitForBit)
         settings.scale = 4 + rand() % 1021;
         const int width = 2 << (rand() % 5);
         const int height = 2 << (rand() % 5);
-        WrittenMesh mesh = GenerateAndCheck(PathInExeDir("random" + std::to_string(round) + ".3ds"), width, height,
-                                            Ramp, settings);
+        WrittenMesh mesh =
+            GenerateAndCheck(PathInExeDir("random" + std::to_string(round) + ".3ds"), width, height, Ramp, settings);
         EXPECT_EQ(mesh.faces, ComputeExpectedMesh(width, height, Ramp, settings).faces) << width << " x " << height;
     }
 }
@@ -158,12 +158,12 @@ TEST_F(HeightMeshTest, WithoutHeightmapGenerateDoesNothing)
 // Limits and elimination: what is refused before any Save As dialog, and what is written
 
 struct SizeCase {
-    int width, height;     // pixels of the heightmap
-    RedFunction red;       // its heights
-    MeshSettings settings; // trackbars and checkbox
-    const char* message;   // the status line when refused; null when written
-    int vertices, faces;   // the written counts
-    int gridStep;          // stored back, 0 when not checked
+    int width, height;      // pixels of the heightmap
+    RedFunction red;        // its heights
+    MeshSettings settings;  // trackbars and checkbox
+    const char* message;    // the status line when refused; null when written
+    int vertices, faces;    // the written counts
+    int gridStep;           // stored back, 0 when not checked
 };
 
 TEST_F(HeightMeshTest, CountsAtAndPastTheLimitsAndAfterElimination)
@@ -172,7 +172,7 @@ TEST_F(HeightMeshTest, CountsAtAndPastTheLimitsAndAfterElimination)
         {256, 256, Ramp, Settings(1), TriangleLimitMessage, 0, 0, 0},
         {256, 256, Ramp, Settings(2), nullptr, 16384, 32258, 2},
         {256, 128, Ramp, Settings(1), nullptr, 32768, 64770, 1},
-        {32768, 2, Ramp, Settings(3), VertexLimitMessage, 0, 0, 1},  // step clamped by the 2-pixel side
+        {32768, 2, Ramp, Settings(3), VertexLimitMessage, 0, 0, 1},    // step clamped by the 2-pixel side
         {512, 512, Ramp, Settings(1), TriangleLimitMessage, 0, 0, 0},  // triangles are checked first
         {1, 4, Ramp, Settings(1), TooSmallMessage, 0, 0, 0},           // no division by zero
         {4, 1, Ramp, Settings(1), TooSmallMessage, 0, 0, 0},
@@ -182,8 +182,8 @@ TEST_F(HeightMeshTest, CountsAtAndPastTheLimitsAndAfterElimination)
         {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 1 ? 50 : 0); }, Settings(1, 1), nullptr,
          16, 6, 1},
         // the top-left corner belongs to the first face only: every vertex is still written
-        {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 0 && y == 0 ? 9 : 0); }, Settings(1, 1), nullptr,
-         16, 1, 1},
+        {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 0 && y == 0 ? 9 : 0); }, Settings(1, 1), nullptr, 16,
+         1, 1},
     };
     for (const SizeCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " fuzz " +

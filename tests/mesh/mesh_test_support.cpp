@@ -59,8 +59,14 @@ struct ByteReader {
             value |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
         return value;
     }
-    uint32_t U16(size_t offset) { return Read(offset, 2); }
-    uint32_t U32(size_t offset) { return Read(offset, 4); }
+    uint32_t U16(size_t offset)
+    {
+        return Read(offset, 2);
+    }
+    uint32_t U32(size_t offset)
+    {
+        return Read(offset, 4);
+    }
 };
 
 }  // namespace
@@ -77,7 +83,7 @@ WrittenMesh DecodeWrittenMesh(const std::vector<uint8_t>& bytes)
         return in.U16(offset) == id && in.U32(offset + 2) == length;
     };
     bool ok = chunk(0, 0x4D4D, size) && chunk(6, 0x0002, 8) && in.U16(12) == 3 && chunk(14, 0x3D3D, size - 14) &&
-              chunk(20, 0x4000, size - 20) && chunk(37, 0x4100, size - 37);
+        chunk(20, 0x4000, size - 20) && chunk(37, 0x4100, size - 37);
     ok = ok && bytes.size() >= 37 && std::memcmp(bytes.data() + 26, "heightmesh", 11) == 0;
     if (!ok || !in.ok) {
         ADD_FAILURE() << "the file does not open as Main, Version, Editor, Object \"heightmesh\", TriMesh";
@@ -132,8 +138,8 @@ ExpectedMesh ComputeExpectedMesh(int width, int height, const RedFunction& red, 
     for (int r = 0; r + 1 < rows; ++r)
         for (int c = 0; c + 1 < cols; ++c) {
             const int v = r * cols + c;
-            mesh.faces.push_back(MeshFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v),
-                                          static_cast<uint16_t>(v + cols), 0});
+            mesh.faces.push_back(
+                MeshFace{static_cast<uint16_t>(v + 1), static_cast<uint16_t>(v), static_cast<uint16_t>(v + cols), 0});
             mesh.faces.push_back(MeshFace{static_cast<uint16_t>(v + cols + 1), static_cast<uint16_t>(v + 1),
                                           static_cast<uint16_t>(v + cols), 0});
         }
@@ -155,8 +161,9 @@ void ExpectAssimpReadsMesh(const std::string& path, const std::vector<uint32_t>&
 {
     Assimp::Importer importer;
     // without normals, corners at one position join into one vertex again
-    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS, aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS |
-                                                            aiComponent_TEXCOORDS | aiComponent_COLORS);
+    importer.SetPropertyInteger(AI_CONFIG_PP_RVC_FLAGS,
+                                aiComponent_NORMALS | aiComponent_TANGENTS_AND_BITANGENTS | aiComponent_TEXCOORDS |
+                                    aiComponent_COLORS);
     const aiScene* scene = importer.ReadFile(path, aiProcess_RemoveComponent | aiProcess_JoinIdenticalVertices);
     ASSERT_NE(scene, nullptr) << "assimp: " << importer.GetErrorString();
     ASSERT_EQ(scene->mNumMeshes, 1u);
@@ -171,8 +178,9 @@ void ExpectAssimpReadsMesh(const std::string& path, const std::vector<uint32_t>&
             const aiVector3D& p = mesh->mVertices[mesh->mFaces[i].mIndices[k]];
             const size_t at = 3 * static_cast<size_t>(corners[k]);
             ASSERT_LT(at + 2, positions.size());
-            ASSERT_EQ(std::make_tuple(p.x, p.y, p.z),
-                      std::make_tuple(BitsFloat(positions[at]), BitsFloat(positions[at + 1]), BitsFloat(positions[at + 2])))
+            ASSERT_EQ(
+                std::make_tuple(p.x, p.y, p.z),
+                std::make_tuple(BitsFloat(positions[at]), BitsFloat(positions[at + 1]), BitsFloat(positions[at + 2])))
                 << "face " << i << " corner " << k;
         }
     }

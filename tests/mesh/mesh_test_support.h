@@ -33,13 +33,19 @@ struct MeshSettings {
 
 // A .3ds file decoded by the test, field by field, with its structure checked on the way.
 struct WrittenMesh {
-    bool valid = false;                // the layout matched the writer's exactly
-    std::vector<uint32_t> lengths;     // the eight chunk lengths in file order
-    std::vector<uint32_t> positions;   // float32 bits, 3 per vertex
-    std::vector<uint32_t> texcoords;   // float32 bits, 2 per vertex
-    std::vector<MeshFace> faces;       // as stored
-    int vertexCount() const { return static_cast<int>(positions.size() / 3); }
-    int faceCount() const { return static_cast<int>(faces.size()); }
+    bool valid = false;               // the layout matched the writer's exactly
+    std::vector<uint32_t> lengths;    // the eight chunk lengths in file order
+    std::vector<uint32_t> positions;  // float32 bits, 3 per vertex
+    std::vector<uint32_t> texcoords;  // float32 bits, 2 per vertex
+    std::vector<MeshFace> faces;      // as stored
+    int vertexCount() const
+    {
+        return static_cast<int>(positions.size() / 3);
+    }
+    int faceCount() const
+    {
+        return static_cast<int>(faces.size());
+    }
 };
 
 // The mesh the written file must hold, computed here with plain float arithmetic.
@@ -76,7 +82,10 @@ protected:
     // and blue carry noise that must not matter.
     void SetHeightmap(int width, int height, const RedFunction& red);
     void ApplySettings(const MeshSettings& settings);
-    std::string PathInExeDir(const std::string& name) const { return exeDir + "/" + name; }
+    std::string PathInExeDir(const std::string& name) const
+    {
+        return exeDir + "/" + name;
+    }
     // Answers the Save As dialog with path and presses Generate.
     void GenerateTo(const std::string& path);
     // Save As dialogs shown so far.

@@ -154,13 +154,13 @@ TEST_P(RefusedSaveTest, IsReportedAndLeavesFilesAndPreviewAsTheyWere)
 
 INSTANTIATE_TEST_SUITE_P(
     Saves, RefusedSaveTest,
-    ::testing::Values(RefusedSave{"MissingDirectory", "no-such-folder/mesh.3ds", false, false, -1,
-                                  {"first.3ds", "orvanel.cfg"}},
-                      RefusedSave{"DirectoryChosenAsTheFile", "folder.3ds", true, false, -1,
-                                  {"first.3ds", "folder.3ds", "orvanel.cfg"}},
-                      RefusedSave{"FullDiskKeepsTheOldFile", "target.3ds", false, true, 1000,
-                                  {"first.3ds", "orvanel.cfg", "target.3ds"}},
-                      RefusedSave{"FullDiskWithoutOldFile", "new.3ds", false, false, 0, {"first.3ds", "orvanel.cfg"}}),
+    ::testing::Values(
+        RefusedSave{"MissingDirectory", "no-such-folder/mesh.3ds", false, false, -1, {"first.3ds", "orvanel.cfg"}},
+        RefusedSave{
+            "DirectoryChosenAsTheFile", "folder.3ds", true, false, -1, {"first.3ds", "folder.3ds", "orvanel.cfg"}},
+        RefusedSave{
+            "FullDiskKeepsTheOldFile", "target.3ds", false, true, 1000, {"first.3ds", "orvanel.cfg", "target.3ds"}},
+        RefusedSave{"FullDiskWithoutOldFile", "new.3ds", false, false, 0, {"first.3ds", "orvanel.cfg"}}),
     [](const ::testing::TestParamInfo<RefusedSave>& info) { return std::string(info.param.what); });
 
 TEST_F(SaveFailureTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode)
@@ -234,7 +234,8 @@ TEST_F(SaveFailureTest, EachFailedAllocationIsReportedAndWritesNothing)
             break;
         ++failures;
         const std::string status = StatusLine();
-        EXPECT_TRUE(status == "Not enough memory to build the mesh." || status == "Not enough memory to write the mesh.")
+        EXPECT_TRUE(status == "Not enough memory to build the mesh." ||
+                    status == "Not enough memory to write the mesh.")
             << status;
         EXPECT_FALSE(FileExists(path));
         ExpectPreviewUnchanged();

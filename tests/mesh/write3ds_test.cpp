@@ -36,7 +36,8 @@ TEST_F(Write3DSTest, ExampleHeightmapGivesTheWriterExampleFileByteForByte)
 {
     const std::string path = PathInExeDir("example.3ds");
     WrittenMesh mesh = GenerateAndCheck(path, 4, 4, ExampleRed, ExampleSettings());
-    EXPECT_EQ(ReadFileBytes(path), std::vector<uint8_t>(WriterExampleFile, WriterExampleFile + sizeof WriterExampleFile));
+    EXPECT_EQ(ReadFileBytes(path),
+              std::vector<uint8_t>(WriterExampleFile, WriterExampleFile + sizeof WriterExampleFile));
     EXPECT_EQ(mesh.lengths, (std::vector<uint32_t>{163, 8, 149, 143, 126, 56, 40, 24}));
 }
 
@@ -66,8 +67,8 @@ TEST_F(Write3DSTest, WrittenFileBecomesThePreviewModelEachTime)
         int width, height, vertices, faces;
     } saves[] = {{8, 4, 32, 2 * 7 * 3}, {8, 8, 64, 98}};
     for (const auto& save : saves) {
-        GenerateAndCheck(path, save.width, save.height, [](int x, int y) { return static_cast<uint8_t>(x + y); },
-                         MeshSettings{});
+        GenerateAndCheck(
+            path, save.width, save.height, [](int x, int y) { return static_cast<uint8_t>(x + y); }, MeshSettings{});
         ASSERT_NE(CurrentModelInstance, nullptr);
         EXPECT_STREQ(CurrentModelInstance->path, path.c_str());
         Model* model = GetInstanceModel(CurrentModelInstance);

@@ -20,7 +20,10 @@ protected:
     const Vec3 origin = {0.0f, 0.0f, 0.0f};
     const Vec3 noTurn = {0.0f, 0.0f, 0.0f};
 
-    void SetUp() override { ResetRendererForTests(); }
+    void SetUp() override
+    {
+        ResetRendererForTests();
+    }
 
     void TearDown() override
     {
@@ -55,7 +58,10 @@ protected:
         AddLight(&light);
     }
 
-    const float* Colour(int vertex) const { return surface.vertexColors + vertex * 4; }
+    const float* Colour(int vertex) const
+    {
+        return surface.vertexColors + vertex * 4;
+    }
 
     void ExpectColour(int vertex, float grey, float tolerance = 1e-4f) const
     {

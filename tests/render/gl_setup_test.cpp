@@ -216,7 +216,10 @@ TEST_F(FragmentProgramTest, CompilesOnlyWholeGoodPrograms)
 // A missing, empty or broken program file: the fallback, with its message.
 class UnusableProgramTest : public RenderTest, public ::testing::WithParamInterface<ProgramFile> {
 protected:
-    UnusableProgramTest() { programFile = GetParam(); }
+    UnusableProgramTest()
+    {
+        programFile = GetParam();
+    }
 };
 
 INSTANTIATE_TEST_SUITE_P(Files, UnusableProgramTest,

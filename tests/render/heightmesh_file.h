@@ -13,19 +13,19 @@
 #include <vector>
 
 struct HeightmeshShape {
-    int width = 64;              // heightmap pixels per row
-    int height = 64;             // heightmap rows
-    int gridStep = 1;            // pixels between samples
-    float overallScale = 24.0f;  // world units per pixel
-    float heightScale = 1.0f;    // world units per unit of red
-    float textureScale = 1.0f;   // multiplier of the texture coordinates
+    int width = 64;                                                     // heightmap pixels per row
+    int height = 64;                                                    // heightmap rows
+    int gridStep = 1;                                                   // pixels between samples
+    float overallScale = 24.0f;                                         // world units per pixel
+    float heightScale = 1.0f;                                           // world units per unit of red
+    float textureScale = 1.0f;                                          // multiplier of the texture coordinates
     std::function<int(int x, int y)> red = [](int, int) { return 0; };  // red byte of pixel (x, y)
 };
 
 struct HeightmeshData {
-    std::vector<float> positions;   // x, y, z per vertex
-    std::vector<float> texCoords;   // u, v per vertex
-    std::vector<uint16_t> faces;    // a, b, c, flags per face
+    std::vector<float> positions;  // x, y, z per vertex
+    std::vector<float> texCoords;  // u, v per vertex
+    std::vector<uint16_t> faces;   // a, b, c, flags per face
 };
 
 // Samples the grid as mesh generation does: vertex i at column i mod cols, row
@@ -46,9 +46,10 @@ inline HeightmeshData SampleHeightmesh(const HeightmeshShape& shape)
     for (int r = 0; r + 1 < rows; ++r)
         for (int c = 0; c + 1 < cols; ++c) {
             uint16_t v = static_cast<uint16_t>(r * cols + c);
-            const uint16_t cell[8] = {static_cast<uint16_t>(v + 1), v, static_cast<uint16_t>(v + cols), 0,
+            const uint16_t cell[8] = {static_cast<uint16_t>(v + 1),        v,
+                                      static_cast<uint16_t>(v + cols),     0,
                                       static_cast<uint16_t>(v + cols + 1), static_cast<uint16_t>(v + 1),
-                                      static_cast<uint16_t>(v + cols), 0};
+                                      static_cast<uint16_t>(v + cols),     0};
             mesh.faces.insert(mesh.faces.end(), cell, cell + 8);
         }
     return mesh;
@@ -88,8 +89,7 @@ inline void AppendFloats(std::vector<uint8_t>& out, const std::vector<float>& va
 // The writer's chunk tree; `extraFaces` (a, b, c, flags each) are appended to the face
 // list. Without texture coordinates the TexCoordList chunk is left out.
 inline std::vector<uint8_t> HeightmeshFileBytes(const HeightmeshData& mesh,
-                                                const std::vector<uint16_t>& extraFaces = {},
-                                                bool withTexCoords = true)
+                                                const std::vector<uint16_t>& extraFaces = {}, bool withTexCoords = true)
 {
     uint32_t n = static_cast<uint32_t>(mesh.positions.size() / 3);
     std::vector<uint16_t> faces = mesh.faces;

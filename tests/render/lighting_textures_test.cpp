@@ -25,12 +25,36 @@ std::vector<uint8_t> ExpectedCubeFace(int face, int size)
             double s = 2.0 * (i + 0.5) / size - 1.0, t = 2.0 * (j + 0.5) / size - 1.0;
             double v[3];
             switch (face) {
-            case 0: v[0] = 1; v[1] = -t; v[2] = -s; break;
-            case 1: v[0] = -1; v[1] = -t; v[2] = s; break;
-            case 2: v[0] = s; v[1] = 1; v[2] = t; break;
-            case 3: v[0] = s; v[1] = -1; v[2] = -t; break;
-            case 4: v[0] = s; v[1] = -t; v[2] = 1; break;
-            default: v[0] = -s; v[1] = -t; v[2] = -1; break;
+            case 0:
+                v[0] = 1;
+                v[1] = -t;
+                v[2] = -s;
+                break;
+            case 1:
+                v[0] = -1;
+                v[1] = -t;
+                v[2] = s;
+                break;
+            case 2:
+                v[0] = s;
+                v[1] = 1;
+                v[2] = t;
+                break;
+            case 3:
+                v[0] = s;
+                v[1] = -1;
+                v[2] = -t;
+                break;
+            case 4:
+                v[0] = s;
+                v[1] = -t;
+                v[2] = 1;
+                break;
+            default:
+                v[0] = -s;
+                v[1] = -t;
+                v[2] = -1;
+                break;
             }
             double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
             for (int k = 0; k < 3; ++k)
@@ -39,7 +63,7 @@ std::vector<uint8_t> ExpectedCubeFace(int face, int size)
     return texels;
 }
 
-const uint8_t DocumentedRamp[32] = {255, 223, 193, 165, 140, 117, 95, 76, 59, 44, 32, 21, 13, 6, 2, 0,
+const uint8_t DocumentedRamp[32] = {255, 223, 193, 165, 140, 117, 95, 76, 59, 44, 32,  21,  13,  6,   2,   0,
                                     0,   2,   6,   13,  21,  32,  44, 59, 76, 95, 117, 140, 165, 193, 223, 255};
 
 TEST_F(RenderTest, LightingTexturesTakeTheFirstTwoNames)

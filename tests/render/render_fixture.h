@@ -32,17 +32,32 @@ struct Picture {
     int width = 0;              // pixels per row
     int height = 0;             // rows
 
-    const uint8_t* At(int x, int y) const { return rgba.data() + (static_cast<size_t>(y) * width + x) * 4; }
-    int Brightness(int x, int y) const { return At(x, y)[0] + At(x, y)[1] + At(x, y)[2]; }
+    const uint8_t* At(int x, int y) const
+    {
+        return rgba.data() + (static_cast<size_t>(y) * width + x) * 4;
+    }
+    int Brightness(int x, int y) const
+    {
+        return At(x, y)[0] + At(x, y)[1] + At(x, y)[2];
+    }
 };
 
 // Bounding box of the pixels that differ from a colour.
 struct PixelBox {
     int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;  // inclusive; right < left when empty
-    int count = 0;                                                // pixels inside the set
-    bool Empty() const { return count == 0; }
-    double CentreX() const { return (left + right) / 2.0; }
-    double CentreY() const { return (top + bottom) / 2.0; }
+    int count = 0;                                               // pixels inside the set
+    bool Empty() const
+    {
+        return count == 0;
+    }
+    double CentreX() const
+    {
+        return (left + right) / 2.0;
+    }
+    double CentreY() const
+    {
+        return (top + bottom) / 2.0;
+    }
 };
 
 // What the program file beside the executable holds.
@@ -83,7 +98,10 @@ protected:
         MainWindowTest::TearDown();
     }
 
-    std::string ProgramPath() const { return exeDir + "/fp/light_std.fp"; }
+    std::string ProgramPath() const
+    {
+        return exeDir + "/fp/light_std.fp";
+    }
 
     void PrepareExeDirectory() override
     {
@@ -159,7 +177,8 @@ protected:
                 p[2] = y < side / 2 ? 0 : 255;
                 p[3] = 255;
             }
-        std::vector<uint8_t> rgba(HeightmapImage->pixels, HeightmapImage->pixels + static_cast<size_t>(side) * side * 4);
+        std::vector<uint8_t> rgba(HeightmapImage->pixels,
+                                  HeightmapImage->pixels + static_cast<size_t>(side) * side * 4);
         HeightmapTextureId = UploadRGBA(side, side, rgba);
     }
 
@@ -198,7 +217,8 @@ protected:
                 if (skipOverlay && x < 128 && y < 128)
                     continue;
                 const uint8_t* p = picture.At(x, y);
-                if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) + std::abs(p[2] - background[2]) <= 3)
+                if (std::abs(p[0] - background[0]) + std::abs(p[1] - background[1]) + std::abs(p[2] - background[2]) <=
+                    3)
                     continue;
                 ++box.count;
                 box.left = std::min(box.left, x);
@@ -223,13 +243,15 @@ protected:
 
     static void DrainGLErrors()
     {
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        while (glGetError() != GL_NO_ERROR) {}
     }
 };
 
 // The same, with the program file beside the executable missing.
 class RenderFallbackTest : public RenderTest {
 protected:
-    RenderFallbackTest() { programFile = ProgramFile::Missing; }
+    RenderFallbackTest()
+    {
+        programFile = ProgramFile::Missing;
+    }
 };

@@ -127,7 +127,10 @@ protected:
 // Each frame test runs with the lighting program and with the fallback's vertex colours.
 class ScenePathTest : public SceneTest, public ::testing::WithParamInterface<bool> {
 protected:
-    ScenePathTest() { programFile = GetParam() ? ProgramFile::Present : ProgramFile::Missing; }
+    ScenePathTest()
+    {
+        programFile = GetParam() ? ProgramFile::Present : ProgramFile::Missing;
+    }
 
     void StartWith(const HeightmeshShape& shape, const std::vector<uint16_t>& extraFaces = {},
                    bool withTexCoords = true)
@@ -222,7 +225,7 @@ int DifferingPixels(const Picture& a, const Picture& b)
     int count = 0;
     for (size_t i = 0; i + 3 < a.rgba.size() && i + 3 < b.rgba.size(); i += 4) {
         int d = std::abs(a.rgba[i] - b.rgba[i]) + std::abs(a.rgba[i + 1] - b.rgba[i + 1]) +
-                std::abs(a.rgba[i + 2] - b.rgba[i + 2]);
+            std::abs(a.rgba[i + 2] - b.rgba[i + 2]);
         count += d > 24;
     }
     return count;
@@ -280,7 +283,10 @@ TEST_F(SceneTest, OverlayOfLargePictureIsStill128Pixels)
 
 class SceneFallbackTest : public SceneTest {
 protected:
-    SceneFallbackTest() { programFile = ProgramFile::Missing; }
+    SceneFallbackTest()
+    {
+        programFile = ProgramFile::Missing;
+    }
 };
 
 TEST_F(SceneFallbackTest, OverlayIsDrawnOverTheLitMesh)

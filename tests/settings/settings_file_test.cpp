@@ -325,12 +325,9 @@ TEST(DeriveGenerationParams, StoredPositionsOutsideTheRangesAreTakenAsShown)
         float textureScale, heightScale, overallScale;
     };
     const Case cases[] = {
-        {0, 1, 0.0078125f, 0.00390625f, 4.0f},
-        {-5, 1, 0.0078125f, 0.00390625f, 4.0f},
-        {INT32_MIN, 1, 0.0078125f, 0.00390625f, 4.0f},
-        {7, 32, 7.0f / 128.0f, 7.0f / 256.0f, 7.0f},
-        {40, 32, 40.0f / 128.0f, 40.0f / 256.0f, 40.0f},
-        {5000, 32, 8.0f, 16.0f, 1024.0f},
+        {0, 1, 0.0078125f, 0.00390625f, 4.0f},           {-5, 1, 0.0078125f, 0.00390625f, 4.0f},
+        {INT32_MIN, 1, 0.0078125f, 0.00390625f, 4.0f},   {7, 32, 7.0f / 128.0f, 7.0f / 256.0f, 7.0f},
+        {40, 32, 40.0f / 128.0f, 40.0f / 256.0f, 40.0f}, {5000, 32, 8.0f, 16.0f, 1024.0f},
         {INT32_MAX, 32, 8.0f, 16.0f, 1024.0f},
     };
     for (const Case& c : cases) {

@@ -27,7 +27,10 @@ protected:
         StartMainWindow();
     }
 
-    std::string ConfigPath() const { return exeDir + "/orvanel.cfg"; }
+    std::string ConfigPath() const
+    {
+        return exeDir + "/orvanel.cfg";
+    }
 
     void WriteConfig(const Bytes& bytes) const
     {

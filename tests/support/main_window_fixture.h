@@ -79,7 +79,10 @@ protected:
         ASSERT_TRUE(MakeGLContextCurrent(context));
     }
 
-    WindowHandle Window() const { return dialog ? dialog->Window() : nullptr; }
+    WindowHandle Window() const
+    {
+        return dialog ? dialog->Window() : nullptr;
+    }
 
     std::string StatusLine() const
     {

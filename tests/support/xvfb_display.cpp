@@ -19,8 +19,8 @@ static void RunServer(int writeFd)
     // the server goes when the test process goes, even after a crash
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     std::string fd = std::to_string(writeFd);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-           "-noreset", static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset",
+           static_cast<char*>(nullptr));
     _exit(127);
 }
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "platform/wx/wx_internal.h"
-#include "tests/wx/wx_test_support.h"
 #include "tests/support/xvfb_display.h"
+#include "tests/wx/wx_test_support.h"
 
 TEST(WxFileDialogText, FilterLosesItsEndMarkAndDefaultExtensionOnlyWhenTheNameHasNone)
 {
@@ -22,10 +22,11 @@ TEST(WxFileDialogText, FilterLosesItsEndMarkAndDefaultExtensionOnlyWhenTheNameHa
         {"", wxFileSelectorDefaultWildcardStr}};
     for (const auto& filter : filters)
         EXPECT_EQ(WildcardFromFilter(filter.first), filter.second) << (filter.first ? filter.first : "null");
-    const char* const names[][3] = {// name, default extension, result
-                                    {"/tmp/mesh", ".3ds", "/tmp/mesh.3ds"},       {"/tmp/mesh", "3ds", "/tmp/mesh.3ds"},
-                                    {"/tmp/mesh.obj", ".3ds", "/tmp/mesh.obj"},   {"/tmp/v1.2/mesh", ".3ds", "/tmp/v1.2/mesh.3ds"},
-                                    {"/tmp/mesh", nullptr, "/tmp/mesh"},          {"/tmp/mesh", "", "/tmp/mesh"}};
+    const char* const names[][3] = {
+        // name, default extension, result
+        {"/tmp/mesh", ".3ds", "/tmp/mesh.3ds"},     {"/tmp/mesh", "3ds", "/tmp/mesh.3ds"},
+        {"/tmp/mesh.obj", ".3ds", "/tmp/mesh.obj"}, {"/tmp/v1.2/mesh", ".3ds", "/tmp/v1.2/mesh.3ds"},
+        {"/tmp/mesh", nullptr, "/tmp/mesh"},        {"/tmp/mesh", "", "/tmp/mesh"}};
     for (const auto& name : names)
         EXPECT_EQ(AppendDefaultExtension(name[0], name[1]), name[2]) << name[0] << " " << (name[1] ? name[1] : "null");
 }

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "tests/wx/wx_test_support.h"
 #include "tests/support/xvfb_display.h"
+#include "tests/wx/wx_test_support.h"
 
 static const GLPixelFormatRequest PreviewFormat = {32, 24, 8, true};
 

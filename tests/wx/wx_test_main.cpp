@@ -10,8 +10,8 @@
 #include "platform/platform.h"
 #include "platform/wx/wx_platform.h"
 #include "platform/wx/wx_testing.h"
-#include "tests/wx/wx_test_support.h"
 #include "tests/support/xvfb_display.h"
+#include "tests/wx/wx_test_support.h"
 
 // GTK, GLib, fontconfig and Mesa keep process-lifetime allocations.
 extern "C" const char* __lsan_default_suppressions()

@@ -29,18 +29,21 @@ public:
     {
     }
 
-    std::vector<unsigned> commands;            // OnCommand ids in order
-    std::vector<unsigned> systemCommands;      // OnSysCommand commands
-    std::vector<RecordedSize> sizes;           // OnSize calls
-    std::vector<RecordedMove> moves;           // OnMouseMove calls
+    std::vector<unsigned> commands;               // OnCommand ids in order
+    std::vector<unsigned> systemCommands;         // OnSysCommand commands
+    std::vector<RecordedSize> sizes;              // OnSize calls
+    std::vector<RecordedMove> moves;              // OnMouseMove calls
     std::vector<std::vector<std::string>> drops;  // OnDropFiles: the paths of each drop
-    int closes = 0;                            // OnClose calls
-    int exchanges = 0;                         // DoDataExchange calls
-    int inits = 0;                             // OnInitDialog calls
-    bool keepOpenOnClose = false;              // OnClose does not end the dialog
-    bool resizePreview = false;                // OnSize resizes the preview frame as the shell does
+    int closes = 0;                               // OnClose calls
+    int exchanges = 0;                            // DoDataExchange calls
+    int inits = 0;                                // OnInitDialog calls
+    bool keepOpenOnClose = false;                 // OnClose does not end the dialog
+    bool resizePreview = false;                   // OnSize resizes the preview frame as the shell does
 
-    void DoDataExchange() override { ++exchanges; }
+    void DoDataExchange() override
+    {
+        ++exchanges;
+    }
     bool OnInitDialog() override
     {
         ++inits;
@@ -62,7 +65,10 @@ public:
         if (resizePreview && kind != SizeMinimized)
             SetControlSize(Window(), PreviewFrameControl, width - 21, height - 54);
     }
-    void OnMouseMove(unsigned flags, int x, int y) override { moves.push_back({flags, x, y}); }
+    void OnMouseMove(unsigned flags, int x, int y) override
+    {
+        moves.push_back({flags, x, y});
+    }
     void OnDropFiles(DropHandle drop) override
     {
         std::vector<std::string> paths;
@@ -124,7 +130,7 @@ bool PumpUntil(Predicate predicate, unsigned milliseconds = 5000)
 
 // A pixel of a screenshot of the whole screen, taken with ImageMagick.
 struct Screenshot {
-    int width = 0, height = 0;      // pixels
-    std::vector<unsigned char> rgb; // 3 bytes per pixel, top row first
+    int width = 0, height = 0;       // pixels
+    std::vector<unsigned char> rgb;  // 3 bytes per pixel, top row first
 };
 bool TakeScreenshot(Screenshot* shot, std::string* error);

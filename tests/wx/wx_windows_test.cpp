@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/wx/wx_test_support.h"
 #include "tests/support/xvfb_display.h"
+#include "tests/wx/wx_test_support.h"
 
 static wxMenuItem* MenuItemOf(WindowHandle window, unsigned commandId)
 {
@@ -137,8 +137,10 @@ TEST_F(WxWindowTest, WindowIconComesFromTheIconResource)
 TEST_F(WxWindowTest, MenuStatesReadBackByCommandId)
 {
     EXPECT_TRUE(WindowHasMenu(window));
-    const std::pair<unsigned, int> states[] = {{LoadHeightmapCommand, 0}, {LoadDecalTextureCommand, 3},
-                                               {LoadNormalTextureCommand, 3}, {GenerationPropertiesCommand, 8}};
+    const std::pair<unsigned, int> states[] = {{LoadHeightmapCommand, 0},
+                                               {LoadDecalTextureCommand, 3},
+                                               {LoadNormalTextureCommand, 3},
+                                               {GenerationPropertiesCommand, 8}};
     for (const auto& state : states)
         EXPECT_EQ(GetMenuItemState(window, state.first), state.second) << state.first;
     EXPECT_EQ(GetMenuItemState(window, 40000), -1);

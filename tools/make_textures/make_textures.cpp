@@ -65,9 +65,9 @@ static float FractalNoise(float u, float v, int period, int octaves, uint32_t se
 // Pictures, as rows of RGB bytes, top row first
 
 struct Picture {
-    int width;                   // pixels per row
-    int height;                  // rows
-    std::vector<uint8_t> rgb;    // 3 bytes per pixel, top row first
+    int width;                 // pixels per row
+    int height;                // rows
+    std::vector<uint8_t> rgb;  // 3 bytes per pixel, top row first
 };
 
 static uint8_t ToByte(float value)
