@@ -23,7 +23,7 @@ public:
     bool OnInitDialog() override;
     void OnSysCommand(unsigned command, intptr_t parameter) override;
     void OnPaint() override;
-    int OnQueryDragIcon() override;
+    int OnQueryDragIcon();
     void OnSize(unsigned kind, int width, int height) override;
     void OnClose() override;
     void OnDropFiles(DropHandle drop) override;

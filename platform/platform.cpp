@@ -1,8 +1,10 @@
 // Forwards every platform call to the selected back end, and holds the parts
-// of the layer that are the same everywhere (dialog defaults, time, the
-// executable's path).
+// of the layer that are the same everywhere: the dialog base and its
+// defaults, dialog units, trackbar ranges, control texts, message routing,
+// dropped files, time and the executable's path.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -22,33 +24,46 @@
 // ---------------------------------------------------------------------------
 // Back end selection
 
-static const PlatformOps* RegisteredPlatforms[2] = {&HeadlessPlatformOps, nullptr};
-static const PlatformOps* Active = &HeadlessPlatformOps;
-static PlatformKind ActiveKind = PlatformHeadless;
+static const PlatformOps* RegisteredPlatforms[2] = {nullptr, nullptr};
+static const PlatformOps* Active = nullptr;  // null until a call: the headless back end
+
+// Every entry filled: a table missing one would crash on its first call.
+static bool IsComplete(const PlatformOps& ops)
+{
+    return ops.Start && ops.RunApp && ops.CreateDialogWindow && ops.CreateProcedureWindow && ops.ShowNewDialog &&
+        ops.RunModalLoop && ops.EndDialogWindow && ops.DestroyWindow && ops.ShowWindow && ops.IsWindowVisible &&
+        ops.SetWindowIcon && ops.GetDialogBaseUnits && ops.HasControl && ops.SetControlText && ops.GetControlText &&
+        ops.EnableControl && ops.IsControlEnabled && ops.GetControlRect && ops.SetControlSize && ops.GetTrackbar &&
+        ops.SetTrackbar && ops.SetCheckState && ops.GetCheckState && ops.WindowHasMenu && ops.GetMenuItemState &&
+        ops.SetMenuItemState && ops.AppendSystemMenuItem && ops.ShowFileDialog && ops.ShowColorDialog &&
+        ops.ShowMessageBox && ops.SetWindowTimer && ops.CreateGLContext && ops.MakeGLContextCurrent &&
+        ops.DeleteGLContext && ops.SwapGLBuffers && ops.GetGLProcAddress;
+}
+
+static const PlatformOps& Ops()
+{
+    if (!Active)
+        Active = &HeadlessPlatformOps();
+    return *Active;
+}
 
 void RegisterPlatform(PlatformKind kind, const PlatformOps* ops)
 {
-    RegisteredPlatforms[kind] = ops;
+    RegisteredPlatforms[kind] = ops && IsComplete(*ops) ? ops : nullptr;
 }
 
 bool SelectPlatform(PlatformKind kind)
 {
-    const PlatformOps* ops = RegisteredPlatforms[kind];
-    if (!ops || !ops->Start())
+    const PlatformOps* ops = kind == PlatformHeadless ? &HeadlessPlatformOps() : RegisteredPlatforms[kind];
+    if (!ops || !IsComplete(*ops) || !ops->Start())
         return false;
     Active = ops;
-    ActiveKind = kind;
     return true;
-}
-
-PlatformKind ActivePlatformKind()
-{
-    return ActiveKind;
 }
 
 int RunPlatformApp(PlatformApp& app, int argc, char** argv)
 {
-    return Active->RunApp(app, argc, argv);
+    return Ops().RunApp(app, argc, argv);
 }
 
 // ---------------------------------------------------------------------------
@@ -62,31 +77,40 @@ PlatformDialog::PlatformDialog(int templateId, WindowHandle owner)
 PlatformDialog::~PlatformDialog()
 {
     if (window)
-        Active->DestroyDialogWindow(*this);
+        Ops().DestroyWindow(window);
     window = nullptr;
 }
 
 bool PlatformDialog::Create()
 {
     ended = false;
-    return Active->CreateDialogWindow(*this);
+    window = Ops().CreateDialogWindow(*this);
+    if (!window)
+        return false;
+    DoDataExchange();
+    bool focusFirstControl = OnInitDialog();
+    const DialogTemplate* source = FindDialogTemplate(templateId);
+    if (!ended && (source->style & WindowVisible))
+        Ops().ShowNewDialog(window, focusFirstControl);
+    return true;
 }
 
 intptr_t PlatformDialog::DoModal()
 {
     if (!Create())
         return -1;
-    intptr_t value = Active->RunModalLoop(*this);
-    Active->DestroyDialogWindow(*this);
+    intptr_t value = Ops().RunModalLoop(*this);
+    Ops().DestroyWindow(window);
     window = nullptr;
     return value;
 }
 
 void PlatformDialog::EndDialog(intptr_t value)
 {
-    MarkEnded(value);
+    ended = true;
+    result = value;
     if (window)
-        Active->EndDialogWindow(*this, value);
+        Ops().EndDialogWindow(window, value);
 }
 
 void PlatformDialog::OnSysCommand(unsigned command, intptr_t)
@@ -117,157 +141,228 @@ void PlatformDialog::OnCommand(unsigned id)
 }
 
 // ---------------------------------------------------------------------------
-// Forwarded operations
+// Windows and controls
 
 WindowHandle CreateModelessDialog(int templateId, WindowHandle owner, DialogProc procedure, intptr_t parameter)
 {
-    return Active->CreateModelessDialog(templateId, owner, procedure, parameter);
+    WindowHandle window = Ops().CreateProcedureWindow(templateId, owner, procedure);
+    if (window && procedure)
+        procedure(window, DialogMessageInit, 0, parameter);
+    return window;
 }
-void EndModelessDialog(WindowHandle window, intptr_t result)
+void EndModelessDialog(WindowHandle window, intptr_t)
 {
-    Active->EndModelessDialog(window, result);
+    Ops().ShowWindow(window, false);
 }
 void ShowPlatformWindow(WindowHandle window, bool show)
 {
-    Active->ShowWindow(window, show);
+    Ops().ShowWindow(window, show);
 }
 bool IsPlatformWindowVisible(WindowHandle window)
 {
-    return Active->IsWindowVisible(window);
-}
-bool IsPlatformWindowMinimized(WindowHandle window)
-{
-    return Active->IsWindowMinimized(window);
-}
-bool GetClientSize(WindowHandle window, int* width, int* height)
-{
-    return Active->GetClientSize(window, width, height);
+    return Ops().IsWindowVisible(window);
 }
 void SetWindowIcon(WindowHandle window, int iconId)
 {
-    Active->SetWindowIcon(window, iconId);
+    Ops().SetWindowIcon(window, iconId);
 }
 
 bool HasControl(WindowHandle window, int controlId)
 {
-    return Active->HasControl(window, controlId);
+    return Ops().HasControl(window, controlId);
 }
 void SetControlText(WindowHandle window, int controlId, const char* text)
 {
-    Active->SetControlText(window, controlId, text);
+    Ops().SetControlText(window, controlId, text);
 }
 size_t GetControlText(WindowHandle window, int controlId, char* buffer, size_t size)
 {
-    return Active->GetControlText(window, controlId, buffer, size);
+    std::string text = Ops().GetControlText(window, controlId);
+    if (buffer && size > 0) {
+        size_t count = std::min(text.size(), size - 1);
+        memcpy(buffer, text.data(), count);
+        buffer[count] = '\0';
+    }
+    return text.size();
 }
 void EnableControl(WindowHandle window, int controlId, bool enable)
 {
-    Active->EnableControl(window, controlId, enable);
+    Ops().EnableControl(window, controlId, enable);
 }
 bool IsControlEnabled(WindowHandle window, int controlId)
 {
-    return Active->IsControlEnabled(window, controlId);
-}
-bool IsControlVisible(WindowHandle window, int controlId)
-{
-    return Active->IsControlVisible(window, controlId);
+    return Ops().IsControlEnabled(window, controlId);
 }
 bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect)
 {
-    return Active->GetControlRect(window, controlId, rect);
-}
-bool MapDialogRect(WindowHandle window, PlatformRect* rect)
-{
-    return Active->MapDialogRect(window, rect);
+    return Ops().GetControlRect(window, controlId, rect);
 }
 bool SetControlSize(WindowHandle window, int controlId, int width, int height)
 {
-    return Active->SetControlSize(window, controlId, width, height);
+    return Ops().SetControlSize(window, controlId, width, height);
 }
+
+static void DialogRectToPixels(PlatformRect* rect, int baseWidth, int baseHeight)
+{
+    rect->left = DialogUnitsToPixelsX(rect->left, baseWidth);
+    rect->right = DialogUnitsToPixelsX(rect->right, baseWidth);
+    rect->top = DialogUnitsToPixelsY(rect->top, baseHeight);
+    rect->bottom = DialogUnitsToPixelsY(rect->bottom, baseHeight);
+}
+
+bool MapDialogRect(WindowHandle window, PlatformRect* rect)
+{
+    int baseWidth = 0, baseHeight = 0;
+    if (!rect || !Ops().GetDialogBaseUnits(window, &baseWidth, &baseHeight))
+        return false;
+    DialogRectToPixels(rect, baseWidth, baseHeight);
+    return true;
+}
+
+PlatformRect ControlRectInPixels(const ControlTemplate& control, int baseWidth, int baseHeight)
+{
+    PlatformRect rect = {control.x, control.y, control.x + control.width, control.y + control.height};
+    DialogRectToPixels(&rect, baseWidth, baseHeight);
+    return rect;
+}
+
+// ---------------------------------------------------------------------------
+// Trackbars and check boxes: the layer keeps the position inside the range,
+// as the desktop's control does
+
+static int ClampToRange(const TrackbarState& state, int position)
+{
+    return std::max(state.minimum, std::min(state.maximum, position));
+}
+
 void SetTrackbarRange(WindowHandle window, int controlId, int minimum, int maximum)
 {
-    Active->SetTrackbarRange(window, controlId, minimum, maximum);
+    TrackbarState state;
+    if (!Ops().GetTrackbar(window, controlId, &state))
+        return;
+    state.minimum = minimum;
+    state.maximum = std::max(minimum, maximum);
+    state.position = ClampToRange(state, state.position);
+    Ops().SetTrackbar(window, controlId, state);
 }
 void SetTrackbarPosition(WindowHandle window, int controlId, int position)
 {
-    Active->SetTrackbarPosition(window, controlId, position);
+    TrackbarState state;
+    if (!Ops().GetTrackbar(window, controlId, &state))
+        return;
+    state.position = ClampToRange(state, position);
+    Ops().SetTrackbar(window, controlId, state);
 }
 int GetTrackbarPosition(WindowHandle window, int controlId)
 {
-    return Active->GetTrackbarPosition(window, controlId);
+    TrackbarState state;
+    if (!Ops().GetTrackbar(window, controlId, &state))
+        return 0;
+    return ClampToRange(state, state.position);
 }
+
 void SetCheckState(WindowHandle window, int controlId, int state)
 {
-    Active->SetCheckState(window, controlId, state);
+    Ops().SetCheckState(window, controlId, state);
 }
 int GetCheckState(WindowHandle window, int controlId)
 {
-    return Active->GetCheckState(window, controlId);
+    return Ops().GetCheckState(window, controlId);
 }
+
+// ---------------------------------------------------------------------------
+// Menus, common dialogs, timers
 
 bool WindowHasMenu(WindowHandle window)
 {
-    return Active->WindowHasMenu(window);
+    return Ops().WindowHasMenu(window);
 }
 int GetMenuItemState(WindowHandle window, unsigned commandId)
 {
-    return Active->GetMenuItemState(window, commandId);
+    return Ops().GetMenuItemState(window, commandId);
 }
 bool SetMenuItemState(WindowHandle window, unsigned commandId, unsigned state)
 {
-    return Active->SetMenuItemState(window, commandId, state);
+    return Ops().SetMenuItemState(window, commandId, state);
 }
 bool AppendSystemMenuItem(WindowHandle window, unsigned commandId, const char* text)
 {
-    return Active->AppendSystemMenuItem(window, commandId, text);
+    return Ops().AppendSystemMenuItem(window, commandId, text);
 }
 
 bool ShowFileDialog(const FileDialogRequest& request, char* path, size_t size)
 {
-    return Active->ShowFileDialog(request, path, size);
+    return Ops().ShowFileDialog(request, path, size);
 }
 bool ShowColorDialog(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor)
 {
-    return Active->ShowColorDialog(owner, initialColor, chosenColor);
+    return Ops().ShowColorDialog(owner, initialColor, chosenColor);
 }
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags)
 {
-    return Active->ShowMessageBox(owner, text, caption, flags);
+    return Ops().ShowMessageBox(owner, text, caption, flags);
 }
 
 bool SetWindowTimer(WindowHandle window, uintptr_t timerId, unsigned intervalMs, TimerProc procedure)
 {
-    return Active->SetWindowTimer(window, timerId, intervalMs, procedure);
+    return Ops().SetWindowTimer(window, timerId, intervalMs, procedure);
+}
+
+// ---------------------------------------------------------------------------
+// Messages and dropped files
+
+void SendCommandMessage(WindowHandle window, const MessageTarget& target, unsigned commandId)
+{
+    if (target.dialog)
+        target.dialog->OnCommand(commandId);
+    else if (target.procedure)
+        target.procedure(window, DialogMessageCommand, commandId & 0xFFFFu, 0);
+}
+
+void SendCloseMessage(WindowHandle window, const MessageTarget& target)
+{
+    if (target.dialog)
+        target.dialog->OnClose();
+    else if (target.procedure)
+        target.procedure(window, DialogMessageClose, 0, 0);
 }
 
 unsigned GetDroppedFileCount(DropHandle drop)
 {
-    return Active->GetDroppedFileCount(drop);
+    return drop ? static_cast<unsigned>(drop->paths.size()) : 0;
 }
+
 const char* GetDroppedFilePath(DropHandle drop, unsigned index)
 {
-    return Active->GetDroppedFilePath(drop, index);
+    if (!drop || index >= drop->paths.size())
+        return nullptr;
+    return drop->paths[index].c_str();
 }
+
+// ---------------------------------------------------------------------------
+// OpenGL contexts
+
+const GLPixelFormatRequest PreviewPixelFormat = {32, 24, 16, true};
 
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
-    return Active->CreateGLContext(window, controlId, format);
+    return Ops().CreateGLContext(window, controlId, format);
 }
 bool MakeGLContextCurrent(GLContextHandle context)
 {
-    return Active->MakeGLContextCurrent(context);
+    return Ops().MakeGLContextCurrent(context);
 }
 void DeleteGLContext(GLContextHandle context)
 {
-    Active->DeleteGLContext(context);
+    Ops().DeleteGLContext(context);
 }
 bool SwapGLBuffers(GLContextHandle context)
 {
-    return Active->SwapGLBuffers(context);
+    return Ops().SwapGLBuffers(context);
 }
 void* GetGLProcAddress(const char* name)
 {
-    return Active->GetGLProcAddress(name);
+    return Ops().GetGLProcAddress(name);
 }
 
 // ---------------------------------------------------------------------------
@@ -282,19 +377,6 @@ uint32_t PlatformTickCount()
 {
     using namespace std::chrono;
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-void DialogRectToPixels(PlatformRect* rect, int baseWidth, int baseHeight)
-{
-    rect->left = DialogUnitsToPixelsX(rect->left, baseWidth);
-    rect->right = DialogUnitsToPixelsX(rect->right, baseWidth);
-    rect->top = DialogUnitsToPixelsY(rect->top, baseHeight);
-    rect->bottom = DialogUnitsToPixelsY(rect->bottom, baseHeight);
-}
-
-PlatformRect ControlTemplateRect(const ControlTemplate& control)
-{
-    return {control.x, control.y, control.x + control.width, control.y + control.height};
 }
 
 static std::string ExecutablePathOverride;

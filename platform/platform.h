@@ -80,15 +80,9 @@ enum PlatformKind {
     PlatformDesktop = 1,   // native windows (wxWidgets); needs a display
 };
 
-struct PlatformOps;  // the back end's table of operations (platform_ops.h)
-
 // Makes `kind` the back end for every call below. False when that back end is
 // not linked into this program or cannot start (no display).
 bool SelectPlatform(PlatformKind kind);
-PlatformKind ActivePlatformKind();
-
-// Back ends register themselves here before SelectPlatform can pick them.
-void RegisterPlatform(PlatformKind kind, const PlatformOps* ops);
 
 // ---------------------------------------------------------------------------
 // Application and dialog bases
@@ -118,7 +112,8 @@ public:
     // Creates the window, runs DoDataExchange and OnInitDialog, then runs a
     // modal loop until EndDialog. Returns the EndDialog result.
     intptr_t DoModal();
-    // Creates the window and runs OnInitDialog without a loop (headless use:
+    // Creates the window, runs DoDataExchange and OnInitDialog, and shows it
+    // when its template asks to be visible, without a loop (headless use:
     // tests and batch mode drive the window themselves). False on failure.
     bool Create();
     // Ends the modal loop with `result` and hides the window.
@@ -162,22 +157,7 @@ public:
     {
         EndDialog(CommandCancel);
     }
-    // The icon resource shown while the window is minimised and dragged.
-    virtual int OnQueryDragIcon()
-    {
-        return 0;
-    }
 
-    // Used by back ends only.
-    void AttachWindow(WindowHandle handle)
-    {
-        window = handle;
-    }
-    void MarkEnded(intptr_t value)
-    {
-        ended = true;
-        result = value;
-    }
     WindowHandle Owner() const
     {
         return owner;
@@ -203,9 +183,6 @@ void EndModelessDialog(WindowHandle window, intptr_t result);
 
 void ShowPlatformWindow(WindowHandle window, bool show);
 bool IsPlatformWindowVisible(WindowHandle window);
-bool IsPlatformWindowMinimized(WindowHandle window);
-// Size of the client area in pixels.
-bool GetClientSize(WindowHandle window, int* width, int* height);
 // Big and small icon of the window, from an icon resource.
 void SetWindowIcon(WindowHandle window, int iconId);
 
@@ -215,7 +192,6 @@ void SetControlText(WindowHandle window, int controlId, const char* text);
 size_t GetControlText(WindowHandle window, int controlId, char* buffer, size_t size);
 void EnableControl(WindowHandle window, int controlId, bool enable);
 bool IsControlEnabled(WindowHandle window, int controlId);
-bool IsControlVisible(WindowHandle window, int controlId);
 // The control's outer rectangle (border included), in its parent's client coordinates.
 bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect);
 // Converts a rectangle from the window's dialog units to pixels, as its
@@ -296,8 +272,15 @@ struct GLPixelFormatRequest {
     bool doubleBuffer;  // front and back buffer
 };
 
+// The preview's pixel format: 32-bit RGBA, 24-bit depth, 16-bit stencil,
+// double-buffered; no alpha, accumulation or auxiliary buffers. The desktop
+// back end gives every frame control its GL canvas in this format when it
+// builds the window, since a canvas's format is fixed when it is made.
+extern const GLPixelFormatRequest PreviewPixelFormat;
+
 // Creates a GL context drawing into the control (the closest pixel format the
-// driver offers to `format`). Null on failure.
+// driver offers to `format`). Null on failure, and on the desktop for any
+// format other than PreviewPixelFormat.
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format);
 // Makes the context current on this thread; null makes none current.
 bool MakeGLContextCurrent(GLContextHandle context);

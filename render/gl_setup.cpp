@@ -32,10 +32,6 @@ int32_t MaxTextureUnits = 1;
 GLuint StdLightProgramId = 0;
 GLExtensionEntryPoints GLExtensions = {};
 
-// 32-bit RGBA, 24-bit depth, 16-bit stencil, double-buffered; no alpha,
-// accumulation or auxiliary buffers are asked for.
-const GLPixelFormatRequest PreviewPixelFormat = {32, 24, 16, true};
-
 // ---------------------------------------------------------------------------
 // Fragment program
 

@@ -38,9 +38,6 @@ extern int32_t MaxTextureUnits;
 // The compiled lighting fragment program, 0 before it is made.
 extern GLuint StdLightProgramId;
 
-// The pixel format asked of the platform; the driver's closest offer is taken.
-extern const GLPixelFormatRequest PreviewPixelFormat;
-
 // ---------------------------------------------------------------------------
 // Extension entry points, fetched in this order by LoadGLExtensions. All are
 // needed for per-pixel lighting; the program calls only some of them.

@@ -19,7 +19,7 @@ enum HeadlessDialogKind {
     HeadlessSaveFileDialog,
     HeadlessColorDialog,
     HeadlessMessageBox,
-    HeadlessModalTemplate,  // a PlatformDialog run with DoModal (the about box)
+    HeadlessModalTemplate,  // a PlatformDialog run with DoModal (the about box): ends at once with OK
 };
 
 struct HeadlessDialogCall {
@@ -40,15 +40,8 @@ struct HeadlessDialogCall {
 void QueueFileDialogAnswer(const char* path);
 // The next colour dialog confirms `color` (0x00BBGGRR) or is cancelled.
 void QueueColorDialogAnswer(bool confirm, uint32_t color);
-// The next message box returns `result` (MessageBoxResultOk without one).
-void QueueMessageBoxAnswer(int result);
 const std::vector<HeadlessDialogCall>& HeadlessDialogCalls();
 void ClearHeadlessDialogCalls();
-
-// Runs inside every DoModal after the window is created, so that a test can
-// drive a modal dialog; without a hook the dialog ends at once with OK.
-typedef void (*HeadlessModalHook)(PlatformDialog& dialog, void* context);
-void SetHeadlessModalHook(HeadlessModalHook hook, void* context);
 
 // Called with every text the program shows: control texts as they are set
 // (controlId the control's id) and message boxes (controlId -1). Batch mode
@@ -56,7 +49,7 @@ void SetHeadlessModalHook(HeadlessModalHook hook, void* context);
 typedef void (*HeadlessTextObserver)(WindowHandle window, int controlId, const char* text);
 void SetHeadlessTextObserver(HeadlessTextObserver observer);
 
-// Forgets queued answers, records and the modal hook.
+// Forgets queued answers, records and the text observer.
 void ResetHeadlessPlatform();
 
 // ---------------------------------------------------------------------------
@@ -66,7 +59,6 @@ void ResetHeadlessPlatform();
 // button or grayed menu item does nothing and returns false.
 bool HeadlessClickButton(WindowHandle window, int controlId);
 bool HeadlessChooseMenuItem(WindowHandle window, unsigned commandId);
-void HeadlessSendCommand(WindowHandle window, unsigned commandId);
 void HeadlessPressEnter(WindowHandle window);   // the OK command
 void HeadlessPressEscape(WindowHandle window);  // the Cancel command
 void HeadlessCloseWindow(WindowHandle window);  // the close box
@@ -74,7 +66,7 @@ void HeadlessSendSystemCommand(WindowHandle window, unsigned command);
 void HeadlessDropFiles(WindowHandle window, const std::vector<std::string>& paths);
 // A mouse move in client coordinates with the buttons held (MouseLeftButton).
 void HeadlessMouseMove(WindowHandle window, unsigned flags, int x, int y);
-// Resizes the client area and delivers OnSize.
+// Delivers OnSize, as a resize of the client area does.
 void HeadlessResizeClient(WindowHandle window, int width, int height, unsigned kind = SizeRestored);
 // Moves a trackbar's thumb or clicks a check box, as the user would.
 void HeadlessMoveTrackbar(WindowHandle window, int controlId, int position);

@@ -27,16 +27,16 @@ struct HeadlessGLContext {
 static std::vector<HeadlessGLContext*> Contexts;
 static EGLDisplay SharedDisplay = EGL_NO_DISPLAY;
 
-static GLContextHandle Handle(HeadlessGLContext* context)
+static GLContextHandle HandleOf(HeadlessGLContext* context)
 {
     return reinterpret_cast<GLContextHandle>(context);
 }
 
 // The live context behind a handle, or null.
-static HeadlessGLContext* Live(GLContextHandle handle)
+static HeadlessGLContext* LiveContext(GLContextHandle handle)
 {
     for (HeadlessGLContext* context : Contexts)
-        if (handle && Handle(context) == handle)
+        if (handle && HandleOf(context) == handle)
             return context;
     return nullptr;
 }
@@ -63,7 +63,7 @@ static EGLDisplay OpenDisplay()
 
 static bool ChooseConfig(EGLDisplay display, const GLPixelFormatRequest& format, EGLConfig* config)
 {
-    // 8 bits per colour channel; depth and stencil as close to the request as offered
+    // 8 bits per color channel; depth and stencil as close to the request as offered
     const EGLint attributes[] = {
         EGL_SURFACE_TYPE,
         EGL_PBUFFER_BIT,
@@ -93,15 +93,15 @@ static EGLSurface CreateSurface(HeadlessGLContext* context, int width, int heigh
 
 static bool ControlSize(WindowHandle window, int controlId, int* width, int* height)
 {
-    PlatformRect rect;
-    if (!GetControlRect(window, controlId, &rect))
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
+    if (!control)
         return false;
-    *width = rect.right - rect.left;
-    *height = rect.bottom - rect.top;
+    *width = control->rect.right - control->rect.left;
+    *height = control->rect.bottom - control->rect.top;
     return true;
 }
 
-GLContextHandle CreateHeadlessGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
+static GLContextHandle CreateHeadlessGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
     int width = 0, height = 0;
     if (!ControlSize(window, controlId, &width, &height))
@@ -129,12 +129,12 @@ GLContextHandle CreateHeadlessGLContext(WindowHandle window, int controlId, cons
     context->width = std::max(width, 1);
     context->height = std::max(height, 1);
     Contexts.push_back(context);
-    return Handle(context);
+    return HandleOf(context);
 }
 
-bool MakeHeadlessGLContextCurrent(GLContextHandle handle)
+static bool MakeHeadlessGLContextCurrent(GLContextHandle handle)
 {
-    HeadlessGLContext* context = Live(handle);
+    HeadlessGLContext* context = LiveContext(handle);
     if (!handle) {
         if (SharedDisplay == EGL_NO_DISPLAY)
             return true;
@@ -145,9 +145,9 @@ bool MakeHeadlessGLContextCurrent(GLContextHandle handle)
     return eglMakeCurrent(context->display, context->surface, context->surface, context->context);
 }
 
-void DeleteHeadlessGLContext(GLContextHandle handle)
+static void DeleteHeadlessGLContext(GLContextHandle handle)
 {
-    HeadlessGLContext* context = Live(handle);
+    HeadlessGLContext* context = LiveContext(handle);
     if (!context)
         return;
     if (eglGetCurrentContext() == context->context)
@@ -158,9 +158,9 @@ void DeleteHeadlessGLContext(GLContextHandle handle)
     delete context;
 }
 
-bool SwapHeadlessGLBuffers(GLContextHandle handle)
+static bool SwapHeadlessGLBuffers(GLContextHandle handle)
 {
-    HeadlessGLContext* context = Live(handle);
+    HeadlessGLContext* context = LiveContext(handle);
     if (!context)
         return false;
     // a pbuffer has one buffer: finishing the frame makes it readable
@@ -170,9 +170,18 @@ bool SwapHeadlessGLBuffers(GLContextHandle handle)
     return true;
 }
 
-void* GetHeadlessGLProcAddress(const char* name)
+static void* GetHeadlessGLProcAddress(const char* name)
 {
     return reinterpret_cast<void*>(eglGetProcAddress(name));
+}
+
+void AddHeadlessGLOps(PlatformOps* ops)
+{
+    ops->CreateGLContext = CreateHeadlessGLContext;
+    ops->MakeGLContextCurrent = MakeHeadlessGLContextCurrent;
+    ops->DeleteGLContext = DeleteHeadlessGLContext;
+    ops->SwapGLBuffers = SwapHeadlessGLBuffers;
+    ops->GetGLProcAddress = GetHeadlessGLProcAddress;
 }
 
 void ResizeHeadlessGLSurface(WindowHandle window, int controlId, int width, int height)
@@ -202,7 +211,7 @@ void ForgetHeadlessGLWindow(WindowHandle window)
 
 bool HeadlessReadPixels(GLContextHandle handle, std::vector<uint8_t>* rgba, int* width, int* height)
 {
-    HeadlessGLContext* context = Live(handle);
+    HeadlessGLContext* context = LiveContext(handle);
     if (!context || !rgba)
         return false;
     if (eglGetCurrentContext() != context->context && !MakeHeadlessGLContextCurrent(handle))
@@ -223,12 +232,12 @@ GLContextHandle HeadlessFindGLContext(WindowHandle window, int controlId)
 {
     for (HeadlessGLContext* context : Contexts)
         if (context->window == window && context->controlId == controlId)
-            return Handle(context);
+            return HandleOf(context);
     return nullptr;
 }
 
 int HeadlessSwapCount(GLContextHandle handle)
 {
-    HeadlessGLContext* context = Live(handle);
+    HeadlessGLContext* context = LiveContext(handle);
     return context ? context->swapCount : 0;
 }

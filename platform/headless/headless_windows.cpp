@@ -1,89 +1,23 @@
 // The headless back end's windows: dialogs instantiated from the templates in
-// memory, their controls, menus and timers, the scripted common dialogs, and
-// the user actions that tests and batch mode perform on them.
+// memory, their controls, menus and timers, what a test can look at, and the
+// operations table.
+//
+// Contents: building windows from templates; records and lookups; window
+// operations; controls; menus; timers; the application and the table;
+// looking at windows.
 #include <algorithm>
-#include <cstring>
-#include <deque>
-#include <string>
-#include <vector>
 
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_internal.h"
-#include "platform/platform_ops.h"
-#include "resources/resources.h"
 
 // The dialog font's average character in pixels ("MS Shell Dlg", 8 points at 96 dpi).
 static const int DialogBaseWidth = 6;
 static const int DialogBaseHeight = 13;
-static const unsigned TimerMessage = 0x0113;
 
-struct HeadlessControl {
-    int id;             // control id
-    ControlKind kind;   // what it is
-    std::string text;   // caption or edit text
-    bool enabled;       // accepts input
-    bool visible;       // shown
-    PlatformRect rect;  // outer rectangle in the parent's client pixels
-    int rangeMinimum;   // trackbar range
-    int rangeMaximum;
-    int position;  // trackbar position
-    int check;     // check box state
-};
-
-struct HeadlessMenuItem {
-    unsigned commandId;  // command sent when chosen
-    std::string text;    // "" for a separator
-    unsigned state;      // MenuItemGrayed / MenuItemChecked bits
-};
-
-struct HeadlessTimer {
-    uintptr_t id;         // timer id
-    unsigned intervalMs;  // requested interval
-    TimerProc procedure;  // callback
-};
-
-// A window of this back end; the program sees it only as a WindowHandle.
-struct HeadlessWindow {
-    int templateId;                            // template it was made from
-    PlatformDialog* dialog;                    // dialog object, or null for a procedure window
-    DialogProc procedure;                      // dialog procedure, or null
-    WindowHandle owner;                        // owning window, or null
-    std::vector<HeadlessControl> controls;     // in template order
-    bool hasMenu;                              // the template names a menu
-    std::vector<HeadlessMenuItem> menu;        // every item of every popup
-    bool hasSystemMenu;                        // caption with a system menu
-    std::vector<HeadlessMenuItem> systemMenu;  // items appended to it
-    bool visible;                              // shown
-    bool minimized;                            // minimised
-    int clientWidth, clientHeight;             // client area in pixels
-    int iconId;                                // icon resource, 0 for none
-    std::vector<HeadlessTimer> timers;         // in creation order
-};
-
-// The files of one drop.
-struct HeadlessDrop {
-    std::vector<std::string> paths;  // the dropped files in order
-};
-
-static std::vector<HeadlessWindow*> Windows;
-static std::deque<std::string> FileAnswers;  // "\x01" marks a cancel
-static std::deque<std::pair<bool, uint32_t>> ColorAnswers;
-static std::deque<int> MessageBoxAnswers;
-static std::vector<HeadlessDialogCall> DialogCalls;
-static HeadlessModalHook ModalHook = nullptr;
-static HeadlessTextObserver TextObserver = nullptr;
-static void* ModalHookContext = nullptr;
-static const char CancelMark[] = "\x01";
+std::vector<HeadlessWindow*> HeadlessWindows;
 
 // ---------------------------------------------------------------------------
 // Building windows from templates
-
-static PlatformRect MapDialogRect(const ControlTemplate& control)
-{
-    PlatformRect rect = ControlTemplateRect(control);
-    DialogRectToPixels(&rect, DialogBaseWidth, DialogBaseHeight);
-    return rect;
-}
 
 static HeadlessControl MakeControl(const ControlTemplate& source)
 {
@@ -92,11 +26,8 @@ static HeadlessControl MakeControl(const ControlTemplate& source)
     control.kind = source.kind;
     control.text = source.text;
     control.enabled = (source.style & StyleDisabled) == 0;
-    control.visible = true;
-    control.rect = MapDialogRect(source);
-    control.rangeMinimum = 0;
-    control.rangeMaximum = 100;
-    control.position = 0;
+    control.rect = ControlRectInPixels(source, DialogBaseWidth, DialogBaseHeight);
+    control.trackbar = NewTrackbarState;
     control.check = 0;
     return control;
 }
@@ -114,70 +45,59 @@ static void AddMenu(HeadlessWindow* window, int menuId)
         }
 }
 
-static HeadlessWindow* BuildWindow(int templateId, WindowHandle owner)
+static HeadlessWindow* BuildWindow(int templateId, WindowHandle owner, MessageTarget target)
 {
     const DialogTemplate* source = FindDialogTemplate(templateId);
     if (!source)
         return nullptr;
     HeadlessWindow* window = new HeadlessWindow();
     window->templateId = templateId;
-    window->dialog = nullptr;
-    window->procedure = nullptr;
+    window->target = target;
     window->owner = owner;
     for (int i = 0; i < source->controlCount; ++i)
         window->controls.push_back(MakeControl(source->controls[i]));
-    window->hasMenu = false;
     AddMenu(window, source->menuId);
     window->hasSystemMenu = (source->style & WindowSystemMenu) != 0;
     window->visible = false;
-    window->minimized = false;
-    window->clientWidth = DialogUnitsToPixelsX(source->width, DialogBaseWidth);
-    window->clientHeight = DialogUnitsToPixelsY(source->height, DialogBaseHeight);
     window->iconId = 0;
-    Windows.push_back(window);
+    HeadlessWindows.push_back(window);
     return window;
 }
 
-// Handles are the records' addresses, handed out as the layer's opaque type.
-static WindowHandle Handle(HeadlessWindow* window)
+// ---------------------------------------------------------------------------
+// Records and lookups
+
+WindowHandle HeadlessHandle(HeadlessWindow* window)
 {
     return reinterpret_cast<WindowHandle>(window);
 }
 
-// The live window behind a handle, or null.
-static HeadlessWindow* Live(WindowHandle handle)
+HeadlessWindow* LiveHeadlessWindow(WindowHandle handle)
 {
-    for (HeadlessWindow* window : Windows)
-        if (handle && Handle(window) == handle)
+    for (HeadlessWindow* window : HeadlessWindows)
+        if (handle && HeadlessHandle(window) == handle)
             return window;
     return nullptr;
 }
 
-static bool IsLive(HeadlessWindow* window)
+bool IsLiveHeadlessWindow(HeadlessWindow* window)
 {
-    return window && std::find(Windows.begin(), Windows.end(), window) != Windows.end();
+    return window && std::find(HeadlessWindows.begin(), HeadlessWindows.end(), window) != HeadlessWindows.end();
 }
 
-static void DestroyWindow(WindowHandle handle)
+static void DestroyWindowRecord(HeadlessWindow* window)
 {
-    HeadlessWindow* window = Live(handle);
-    if (!window)
+    if (!IsLiveHeadlessWindow(window))
         return;
-    // owned windows go with their owner
-    std::vector<HeadlessWindow*> owned;
-    for (HeadlessWindow* other : Windows)
-        if (other->owner == handle)
-            owned.push_back(other);
-    for (HeadlessWindow* other : owned)
-        DestroyWindow(Handle(other));
-    ForgetHeadlessGLWindow(handle);
-    Windows.erase(std::find(Windows.begin(), Windows.end(), window));
+    DestroyOwnedWindows(HeadlessWindows, HeadlessHandle(window), DestroyWindowRecord);
+    ForgetHeadlessGLWindow(HeadlessHandle(window));
+    HeadlessWindows.erase(std::find(HeadlessWindows.begin(), HeadlessWindows.end(), window));
     delete window;
 }
 
-static HeadlessControl* FindControl(WindowHandle handle, int controlId)
+HeadlessControl* FindHeadlessControl(WindowHandle handle, int controlId)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     if (!window)
         return nullptr;
     for (HeadlessControl& control : window->controls)
@@ -186,9 +106,9 @@ static HeadlessControl* FindControl(WindowHandle handle, int controlId)
     return nullptr;
 }
 
-static HeadlessMenuItem* FindMenuItem(WindowHandle handle, unsigned commandId)
+HeadlessMenuItem* FindHeadlessMenuItem(WindowHandle handle, unsigned commandId)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     if (!window || !window->hasMenu)
         return nullptr;
     for (HeadlessMenuItem& item : window->menu)
@@ -198,177 +118,109 @@ static HeadlessMenuItem* FindMenuItem(WindowHandle handle, unsigned commandId)
 }
 
 // ---------------------------------------------------------------------------
-// Dialog objects
+// Window operations
 
-static bool CreateDialogWindow(PlatformDialog& dialog)
+static WindowHandle CreateDialogWindowOp(PlatformDialog& dialog)
 {
-    HeadlessWindow* window = BuildWindow(dialog.TemplateId(), dialog.Owner());
-    if (!window)
-        return false;
-    window->dialog = &dialog;
-    dialog.AttachWindow(Handle(window));
-    dialog.DoDataExchange();
-    dialog.OnInitDialog();
-    const DialogTemplate* source = FindDialogTemplate(dialog.TemplateId());
-    if (IsLive(window) && (source->style & WindowVisible) && !dialog.Ended())
-        window->visible = true;
-    return true;
+    HeadlessWindow* window = BuildWindow(dialog.TemplateId(), dialog.Owner(), {&dialog, nullptr});
+    return window ? HeadlessHandle(window) : nullptr;
 }
 
-static intptr_t RunModalLoop(PlatformDialog& dialog)
+static WindowHandle CreateProcedureWindowOp(int templateId, WindowHandle owner, DialogProc procedure)
 {
-    if (HeadlessWindow* window = Live(dialog.Window()))
-        window->visible = true;
-    if (ModalHook)
-        ModalHook(dialog, ModalHookContext);
-    if (!dialog.Ended())
-        dialog.EndDialog(CommandOk);
-    HeadlessDialogCall call = {};
-    call.kind = HeadlessModalTemplate;
-    call.owner = dialog.Owner();
-    call.templateId = dialog.TemplateId();
-    call.confirmed = dialog.Result() == CommandOk;
-    DialogCalls.push_back(call);
-    return dialog.Result();
+    HeadlessWindow* window = BuildWindow(templateId, owner, {nullptr, procedure});
+    return window ? HeadlessHandle(window) : nullptr;
 }
-
-static void EndDialogWindow(PlatformDialog& dialog, intptr_t)
-{
-    if (HeadlessWindow* window = Live(dialog.Window()))
-        window->visible = false;
-}
-
-static void DestroyDialogWindow(PlatformDialog& dialog)
-{
-    DestroyWindow(dialog.Window());
-}
-
-static WindowHandle CreateModelessDialogWindow(int templateId, WindowHandle owner, DialogProc procedure,
-                                               intptr_t parameter)
-{
-    HeadlessWindow* window = BuildWindow(templateId, owner);
-    if (!window)
-        return nullptr;
-    window->procedure = procedure;
-    if (procedure)
-        procedure(Handle(window), DialogMessageInit, 0, parameter);
-    return Handle(window);
-}
-
-static void EndModelessDialogWindow(WindowHandle handle, intptr_t)
-{
-    HeadlessWindow* window = Live(handle);
-    if (window)
-        window->visible = false;
-}
-
-// ---------------------------------------------------------------------------
-// Window and control operations
 
 static void ShowWindowOp(WindowHandle handle, bool show)
 {
-    HeadlessWindow* window = Live(handle);
-    if (window) {
+    if (HeadlessWindow* window = LiveHeadlessWindow(handle))
         window->visible = show;
-        if (show)
-            window->minimized = false;
-    }
+}
+
+static void ShowNewDialogOp(WindowHandle handle, bool)
+{
+    ShowWindowOp(handle, true);
+}
+
+static void EndDialogWindowOp(WindowHandle handle, intptr_t)
+{
+    ShowWindowOp(handle, false);
+}
+
+static void DestroyWindowOp(WindowHandle handle)
+{
+    DestroyWindowRecord(LiveHeadlessWindow(handle));
 }
 
 static bool IsWindowVisibleOp(WindowHandle handle)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     return window && window->visible;
-}
-static bool IsWindowMinimizedOp(WindowHandle handle)
-{
-    HeadlessWindow* window = Live(handle);
-    return window && window->minimized;
-}
-
-static bool GetClientSizeOp(WindowHandle handle, int* width, int* height)
-{
-    HeadlessWindow* window = Live(handle);
-    if (!window)
-        return false;
-    *width = window->clientWidth;
-    *height = window->clientHeight;
-    return true;
 }
 
 static void SetWindowIconOp(WindowHandle handle, int iconId)
 {
-    HeadlessWindow* window = Live(handle);
-    if (window)
+    if (HeadlessWindow* window = LiveHeadlessWindow(handle))
         window->iconId = iconId;
 }
 
+static bool GetDialogBaseUnitsOp(WindowHandle handle, int* width, int* height)
+{
+    if (!LiveHeadlessWindow(handle))
+        return false;
+    *width = DialogBaseWidth;
+    *height = DialogBaseHeight;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Controls
+
 static bool HasControlOp(WindowHandle window, int controlId)
 {
-    return FindControl(window, controlId) != nullptr;
+    return FindHeadlessControl(window, controlId) != nullptr;
 }
 
 static void SetControlTextOp(WindowHandle window, int controlId, const char* text)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
     if (!control)
         return;
     control->text = text ? text : "";
-    if (TextObserver)
-        TextObserver(window, controlId, control->text.c_str());
+    ObserveHeadlessText(window, controlId, control->text.c_str());
 }
 
-static size_t GetControlTextOp(WindowHandle window, int controlId, char* buffer, size_t size)
+static std::string GetControlTextOp(WindowHandle window, int controlId)
 {
-    HeadlessControl* control = FindControl(window, controlId);
-    std::string text = control ? control->text : std::string();
-    if (buffer && size > 0) {
-        size_t count = std::min(text.size(), size - 1);
-        memcpy(buffer, text.data(), count);
-        buffer[count] = '\0';
-    }
-    return text.size();
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
+    return control ? control->text : std::string();
 }
 
 static void EnableControlOp(WindowHandle window, int controlId, bool enable)
 {
-    if (HeadlessControl* control = FindControl(window, controlId))
+    if (HeadlessControl* control = FindHeadlessControl(window, controlId))
         control->enabled = enable;
 }
 
 static bool IsControlEnabledOp(WindowHandle window, int controlId)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
     return control && control->enabled;
-}
-
-static bool IsControlVisibleOp(WindowHandle window, int controlId)
-{
-    HeadlessControl* control = FindControl(window, controlId);
-    return control && control->visible;
 }
 
 static bool GetControlRectOp(WindowHandle window, int controlId, PlatformRect* rect)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
     if (!control || !rect)
         return false;
     *rect = control->rect;
     return true;
 }
 
-static bool MapDialogRectOp(WindowHandle handle, PlatformRect* rect)
-{
-    HeadlessWindow* window = Live(handle);
-    if (!window || !rect)
-        return false;
-    DialogRectToPixels(rect, DialogBaseWidth, DialogBaseHeight);
-    return true;
-}
-
 static bool SetControlSizeOp(WindowHandle window, int controlId, int width, int height)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
     if (!control)
         return false;
     control->rect.right = control->rect.left + width;
@@ -377,42 +229,36 @@ static bool SetControlSizeOp(WindowHandle window, int controlId, int width, int 
     return true;
 }
 
-static int ClampToRange(const HeadlessControl& control, int position)
+static HeadlessControl* FindTrackbar(WindowHandle window, int controlId)
 {
-    return std::max(control.rangeMinimum, std::min(control.rangeMaximum, position));
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
+    return control && control->kind == ControlTrackbar ? control : nullptr;
 }
 
-static void SetTrackbarRangeOp(WindowHandle window, int controlId, int minimum, int maximum)
+static bool GetTrackbarOp(WindowHandle window, int controlId, TrackbarState* state)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindTrackbar(window, controlId);
     if (!control)
-        return;
-    control->rangeMinimum = minimum;
-    control->rangeMaximum = std::max(minimum, maximum);
-    control->position = ClampToRange(*control, control->position);
+        return false;
+    *state = control->trackbar;
+    return true;
 }
 
-static void SetTrackbarPositionOp(WindowHandle window, int controlId, int position)
+static void SetTrackbarOp(WindowHandle window, int controlId, const TrackbarState& state)
 {
-    if (HeadlessControl* control = FindControl(window, controlId))
-        control->position = ClampToRange(*control, position);
-}
-
-static int GetTrackbarPositionOp(WindowHandle window, int controlId)
-{
-    HeadlessControl* control = FindControl(window, controlId);
-    return control ? control->position : 0;
+    if (HeadlessControl* control = FindTrackbar(window, controlId))
+        control->trackbar = state;
 }
 
 static void SetCheckStateOp(WindowHandle window, int controlId, int state)
 {
-    if (HeadlessControl* control = FindControl(window, controlId))
+    if (HeadlessControl* control = FindHeadlessControl(window, controlId))
         control->check = state ? 1 : 0;
 }
 
 static int GetCheckStateOp(WindowHandle window, int controlId)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindHeadlessControl(window, controlId);
     return control ? control->check : 0;
 }
 
@@ -421,19 +267,19 @@ static int GetCheckStateOp(WindowHandle window, int controlId)
 
 static bool WindowHasMenuOp(WindowHandle handle)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     return window && window->hasMenu;
 }
 
 static int GetMenuItemStateOp(WindowHandle window, unsigned commandId)
 {
-    HeadlessMenuItem* item = FindMenuItem(window, commandId);
+    HeadlessMenuItem* item = FindHeadlessMenuItem(window, commandId);
     return item ? static_cast<int>(item->state) : -1;
 }
 
 static bool SetMenuItemStateOp(WindowHandle window, unsigned commandId, unsigned state)
 {
-    HeadlessMenuItem* item = FindMenuItem(window, commandId);
+    HeadlessMenuItem* item = FindHeadlessMenuItem(window, commandId);
     if (!item)
         return false;
     item->state = state & (MenuItemGrayed | MenuItemChecked);
@@ -442,7 +288,7 @@ static bool SetMenuItemStateOp(WindowHandle window, unsigned commandId, unsigned
 
 static bool AppendSystemMenuItemOp(WindowHandle handle, unsigned commandId, const char* text)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     if (!window || !window->hasSystemMenu)
         return false;
     window->systemMenu.push_back({0, "", 0});
@@ -451,70 +297,11 @@ static bool AppendSystemMenuItemOp(WindowHandle handle, unsigned commandId, cons
 }
 
 // ---------------------------------------------------------------------------
-// Common dialogs
-
-static bool ShowFileDialogOp(const FileDialogRequest& request, char* path, size_t size)
-{
-    HeadlessDialogCall call = {};
-    call.kind = request.save ? HeadlessSaveFileDialog : HeadlessOpenFileDialog;
-    call.owner = request.owner;
-    call.filter = request.filter ? request.filter : "";
-    call.defaultExtension = request.defaultExtension ? request.defaultExtension : "";
-    call.flags = request.flags;
-    std::string answer = CancelMark;
-    if (!FileAnswers.empty()) {
-        answer = FileAnswers.front();
-        FileAnswers.pop_front();
-    }
-    call.confirmed = answer != CancelMark && answer.size() < size;
-    if (call.confirmed)
-        memcpy(path, answer.c_str(), answer.size() + 1);
-    DialogCalls.push_back(call);
-    return call.confirmed;
-}
-
-static bool ShowColorDialogOp(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor)
-{
-    HeadlessDialogCall call = {};
-    call.kind = HeadlessColorDialog;
-    call.owner = owner;
-    call.initialColor = initialColor;
-    if (!ColorAnswers.empty()) {
-        call.confirmed = ColorAnswers.front().first;
-        if (call.confirmed && chosenColor)
-            *chosenColor = ColorAnswers.front().second & 0xFFFFFFu;
-        ColorAnswers.pop_front();
-    }
-    DialogCalls.push_back(call);
-    return call.confirmed;
-}
-
-static int ShowMessageBoxOp(WindowHandle owner, const char* text, const char* caption, unsigned flags)
-{
-    HeadlessDialogCall call = {};
-    call.kind = HeadlessMessageBox;
-    call.owner = owner;
-    call.text = text ? text : "";
-    call.caption = caption ? caption : "";
-    call.flags = flags;
-    call.confirmed = true;
-    if (TextObserver)
-        TextObserver(owner, -1, call.text.c_str());
-    int result = MessageBoxResultOk;
-    if (!MessageBoxAnswers.empty()) {
-        result = MessageBoxAnswers.front();
-        MessageBoxAnswers.pop_front();
-    }
-    DialogCalls.push_back(call);
-    return result;
-}
-
-// ---------------------------------------------------------------------------
-// Timers and drops
+// Timers: they tick when TickHeadlessTimers says so
 
 static bool SetWindowTimerOp(WindowHandle handle, uintptr_t timerId, unsigned intervalMs, TimerProc procedure)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     if (!window || !procedure)
         return false;
     for (HeadlessTimer& timer : window->timers)
@@ -527,28 +314,8 @@ static bool SetWindowTimerOp(WindowHandle handle, uintptr_t timerId, unsigned in
     return true;
 }
 
-// A drop handle is the address of the HeadlessDrop that HeadlessDropFiles made.
-static const HeadlessDrop* DropOf(DropHandle handle)
-{
-    return reinterpret_cast<const HeadlessDrop*>(handle);
-}
-
-static unsigned GetDroppedFileCountOp(DropHandle handle)
-{
-    const HeadlessDrop* drop = DropOf(handle);
-    return drop ? static_cast<unsigned>(drop->paths.size()) : 0;
-}
-
-static const char* GetDroppedFilePathOp(DropHandle handle, unsigned index)
-{
-    const HeadlessDrop* drop = DropOf(handle);
-    if (!drop || index >= drop->paths.size())
-        return nullptr;
-    return drop->paths[index].c_str();
-}
-
 // ---------------------------------------------------------------------------
-// The application
+// The application and the table
 
 static bool StartHeadless()
 {
@@ -561,214 +328,66 @@ static int RunHeadlessApp(PlatformApp& app, int, char**)
     return 0;
 }
 
-const PlatformOps HeadlessPlatformOps = {
-    StartHeadless,
-    RunHeadlessApp,
-    CreateDialogWindow,
-    RunModalLoop,
-    EndDialogWindow,
-    DestroyDialogWindow,
-    CreateModelessDialogWindow,
-    EndModelessDialogWindow,
-    ShowWindowOp,
-    IsWindowVisibleOp,
-    IsWindowMinimizedOp,
-    GetClientSizeOp,
-    SetWindowIconOp,
-    HasControlOp,
-    SetControlTextOp,
-    GetControlTextOp,
-    EnableControlOp,
-    IsControlEnabledOp,
-    IsControlVisibleOp,
-    GetControlRectOp,
-    SetControlSizeOp,
-    SetTrackbarRangeOp,
-    SetTrackbarPositionOp,
-    GetTrackbarPositionOp,
-    SetCheckStateOp,
-    GetCheckStateOp,
-    WindowHasMenuOp,
-    GetMenuItemStateOp,
-    SetMenuItemStateOp,
-    AppendSystemMenuItemOp,
-    ShowFileDialogOp,
-    ShowColorDialogOp,
-    ShowMessageBoxOp,
-    SetWindowTimerOp,
-    GetDroppedFileCountOp,
-    GetDroppedFilePathOp,
-    CreateHeadlessGLContext,
-    MakeHeadlessGLContextCurrent,
-    DeleteHeadlessGLContext,
-    SwapHeadlessGLBuffers,
-    GetHeadlessGLProcAddress,
-    MapDialogRectOp,
-};
+static PlatformOps MakeHeadlessOps()
+{
+    PlatformOps ops = {};
+    ops.Start = StartHeadless;
+    ops.RunApp = RunHeadlessApp;
+    ops.CreateDialogWindow = CreateDialogWindowOp;
+    ops.CreateProcedureWindow = CreateProcedureWindowOp;
+    ops.ShowNewDialog = ShowNewDialogOp;
+    ops.EndDialogWindow = EndDialogWindowOp;
+    ops.DestroyWindow = DestroyWindowOp;
+    ops.ShowWindow = ShowWindowOp;
+    ops.IsWindowVisible = IsWindowVisibleOp;
+    ops.SetWindowIcon = SetWindowIconOp;
+    ops.GetDialogBaseUnits = GetDialogBaseUnitsOp;
+    ops.HasControl = HasControlOp;
+    ops.SetControlText = SetControlTextOp;
+    ops.GetControlText = GetControlTextOp;
+    ops.EnableControl = EnableControlOp;
+    ops.IsControlEnabled = IsControlEnabledOp;
+    ops.GetControlRect = GetControlRectOp;
+    ops.SetControlSize = SetControlSizeOp;
+    ops.GetTrackbar = GetTrackbarOp;
+    ops.SetTrackbar = SetTrackbarOp;
+    ops.SetCheckState = SetCheckStateOp;
+    ops.GetCheckState = GetCheckStateOp;
+    ops.WindowHasMenu = WindowHasMenuOp;
+    ops.GetMenuItemState = GetMenuItemStateOp;
+    ops.SetMenuItemState = SetMenuItemStateOp;
+    ops.AppendSystemMenuItem = AppendSystemMenuItemOp;
+    ops.SetWindowTimer = SetWindowTimerOp;
+    AddHeadlessDialogOps(&ops);
+    AddHeadlessGLOps(&ops);
+    return ops;
+}
+
+const PlatformOps& HeadlessPlatformOps()
+{
+    static const PlatformOps ops = MakeHeadlessOps();
+    return ops;
+}
 
 // ---------------------------------------------------------------------------
-// Test and batch interface
-
-void QueueFileDialogAnswer(const char* path)
-{
-    FileAnswers.push_back(path ? path : CancelMark);
-}
-void QueueColorDialogAnswer(bool confirm, uint32_t color)
-{
-    ColorAnswers.push_back({confirm, color});
-}
-void QueueMessageBoxAnswer(int result)
-{
-    MessageBoxAnswers.push_back(result);
-}
-const std::vector<HeadlessDialogCall>& HeadlessDialogCalls()
-{
-    return DialogCalls;
-}
-void ClearHeadlessDialogCalls()
-{
-    DialogCalls.clear();
-}
-
-void SetHeadlessModalHook(HeadlessModalHook hook, void* context)
-{
-    ModalHook = hook;
-    ModalHookContext = context;
-}
-
-void SetHeadlessTextObserver(HeadlessTextObserver observer)
-{
-    TextObserver = observer;
-}
-
-void ResetHeadlessPlatform()
-{
-    FileAnswers.clear();
-    ColorAnswers.clear();
-    MessageBoxAnswers.clear();
-    DialogCalls.clear();
-    ModalHook = nullptr;
-    ModalHookContext = nullptr;
-    TextObserver = nullptr;
-}
-
-void HeadlessSendCommand(WindowHandle handle, unsigned commandId)
-{
-    HeadlessWindow* window = Live(handle);
-    if (!window)
-        return;
-    if (window->dialog)
-        window->dialog->OnCommand(commandId);
-    else if (window->procedure)
-        window->procedure(handle, DialogMessageCommand, commandId & 0xFFFFu, 0);
-}
-
-bool HeadlessClickButton(WindowHandle window, int controlId)
-{
-    HeadlessControl* control = FindControl(window, controlId);
-    if (!control || !control->enabled || !control->visible)
-        return false;
-    HeadlessSendCommand(window, static_cast<unsigned>(controlId));
-    return true;
-}
-
-bool HeadlessChooseMenuItem(WindowHandle window, unsigned commandId)
-{
-    HeadlessMenuItem* item = FindMenuItem(window, commandId);
-    if (!item || (item->state & MenuItemGrayed))
-        return false;
-    HeadlessSendCommand(window, commandId);
-    return true;
-}
-
-void HeadlessPressEnter(WindowHandle window)
-{
-    HeadlessSendCommand(window, CommandOk);
-}
-void HeadlessPressEscape(WindowHandle window)
-{
-    HeadlessSendCommand(window, CommandCancel);
-}
-
-void HeadlessCloseWindow(WindowHandle handle)
-{
-    HeadlessWindow* window = Live(handle);
-    if (!window)
-        return;
-    if (window->dialog)
-        window->dialog->OnClose();
-    else if (window->procedure)
-        window->procedure(handle, DialogMessageClose, 0, 0);
-}
-
-void HeadlessSendSystemCommand(WindowHandle handle, unsigned command)
-{
-    HeadlessWindow* window = Live(handle);
-    if (window && window->dialog)
-        window->dialog->OnSysCommand(command, 0);
-}
-
-void HeadlessDropFiles(WindowHandle handle, const std::vector<std::string>& paths)
-{
-    HeadlessWindow* window = Live(handle);
-    if (!window || !window->dialog)
-        return;
-    HeadlessDrop drop;
-    drop.paths = paths;
-    window->dialog->OnDropFiles(reinterpret_cast<DropHandle>(&drop));
-}
-
-void HeadlessMouseMove(WindowHandle handle, unsigned flags, int x, int y)
-{
-    HeadlessWindow* window = Live(handle);
-    if (window && window->dialog)
-        window->dialog->OnMouseMove(flags, x, y);
-}
-
-void HeadlessResizeClient(WindowHandle handle, int width, int height, unsigned kind)
-{
-    HeadlessWindow* window = Live(handle);
-    if (!window)
-        return;
-    window->minimized = kind == SizeMinimized;
-    if (kind != SizeMinimized) {
-        window->clientWidth = width;
-        window->clientHeight = height;
-    }
-    if (window->dialog)
-        window->dialog->OnSize(kind, width, height);
-}
-
-void HeadlessMoveTrackbar(WindowHandle window, int controlId, int position)
-{
-    SetTrackbarPositionOp(window, controlId, position);
-}
-
-void HeadlessClickCheckbox(WindowHandle window, int controlId)
-{
-    HeadlessControl* control = FindControl(window, controlId);
-    if (!control || !control->enabled)
-        return;
-    control->check = control->check ? 0 : 1;
-    HeadlessSendCommand(window, static_cast<unsigned>(controlId));
-}
+// Looking at windows
 
 WindowHandle HeadlessFindWindow(int templateId)
 {
-    for (HeadlessWindow* window : Windows)
+    for (HeadlessWindow* window : HeadlessWindows)
         if (window->templateId == templateId)
-            return Handle(window);
+            return HeadlessHandle(window);
     return nullptr;
 }
 
 int HeadlessWindowCount()
 {
-    return static_cast<int>(Windows.size());
+    return static_cast<int>(HeadlessWindows.size());
 }
 
 std::vector<std::string> HeadlessSystemMenuItems(WindowHandle handle)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     std::vector<std::string> texts;
     if (window)
         for (const HeadlessMenuItem& item : window->systemMenu)
@@ -778,43 +397,22 @@ std::vector<std::string> HeadlessSystemMenuItems(WindowHandle handle)
 
 int HeadlessWindowIcon(WindowHandle handle)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     return window ? window->iconId : 0;
 }
 
 bool HeadlessTrackbarRange(WindowHandle window, int controlId, int* minimum, int* maximum)
 {
-    HeadlessControl* control = FindControl(window, controlId);
+    HeadlessControl* control = FindTrackbar(window, controlId);
     if (!control)
         return false;
-    *minimum = control->rangeMinimum;
-    *maximum = control->rangeMaximum;
+    *minimum = control->trackbar.minimum;
+    *maximum = control->trackbar.maximum;
     return true;
-}
-
-int TickHeadlessTimers(int count)
-{
-    int calls = 0;
-    for (int tick = 0; tick < count; ++tick) {
-        // a callback may create or destroy windows: walk a snapshot
-        std::vector<HeadlessWindow*> snapshot = Windows;
-        for (HeadlessWindow* window : snapshot) {
-            if (!IsLive(window))
-                continue;
-            std::vector<HeadlessTimer> timers = window->timers;
-            for (const HeadlessTimer& timer : timers) {
-                if (!IsLive(window))
-                    break;
-                timer.procedure(Handle(window), TimerMessage, timer.id, PlatformTickCount());
-                ++calls;
-            }
-        }
-    }
-    return calls;
 }
 
 int HeadlessTimerCount(WindowHandle handle)
 {
-    HeadlessWindow* window = Live(handle);
+    HeadlessWindow* window = LiveHeadlessWindow(handle);
     return window ? static_cast<int>(window->timers.size()) : 0;
 }

@@ -4,7 +4,6 @@
 // ends when that window has ended.
 #include <cstdio>
 
-#include "platform/platform_ops.h"
 #include "platform/wx/wx_internal.h"
 #include "platform/wx/wx_testing.h"
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/wx/wx_internal.h"
+#include "platform/wx/wx_testing.h"
 
 static wxWindow* ParentOf(WindowHandle owner)
 {
@@ -52,7 +53,7 @@ static bool ConfirmReplacing(wxWindow* parent, const std::string& path)
     return question.ShowModal() == wxID_YES;
 }
 
-bool ShowWxFileDialog(const FileDialogRequest& request, char* path, size_t size)
+static bool ShowFileDialogOp(const FileDialogRequest& request, char* path, size_t size)
 {
     if (!path || size == 0)
         return false;
@@ -74,24 +75,31 @@ bool ShowWxFileDialog(const FileDialogRequest& request, char* path, size_t size)
     return true;
 }
 
-bool ShowWxColorDialog(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor)
+static bool ShowColorDialogOp(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor)
 {
     wxColourData data;
     data.SetColour(wxColour(initialColor & 0xFF, (initialColor >> 8) & 0xFF, (initialColor >> 16) & 0xFF));
     wxColourDialog dialog(ParentOf(owner), &data);
     if (dialog.ShowModal() != wxID_OK)
         return false;
-    wxColour colour = dialog.GetColourData().GetColour();
+    wxColour color = dialog.GetColourData().GetColour();
     if (chosenColor)
-        *chosenColor = static_cast<uint32_t>(colour.Red()) | (static_cast<uint32_t>(colour.Green()) << 8) |
-            (static_cast<uint32_t>(colour.Blue()) << 16);
+        *chosenColor = static_cast<uint32_t>(color.Red()) | (static_cast<uint32_t>(color.Green()) << 8) |
+            (static_cast<uint32_t>(color.Blue()) << 16);
     return true;
 }
 
-int ShowWxMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned)
+static int ShowMessageBoxOp(WindowHandle owner, const char* text, const char* caption, unsigned)
 {
     // one OK button and no icon is the only kind the program asks for
     wxMessageDialog dialog(ParentOf(owner), ToWxString(text), ToWxString(caption), wxOK | wxICON_NONE | wxCENTRE);
     dialog.ShowModal();
     return MessageBoxResultOk;
+}
+
+void AddWxDialogOps(PlatformOps* ops)
+{
+    ops->ShowFileDialog = ShowFileDialogOp;
+    ops->ShowColorDialog = ShowColorDialogOp;
+    ops->ShowMessageBox = ShowMessageBoxOp;
 }

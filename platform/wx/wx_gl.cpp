@@ -1,9 +1,9 @@
-// GL contexts of the wxWidgets back end: a wxGLContext on the preview canvas
-// of a frame control. A context outlives its window only as an empty handle
-// that DeleteGLContext frees.
+// GL on the wxWidgets back end: the preview canvas of a frame control, made
+// once with the window in PreviewPixelFormat, and the wxGLContexts drawn into
+// it. A context outlives its window only as an empty handle that
+// DeleteGLContext frees.
 #include <algorithm>
 
-#include "platform/platform_ops.h"
 #include "platform/wx/wx_internal.h"
 
 struct PlatformGLContext {
@@ -16,6 +16,58 @@ struct PlatformGLContext {
 static std::vector<PlatformGLContext*> Contexts;
 static PlatformGLContext* Current = nullptr;
 
+// ---------------------------------------------------------------------------
+// The canvas
+
+static wxGLAttributes CanvasAttributes(const GLPixelFormatRequest& format, int stencilBits)
+{
+    int channel = std::max(1, std::min(8, format.colorBits / 3));
+    wxGLAttributes attributes;
+    attributes.PlatformDefaults().RGBA().MinRGBA(channel, channel, channel, 0).Depth(format.depthBits);
+    if (stencilBits > 0)
+        attributes.Stencil(stencilBits);
+    if (format.doubleBuffer)
+        attributes.DoubleBuffer();
+    attributes.EndList();
+    return attributes;
+}
+
+// The closest offer, as the desktop's pixel format choice makes it: the
+// stencil as asked or the largest smaller one offered (a driver that has 8
+// bits answers no to 16), then none, then the driver's default format.
+static bool ChooseCanvasAttributes(const GLPixelFormatRequest& format, wxGLAttributes* chosen)
+{
+    for (int stencilBits = format.stencilBits; stencilBits >= 0; stencilBits /= 2) {
+        *chosen = CanvasAttributes(format, stencilBits);
+        if (wxGLCanvas::IsDisplaySupported(*chosen))
+            return true;
+        if (stencilBits == 0)
+            break;
+    }
+    *chosen = wxGLAttributes();
+    chosen->Defaults().EndList();
+    return wxGLCanvas::IsDisplaySupported(*chosen);
+}
+
+wxWindow* CreatePreviewCanvas(wxWindow* parent, int id, const wxPoint& position, const wxSize& size)
+{
+    wxGLAttributes attributes;
+    if (!ChooseCanvasAttributes(PreviewPixelFormat, &attributes)) {
+        // no GL on this display: a black frame stands in, and context creation fails
+        wxWindow* frame = new wxWindow(parent, id, position, size, wxBORDER_SIMPLE);
+        frame->SetBackgroundColour(*wxBLACK);
+        return frame;
+    }
+    wxGLCanvas* canvas = new wxGLCanvas(parent, attributes, id, position, size, wxFULL_REPAINT_ON_RESIZE);
+    // the frame timer draws the preview; painting only validates the area
+    canvas->Bind(wxEVT_PAINT, [canvas](wxPaintEvent&) { wxPaintDC validate(canvas); });
+    canvas->Bind(wxEVT_ERASE_BACKGROUND, [](wxEraseEvent&) {});
+    return canvas;
+}
+
+// ---------------------------------------------------------------------------
+// Contexts
+
 static bool IsLiveContext(GLContextHandle context)
 {
     return context && std::find(Contexts.begin(), Contexts.end(), context) != Contexts.end();
@@ -27,22 +79,12 @@ static bool SameFormat(const GLPixelFormatRequest& a, const GLPixelFormatRequest
         a.doubleBuffer == b.doubleBuffer;
 }
 
-bool HasWxGLContext(WindowHandle window, int controlId)
-{
-    for (PlatformGLContext* context : Contexts)
-        if (context->window == window && context->controlId == controlId)
-            return true;
-    return false;
-}
-
-GLContextHandle CreateWxGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
+static GLContextHandle CreateGLContextOp(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
     WxControl* control = FindWxControl(window, controlId);
-    if (!control || control->kind != ControlFrame)
+    // the canvas's pixel format was fixed when it was made
+    if (!control || control->kind != ControlFrame || !SameFormat(format, PreviewPixelFormat))
         return nullptr;
-    // a canvas's pixel format is fixed when it is made: another request gets a new canvas
-    if (!SameFormat(control->glFormat, format) && !HasWxGLContext(window, controlId))
-        ReplacePreviewCanvas(window, *control, format);
     wxGLCanvas* canvas = dynamic_cast<wxGLCanvas*>(control->widget);
     if (!canvas)
         return nullptr;
@@ -66,7 +108,7 @@ static bool CanvasReady(PlatformGLContext* context)
     return context->canvas->IsShownOnScreen();
 }
 
-bool MakeWxGLContextCurrent(GLContextHandle context)
+static bool MakeGLContextCurrentOp(GLContextHandle context)
 {
     if (!context) {
         ReleaseNativeGLContext();
@@ -93,7 +135,7 @@ static void ReleaseContext(PlatformGLContext* context)
     context->window = nullptr;
 }
 
-void DeleteWxGLContext(GLContextHandle context)
+static void DeleteGLContextOp(GLContextHandle context)
 {
     if (!IsLiveContext(context))
         return;
@@ -102,14 +144,14 @@ void DeleteWxGLContext(GLContextHandle context)
     delete context;
 }
 
-bool SwapWxGLBuffers(GLContextHandle context)
+static bool SwapGLBuffersOp(GLContextHandle context)
 {
     if (!IsLiveContext(context) || !context->canvas || !context->canvas->IsShownOnScreen())
         return false;
     return context->canvas->SwapBuffers();
 }
 
-void* GetWxGLProcAddress(const char* name)
+static void* GetGLProcAddressOp(const char* name)
 {
     return name ? NativeGLProcAddress(name) : nullptr;
 }
@@ -124,5 +166,14 @@ void ForgetWxGLWindow(WindowHandle window)
 void DeleteAllWxGLContexts()
 {
     while (!Contexts.empty())
-        DeleteWxGLContext(Contexts.front());
+        DeleteGLContextOp(Contexts.front());
+}
+
+void AddWxGLOps(PlatformOps* ops)
+{
+    ops->CreateGLContext = CreateGLContextOp;
+    ops->MakeGLContextCurrent = MakeGLContextCurrentOp;
+    ops->DeleteGLContext = DeleteGLContextOp;
+    ops->SwapGLBuffers = SwapGLBuffersOp;
+    ops->GetGLProcAddress = GetGLProcAddressOp;
 }

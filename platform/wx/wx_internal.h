@@ -1,5 +1,6 @@
 // What the files of the wxWidgets back end share: the window record behind a
-// WindowHandle and the helpers that find and convert things.
+// WindowHandle, the lookups over the live windows, and the parts of the
+// operations table that each file fills.
 #pragma once
 
 #include <wx/evtloop.h>
@@ -9,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/platform_ops.h"
 #include "resources/resources.h"
 
 class WindowTimer;
@@ -19,9 +20,8 @@ struct WxControl {
     ControlKind kind;  // what the template asked for
     unsigned style;    // the template's Style* bits
     wxWindow* widget;  // the wx control, a child of the window's panel
-    int rangeMinimum;  // trackbar range, kept here so that the clamp is exact
+    int rangeMinimum;  // trackbar range as the layer set it: the slider's own is never empty
     int rangeMaximum;
-    GLPixelFormatRequest glFormat;  // pixel format of a preview canvas (ControlFrame only)
 };
 
 // wx wants menu ids below 0x7FFF, the desktop's command ids reach 0xFFFF: each
@@ -34,8 +34,7 @@ struct MenuCommand {
 
 struct PlatformWindow {
     const DialogTemplate* source;           // template it was made from
-    PlatformDialog* dialog;                 // dialog object, or null for a procedure window
-    DialogProc procedure;                   // dialog procedure, or null
+    MessageTarget target;                   // dialog object or procedure
     WindowHandle owner;                     // owning window, or null
     wxTopLevelWindow* frame;                // wxFrame when the template has a menu, else wxDialog
     wxPanel* panel;                         // fills the client area; parent of every control
@@ -47,49 +46,47 @@ struct PlatformWindow {
     int baseWidth, baseHeight;              // dialog base units: average character in pixels
 };
 
-struct PlatformDrop {
-    std::vector<std::string> paths;  // the dropped files, whole paths, in order
-};
-
 // Windows (wx_windows.cpp)
 bool IsLiveWindow(WindowHandle window);
+// The live window whose frame is `frame`, or null.
+PlatformWindow* RecordOfFrame(const wxWindow* frame);
 WxControl* FindWxControl(WindowHandle window, int controlId);
-// Creates the preview canvas of a frame control in the requested format.
-wxWindow* CreatePreviewCanvas(wxWindow* parent, int id, const wxPoint& position, const wxSize& size,
-                              const GLPixelFormatRequest& format);
-// Puts a new canvas in place of a control's widget, with the same id and rectangle.
-bool ReplacePreviewCanvas(WindowHandle window, WxControl& control, const GLPixelFormatRequest& format);
+void DestroyWindowRecord(PlatformWindow* window);
 void DestroyAllWindows();
+
+// Text between the program (UTF-8 bytes) and wx; a path that is not UTF-8 still shows.
+wxString ToWxString(const char* text);
+std::string FromWxString(const wxString& text);
+std::string FromWxPath(const wxString& path);
+
+// Building windows from templates (wx_build.cpp)
+// The window, its controls and menu bar, not yet shown nor listed. Null when
+// there is no such template or no toolkit.
+PlatformWindow* BuildWxWindow(int templateId, WindowHandle owner, MessageTarget target);
+// A bitmap of an icon resource; not IsOk() when there is none.
+wxBitmap IconBitmap(int iconId);
+// A new wx id for a menu item that delivers `commandId`.
+int AddMenuCommand(PlatformWindow* window, unsigned commandId, bool system);
+
+// Events (wx_events.cpp)
+void BindWindowEvents(PlatformWindow* window);
 
 // The application (wx_app.cpp)
 bool StartWx();
 int RunWxApp(PlatformApp& app, int argc, char** argv);
 
-// Text between the program (UTF-8 bytes) and wx.
-wxString ToWxString(const char* text);
-std::string FromWxString(const wxString& text);
-std::string FromWxPath(const wxString& path);
-
 // GL (wx_gl.cpp)
-GLContextHandle CreateWxGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format);
-bool MakeWxGLContextCurrent(GLContextHandle context);
-void DeleteWxGLContext(GLContextHandle context);
-bool SwapWxGLBuffers(GLContextHandle context);
-void* GetWxGLProcAddress(const char* name);
+// The GL canvas of a frame control, made in PreviewPixelFormat.
+wxWindow* CreatePreviewCanvas(wxWindow* parent, int id, const wxPoint& position, const wxSize& size);
 // The window is going: its contexts lose their canvas and are released.
 void ForgetWxGLWindow(WindowHandle window);
 void DeleteAllWxGLContexts();
-bool HasWxGLContext(WindowHandle window, int controlId);
 
 // The operating system's GL binding (wx_gl_native.cpp), free of wx headers.
 void* NativeGLProcAddress(const char* name);
 void ReleaseNativeGLContext();
 
-// Common dialogs (wx_dialogs.cpp)
-bool ShowWxFileDialog(const FileDialogRequest& request, char* path, size_t size);
-bool ShowWxColorDialog(WindowHandle owner, uint32_t initialColor, uint32_t* chosenColor);
-int ShowWxMessageBox(WindowHandle owner, const char* text, const char* caption, unsigned flags);
-// "Name (*.ext)|*.ext||" into wx's wildcard "Name (*.ext)|*.ext".
-wxString WildcardFromFilter(const char* filter);
-// Appends ".ext" when the file name part of `path` has no extension.
-std::string AppendDefaultExtension(const std::string& path, const char* defaultExtension);
+// Each file fills the entries of the operations table that it implements.
+void AddWxControlOps(PlatformOps* ops);  // controls and menus (wx_controls.cpp)
+void AddWxDialogOps(PlatformOps* ops);   // common dialogs (wx_dialogs.cpp)
+void AddWxGLOps(PlatformOps* ops);       // GL contexts (wx_gl.cpp)

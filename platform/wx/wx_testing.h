@@ -5,6 +5,8 @@
 
 #include <wx/wx.h>
 
+#include <string>
+
 #include "platform/platform.h"
 
 wxTopLevelWindow* WxFrameOf(WindowHandle window);
@@ -18,6 +20,12 @@ int WxMenuItemId(WindowHandle window, unsigned commandId);
 // The wx menu id of an item added by AppendSystemMenuItem, or wxID_NONE.
 int WxSystemMenuItemId(WindowHandle window, unsigned commandId);
 int WxWindowCount();
+
+// The file dialog's texts: "Name (*.ext)|*.ext||" into wx's wildcard
+// "Name (*.ext)|*.ext", and ".ext" appended when the file name part of `path`
+// has no extension.
+wxString WildcardFromFilter(const char* filter);
+std::string AppendDefaultExtension(const std::string& path, const char* defaultExtension);
 
 // Runs the toolkit's event loop for `milliseconds`.
 void PumpWxEvents(unsigned milliseconds);

@@ -58,14 +58,10 @@ TEST(HeadlessWindows, MainTemplateBecomesWindowWithControlsInPixels)
     ASSERT_TRUE(dialog.Create());
     EXPECT_TRUE(dialog.initialised);
     EXPECT_TRUE(IsPlatformWindowVisible(dialog.Window()));
-    int width = 0, height = 0;
-    ASSERT_TRUE(GetClientSize(dialog.Window(), &width, &height));
-    EXPECT_EQ(width, 522);   // 348 dialog units at a 6-pixel average character
-    EXPECT_EQ(height, 390);  // 240 dialog units at a 13-pixel character height
     PlatformRect frame;
     ASSERT_TRUE(GetControlRect(dialog.Window(), PreviewFrameControl, &frame));
-    EXPECT_EQ(frame.left, 11);
-    EXPECT_EQ(frame.right - frame.left, 501);  // the client width less 21
+    EXPECT_EQ(frame.left, 11);                 // 7 dialog units at a 6-pixel average character
+    EXPECT_EQ(frame.right - frame.left, 501);  // its right edge, 7 + 334 units, at pixel 512
     EXPECT_FALSE(IsControlEnabled(dialog.Window(), GenerateButtonControl));
     EXPECT_FALSE(HeadlessClickButton(dialog.Window(), GenerateButtonControl));
     EnableControl(dialog.Window(), GenerateButtonControl, true);
@@ -185,8 +181,7 @@ TEST(HeadlessGL, ClearedFrameReadsBackTopRowFirst)
 {
     RecordingDialog dialog;
     ASSERT_TRUE(dialog.Create());
-    GLPixelFormatRequest format = {32, 24, 16, true};
-    GLContextHandle context = CreateGLContext(dialog.Window(), PreviewFrameControl, format);
+    GLContextHandle context = CreateGLContext(dialog.Window(), PreviewFrameControl, PreviewPixelFormat);
     ASSERT_NE(context, nullptr);
     ASSERT_TRUE(MakeGLContextCurrent(context));
     EXPECT_NE(GetGLProcAddress("glActiveTextureARB"), nullptr);

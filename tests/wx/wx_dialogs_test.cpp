@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/wx/wx_internal.h"
 #include "tests/support/xvfb_display.h"
 #include "tests/wx/wx_test_support.h"
 
@@ -146,7 +145,6 @@ public:
 // Shuts the toolkit down, so it runs last in this file and in the suite.
 TEST(WxZzRunApp, RunPlatformAppRunsInitInstanceAndExitsWithZero)
 {
-    ASSERT_EQ(ActivePlatformKind(), PlatformDesktop);
     ShortApp app;
     char name[] = "orvanel";
     char* arguments[] = {name, nullptr};

@@ -90,7 +90,6 @@ class WxTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(ActivePlatformKind(), PlatformDesktop);
         assertsBefore = WxAssertCount();
     }
     void TearDown() override

@@ -118,10 +118,8 @@ TEST_F(WxWindowTest, ControlsSitAtTheirTemplatePositionsInDialogUnits)
     EXPECT_EQ(rect.left, DialogUnitsToPixelsX(59, baseWidth));
     EXPECT_EQ(rect.top, DialogUnitsToPixelsY(1, baseHeight));
 
-    int width = 0, height = 0;
-    ASSERT_TRUE(GetClientSize(window, &width, &height));
-    EXPECT_EQ(width, DialogUnitsToPixelsX(348, baseWidth));
-    EXPECT_EQ(height, DialogUnitsToPixelsY(240, baseHeight));
+    EXPECT_EQ(WxFrameOf(window)->GetClientSize(),
+              wxSize(DialogUnitsToPixelsX(348, baseWidth), DialogUnitsToPixelsY(240, baseHeight)));
     EXPECT_EQ(WxPanelOf(window)->GetPosition(), wxPoint(0, 0));
 }
 
@@ -283,10 +281,7 @@ TEST_F(WxWindowTest, ResizeDeliversOnSizeAndTheHandlerResizesThePreview)
     WxFrameOf(window)->SetClientSize(800, 600);
     ASSERT_TRUE(PumpUntil(SizeWait{dialog.get(), 800, 600}));
     EXPECT_EQ(dialog->sizes.back().kind, SizeRestored);
-    int width = 0, height = 0;
-    ASSERT_TRUE(GetClientSize(window, &width, &height));
-    EXPECT_EQ(width, 800);
-    EXPECT_EQ(height, 600);
+    EXPECT_EQ(WxFrameOf(window)->GetClientSize(), wxSize(800, 600));
     PlatformRect after;
     ASSERT_TRUE(GetControlRect(window, PreviewFrameControl, &after));
     EXPECT_EQ(after.left, before.left);
