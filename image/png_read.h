@@ -17,7 +17,9 @@ const int32_t PngLargestSide = 16384;
 // transparency chunk), interlaced or not, sides 1 to PngLargestSide. Null for
 // anything else: a missing signature, truncation anywhere (IEND included), a
 // CRC mismatch in any chunk, a compressed stream that does not match the
-// header's sizes, a picture whose block cannot be allocated.
+// header's sizes, a picture whose block cannot be allocated. Sides that the
+// file's compressed bytes could not fill even at deflate's largest ratio
+// (1032 to 1) are refused before the block is allocated.
 //
 // The Image has one of two shapes:
 // - keepHeightSamples and a 16-bit picture: `samples` holds width * height
