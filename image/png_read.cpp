@@ -74,19 +74,13 @@ static void IgnoreWarning(png_structp, png_const_charp) {}
 // Checked before the picture's block is allocated, so that a small file cannot
 // make the decoder reserve a gigabyte only to fail on the first row.
 
-static uint32_t BigEndian32(const uint8_t* bytes)
-{
-    return (static_cast<uint32_t>(bytes[0]) << 24) | (static_cast<uint32_t>(bytes[1]) << 16) |
-        (static_cast<uint32_t>(bytes[2]) << 8) | static_cast<uint32_t>(bytes[3]);
-}
-
 // The IDAT bytes present in the file: chunk lengths as written, cut at its end.
 static uint64_t CompressedBytesPresent(const uint8_t* bytes, size_t size)
 {
     uint64_t total = 0;
     size_t at = 8;            // after the signature
     while (size - at >= 8) {  // at never passes size
-        uint64_t length = BigEndian32(bytes + at);
+        uint64_t length = png_get_uint_32(bytes + at);
         uint64_t remaining = size - at - 8;
         if (memcmp(bytes + at + 4, "IDAT", 4) == 0)
             total += length < remaining ? length : remaining;
