@@ -104,6 +104,7 @@ Image* DecodeBMP24(const uint8_t* bytes, size_t size)
         return nullptr;
     image->width = width;
     image->height = height;
+    image->samples = nullptr;
     // The file stores the bottom row first: its last row is the picture's top row.
     for (int32_t row = 0; row < height; ++row) {
         const uint8_t* source = bytes + BmpHeadersSize + static_cast<size_t>(height - 1 - row) * stride;

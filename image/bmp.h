@@ -8,9 +8,11 @@
 // A decoded picture: one heap block holding the two sizes and the pixels,
 // allocated and freed in one piece (FreeImage).
 struct Image {
-    int32_t width;     // pixels per row
-    int32_t height;    // number of rows
-    uint8_t pixels[];  // width * height RGBA pixels (alpha 255), top row first, rows unpadded
+    int32_t width;      // pixels per row
+    int32_t height;     // number of rows
+    uint16_t* samples;  // the picture's heights at 16-bit precision: width * height samples, top row
+                        // first, inside this block; null where the heights are 8-bit (pixels' red)
+    uint8_t pixels[];   // width * height RGBA pixels, top row first, rows unpadded; empty with samples
 };
 
 // The single open input file.
