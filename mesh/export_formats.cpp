@@ -15,6 +15,7 @@
 static const char NoMemoryMessage[] = "Not enough memory to write the mesh.";
 static const char TooLargeMessage[] = "The mesh is too large for the %s format.";
 static const char InvalidMeshMessage[] = "The mesh cannot be written: it is damaged.";
+static const char EmptyMeshMessage[] = "The mesh has no faces to write.";
 static const char FailedMessage[] = "The %s file could not be made.";
 
 // ---------------------------------------------------------------------------
@@ -102,33 +103,75 @@ void AppendLittle32s(ExportBuffer* buffer, const uint32_t* values, size_t count)
 #endif
 }
 
+static const char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 size_t FormatUnsigned(char* out, uint64_t value)
 {
+    // laid out from the end of a scratch block, two digits at a time, then copied
     char digits[20];
-    size_t count = 0;
-    do {
-        digits[count++] = char('0' + value % 10);
-        value /= 10;
-    } while (value);
-    for (size_t i = 0; i < count; ++i)
-        out[i] = digits[count - 1 - i];
-    return count;
+    char* at = digits + sizeof digits;
+    for (; value >= 100; value /= 100) {
+        at -= 2;
+        std::memcpy(at, DigitPairs + 2 * (value % 100), 2);
+    }
+    if (value >= 10) {
+        at -= 2;
+        std::memcpy(at, DigitPairs + 2 * value, 2);
+    } else {
+        *--at = char('0' + value);
+    }
+    const size_t length = size_t(digits + sizeof digits - at);
+    std::memcpy(out, at, length);
+    return length;
 }
+
+static const uint64_t PowersOfFive[] = {1,      5,       25,      125,      625,       3125,       15625,     78125,
+                                        390625, 1953125, 9765625, 48828125, 244140625, 1220703125, 6103515625};
+static const int LongestExactFraction = 14;
 
 size_t FormatFloat(char* out, float value)
 {
-    // whole numbers are most of a terrain's coordinates and print far faster as integers
-    if (value > -16777216.0f && value < 16777216.0f && value == float(int32_t(value))) {
-        const int32_t whole = int32_t(value);
-        if (whole < 0) {
-            out[0] = '-';
-            return 1 + FormatUnsigned(out + 1, uint64_t(-int64_t(whole)));
-        }
-        return FormatUnsigned(out, uint64_t(whole));
-    }
-    if (!std::isfinite(value)) {
-        out[0] = '0';
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int exponent = int(bits >> 23 & 255);
+    if (exponent == 255) {
+        out[0] = '0';  // not finite: the writers refuse such meshes where their format needs it
         return 1;
+    }
+    // value = mantissa x 2^power, the mantissa made odd
+    uint64_t mantissa = bits & 0x7FFFFF;
+    int power = exponent ? exponent - 150 : -149;
+    mantissa |= exponent ? 0x800000 : 0;
+    char* at = out;
+    if (bits >> 31)
+        *at++ = '-';
+    if (mantissa == 0) {
+        *at++ = '0';
+        return size_t(at - out);
+    }
+    for (; (mantissa & 1) == 0; mantissa >>= 1)
+        ++power;
+    // a whole number, or a fraction of few binary places (a terrain's heights and texture
+    // coordinates), has a short exact decimal expansion: mantissa x 5^k / 10^k
+    if (power >= 0 && power <= 39)
+        return size_t(at - out) + FormatUnsigned(at, mantissa << power);
+    if (power < 0 && power >= -LongestExactFraction) {
+        const int places = -power;
+        const uint64_t digits = mantissa * PowersOfFive[places];
+        uint64_t scale = 1;
+        for (int i = 0; i < places; ++i)
+            scale *= 10;
+        at += FormatUnsigned(at, digits / scale);
+        *at++ = '.';
+        char fraction[20];
+        const size_t length = FormatUnsigned(fraction, digits % scale);
+        std::memset(at, '0', size_t(places) - length);
+        at += size_t(places) - length;
+        std::memcpy(at, fraction, length);
+        return size_t(at - out) + length;
     }
     const std::to_chars_result result = std::to_chars(out, out + MaxFloatText, value);
     return size_t(result.ptr - out);
@@ -171,8 +214,9 @@ uint64_t EstimateExportMemory(ExportFormat format, const TriangleMesh& mesh)
 
 static void SetMessage(char* message, size_t size, const char* format, ExportFormat exportFormat)
 {
+    const char* extension = GetExportFormatInfo(exportFormat).extension;
     if (message && size)
-        std::snprintf(message, size, format, GetExportFormatInfo(exportFormat).extension + 1);
+        std::snprintf(message, size, format, extension ? extension + 1 : "requested");
 }
 
 static ExportResult Fail(ExportResult result, ExportFormat format, char* message, size_t size)
@@ -213,6 +257,11 @@ ExportResult ExportMesh(const TriangleMesh& mesh, const ExportRequest& request, 
         return Fail(ExportFailed, format, message, messageSize);
     if (!IsValidTriangleMesh(mesh))
         return Fail(ExportInvalidMesh, format, message, messageSize);
+    // several formats cannot hold an empty mesh (a glTF accessor counts at least one item)
+    if (mesh.faceCount == 0) {
+        SetMessage(message, messageSize, EmptyMeshMessage, format);
+        return ExportInvalidMesh;
+    }
     const uint64_t needed = EstimateExportMemory(format, mesh);
     if (needed == UINT64_MAX)
         return Fail(ExportTooLarge, format, message, messageSize);

@@ -73,7 +73,7 @@ enum ExportResult {
     ExportSaved = 0,
     ExportNoMemory,     // refused before allocating, or an allocation failed; nothing written
     ExportTooLarge,     // the format cannot hold so many vertices, faces or bytes; nothing written
-    ExportInvalidMesh,  // an index out of range, a missing array, a position not finite
+    ExportInvalidMesh,  // no faces, an index out of range, a missing array, a position not finite
     ExportWriteFailed,  // the write function returned false
     ExportFailed        // the format's library refused; nothing written
 };

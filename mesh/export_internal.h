@@ -58,9 +58,10 @@ inline void StoreLittleFloat(uint8_t* out, float value)
 void AppendLittleFloats(ExportBuffer* buffer, const float* values, size_t count);
 void AppendLittle32s(ExportBuffer* buffer, const uint32_t* values, size_t count);
 
-// Shortest text that reads back as exactly value (integers without a point); returns the
+// Text that reads back as exactly value: whole numbers and fractions of up to 14 binary
+// places in their exact decimal form, others the shortest that round-trips. Returns the
 // length written (at most MaxFloatText bytes, no NUL).
-static const size_t MaxFloatText = 16;
+static const size_t MaxFloatText = 24;
 size_t FormatFloat(char* out, float value);
 size_t FormatUnsigned(char* out, uint64_t value);
 

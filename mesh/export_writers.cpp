@@ -25,14 +25,21 @@ uint64_t StlFileBound(const TriangleMesh& mesh)
     return StlHeaderSize + StlFaceSize * uint64_t(mesh.faceCount);
 }
 
-static void StoreFaceNormal(uint8_t* out, const float* a, const float* b, const float* c)
+// The face's unit normal from its winding (zero for a face without area), then its corners.
+static void StoreStlFace(uint8_t* out, const float* a, const float* b, const float* c)
 {
-    const double u[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
-    const double v[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
-    double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
-    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    for (int axis = 0; axis < 3; ++axis)
-        StoreLittleFloat(out + 4 * axis, length > 0 ? float(n[axis] / length) : 0.0f);
+    const float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float v[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    float n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const float scale = length > 0 && std::isfinite(length) ? 1.0f / length : 0.0f;
+    float record[12] = {n[0] * scale, n[1] * scale, n[2] * scale, a[0], a[1], a[2], b[0], b[1], b[2], c[0], c[1], c[2]};
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(out, record, sizeof record);
+#else
+    for (int i = 0; i < 12; ++i)
+        StoreLittleFloat(out + 4 * i, record[i]);
+#endif
 }
 
 ExportResult WriteStl(const TriangleMesh& mesh, ExportBuffer* out, ExportProgress* progress)
@@ -48,13 +55,8 @@ ExportResult WriteStl(const TriangleMesh& mesh, ExportBuffer* out, ExportProgres
     for (int64_t f = 0; f < mesh.faceCount; ++f) {
         uint8_t* record = out->bytes + out->used;
         const uint32_t* corner = mesh.faces + 3 * f;
-        const float* p[3];
-        for (int k = 0; k < 3; ++k)
-            p[k] = mesh.positions + 3 * size_t(corner[k]);
-        StoreFaceNormal(record, p[0], p[1], p[2]);
-        for (int k = 0; k < 3; ++k)
-            for (int axis = 0; axis < 3; ++axis)
-                StoreLittleFloat(record + 12 + 12 * k + 4 * axis, p[k][axis]);
+        StoreStlFace(record, mesh.positions + 3 * size_t(corner[0]), mesh.positions + 3 * size_t(corner[1]),
+                     mesh.positions + 3 * size_t(corner[2]));
         StoreLittle16(record + 48, 0);
         out->used += StlFaceSize;
         if (f % ProgressStride == 0)
@@ -264,14 +266,15 @@ static bool PositionBounds(const TriangleMesh& mesh, float* low, float* high)
         low[axis] = mesh.vertexCount ? mesh.positions[axis] : 0;
         high[axis] = low[axis];
     }
-    for (int64_t i = 0; i < 3 * mesh.vertexCount; ++i) {
-        const float value = mesh.positions[i];
-        if (!std::isfinite(value))
-            return false;
-        low[i % 3] = value < low[i % 3] ? value : low[i % 3];
-        high[i % 3] = value > high[i % 3] ? value : high[i % 3];
-    }
-    return true;
+    bool finite = true;
+    for (int64_t v = 0; v < mesh.vertexCount; ++v)
+        for (int axis = 0; axis < 3; ++axis) {
+            const float value = mesh.positions[3 * v + axis];
+            finite = finite && std::isfinite(value);
+            low[axis] = value < low[axis] ? value : low[axis];
+            high[axis] = value > high[axis] ? value : high[axis];
+        }
+    return finite;
 }
 
 static void AppendBufferView(std::string* json, uint64_t offset, uint64_t length, int target)

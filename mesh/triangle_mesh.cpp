@@ -99,11 +99,12 @@ bool IsValidTriangleMesh(const TriangleMesh& mesh)
         return false;
     if ((mesh.vertexCount > 0 && !mesh.positions) || (mesh.faceCount > 0 && !mesh.faces))
         return false;
+    // the largest index decides; a plain reduction the compiler turns into vector code
     const uint64_t corners = 3 * uint64_t(mesh.faceCount);
+    uint32_t largest = 0;
     for (uint64_t i = 0; i < corners; ++i)
-        if (int64_t(mesh.faces[i]) >= mesh.vertexCount)
-            return false;
-    return true;
+        largest = mesh.faces[i] > largest ? mesh.faces[i] : largest;
+    return corners == 0 || int64_t(largest) < mesh.vertexCount;
 }
 
 bool BuildVertexNormals(TriangleMesh* mesh)
