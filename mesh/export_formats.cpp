@@ -108,23 +108,30 @@ static const char DigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
+static size_t DigitCount(uint64_t value)
+{
+    size_t count = 1;
+    for (uint64_t bound = 10; value >= bound && count < 20; bound *= 10)
+        ++count;
+    return count;
+}
+
 size_t FormatUnsigned(char* out, uint64_t value)
 {
-    // laid out from the end of a scratch block, two digits at a time, then copied
-    char digits[20];
-    char* at = digits + sizeof digits;
+    // written from the last digit back, two at a time, straight into place
+    const size_t length = DigitCount(value);
+    char* at = out + length;
     for (; value >= 100; value /= 100) {
-        at -= 2;
-        std::memcpy(at, DigitPairs + 2 * (value % 100), 2);
+        const char* pair = DigitPairs + 2 * (value % 100);
+        *--at = pair[1];
+        *--at = pair[0];
     }
     if (value >= 10) {
-        at -= 2;
-        std::memcpy(at, DigitPairs + 2 * value, 2);
+        *--at = DigitPairs[2 * value + 1];
+        *--at = DigitPairs[2 * value];
     } else {
         *--at = char('0' + value);
     }
-    const size_t length = size_t(digits + sizeof digits - at);
-    std::memcpy(out, at, length);
     return length;
 }
 

@@ -81,12 +81,19 @@ uint64_t ObjFileBound(const TriangleMesh& mesh)
         (2 + 3 * perCorner + 1) * uint64_t(mesh.faceCount);
 }
 
+// Short copies inline: a library call costs more than the few bytes of a number.
+static char* CopyText(char* at, const char* text, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        at[i] = text[i];
+    return at + length;
+}
+
 static void AppendObjLine(ExportBuffer* out, const char* key, const float* values, int count)
 {
     char* at = reinterpret_cast<char*>(out->bytes + out->used);
-    const size_t keyLength = std::strlen(key);
-    std::memcpy(at, key, keyLength);
-    at += keyLength;
+    for (const char* c = key; *c; ++c)
+        *at++ = *c;
     for (int i = 0; i < count; ++i) {
         *at++ = ' ';
         at += FormatFloat(at, values[i]);
@@ -100,21 +107,17 @@ static void AppendObjFace(ExportBuffer* out, const uint32_t* corner, bool texcoo
     char* at = reinterpret_cast<char*>(out->bytes + out->used);
     *at++ = 'f';
     for (int k = 0; k < 3; ++k) {
-        char index[20];
-        const size_t length = FormatUnsigned(index, uint64_t(corner[k]) + 1);
         *at++ = ' ';
-        std::memcpy(at, index, length);
+        const char* index = at;
+        const size_t length = FormatUnsigned(at, uint64_t(corner[k]) + 1);
         at += length;
         if (texcoords || normals)
             *at++ = '/';
-        if (texcoords) {
-            std::memcpy(at, index, length);
-            at += length;
-        }
+        if (texcoords)
+            at = CopyText(at, index, length);
         if (normals) {
             *at++ = '/';
-            std::memcpy(at, index, length);
-            at += length;
+            at = CopyText(at, index, length);
         }
     }
     *at++ = '\n';
