@@ -28,7 +28,7 @@
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
 #include "settings/settings.h"
-#include "tests/render/heightmesh_file.h"
+#include "tests/support/heightmesh_file.h"
 
 // ---------------------------------------------------------------------------
 // Counting the program's allocations (linked with --wrap)

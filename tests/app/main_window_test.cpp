@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "../support/main_window_fixture.h"
 #include "image/image_load.h"
 #include "model/model_store.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "tests/support/main_window_fixture.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "model/lighting_data.h"
 #include "model/model3ds.h"
 #include "model/model_store.h"
-#include "tests/model/stream_builder.h"
+#include "tests/support/stream_builder.h"
 
 struct LoadedStream {
     std::unique_ptr<uint8_t[]> bytes;  // the stream, which must outlive the model

@@ -6,7 +6,7 @@
 #include "model/model3ds.h"
 #include "model/model_store.h"
 #include "tests/model/loaded_stream.h"
-#include "tests/model/stream_builder.h"
+#include "tests/support/stream_builder.h"
 #include "tests/support/writer_example.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "model/model_store.h"
-#include "tests/model/stream_builder.h"
+#include "tests/support/stream_builder.h"
 
 namespace {
 

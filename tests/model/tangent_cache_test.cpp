@@ -10,7 +10,7 @@
 #include "model/lighting_data.h"
 #include "model/model3ds.h"
 #include "tests/model/loaded_stream.h"
-#include "tests/model/stream_builder.h"
+#include "tests/support/stream_builder.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "render/lighting_textures.h"
 #include "render/scene.h"
 #include "settings/settings.h"
-#include "tests/render/heightmesh_file.h"
+#include "tests/support/heightmesh_file.h"
 #include "tests/support/main_window_fixture.h"
 
 // RGBA pixels of the preview, top row first.

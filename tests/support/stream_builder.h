@@ -1,4 +1,4 @@
-// Little helpers that assemble 3DS chunk streams byte by byte for the model tests.
+// Little helpers that assemble 3DS chunk streams byte by byte, for the model tests and benchmarks.
 #pragma once
 
 #include <cstdint>
