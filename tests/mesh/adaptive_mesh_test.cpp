@@ -1,0 +1,214 @@
+// The adaptive mesh against an independent evaluation: every face rasterised over the pixel
+// grid in double, over random sizes, budgets, bounds and height fields.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "mesh/adaptive_mesh.h"
+#include "mesh/adaptive_scan.h"
+
+namespace {
+
+struct Evaluation {
+    double maxError = 0;  // levels
+    double area = 0;      // summed over the faces, in pixels
+    int uncovered = 0;    // pixels inside no face
+    int badFaces = 0;     // degenerate, or not counter-clockwise seen from above in the world
+};
+
+// World X = x - width / 2, Y = -(y - height / 2): a face is counter-clockwise from above when
+// its world cross product is positive.
+Evaluation Evaluate(const HeightField& field, const AdaptiveMesh& mesh)
+{
+    Evaluation result;
+    std::vector<double> error(static_cast<size_t>(field.width) * field.height, -1);
+    for (int f = 0; f < mesh.faceCount; ++f) {
+        double x[3], y[3], z[3];
+        for (int k = 0; k < 3; ++k) {
+            const int v = mesh.faceCorners[3 * f + k];
+            x[k] = mesh.vertexPixels[2 * v];
+            y[k] = mesh.vertexPixels[2 * v + 1];
+            z[k] = field.samples[static_cast<size_t>(y[k]) * field.width + static_cast<size_t>(x[k])] / 257.0;
+        }
+        const double worldCross = (x[1] - x[0]) * (y[0] - y[2]) - (y[0] - y[1]) * (x[2] - x[0]);
+        if (!(worldCross > 0)) {
+            ++result.badFaces;
+            continue;
+        }
+        result.area += worldCross / 2;
+        const int x0 = static_cast<int>(*std::min_element(x, x + 3)),
+                  x1 = static_cast<int>(*std::max_element(x, x + 3));
+        const int y0 = static_cast<int>(*std::min_element(y, y + 3)),
+                  y1 = static_cast<int>(*std::max_element(y, y + 3));
+        for (int py = y0; py <= y1; ++py)
+            for (int px = x0; px <= x1; ++px) {
+                double weight[3];
+                for (int k = 0; k < 3; ++k) {
+                    const int a = (k + 1) % 3, b = (k + 2) % 3;
+                    weight[k] = ((x[a] - px) * (py - y[b]) - (py - y[a]) * (x[b] - px)) / worldCross;
+                }
+                if (weight[0] < -1e-12 || weight[1] < -1e-12 || weight[2] < -1e-12)
+                    continue;
+                const double surface = weight[0] * z[0] + weight[1] * z[1] + weight[2] * z[2];
+                double& e = error[static_cast<size_t>(py) * field.width + px];
+                e = std::max(e, std::fabs(field.samples[static_cast<size_t>(py) * field.width + px] / 257.0 - surface));
+            }
+    }
+    for (double e : error) {
+        result.uncovered += e < 0;
+        result.maxError = std::max(result.maxError, e);
+    }
+    return result;
+}
+
+int BorderVertices(const HeightField& field, const AdaptiveMesh& mesh)
+{
+    int count = 0;
+    for (int v = 0; v < mesh.vertexCount; ++v) {
+        const int x = mesh.vertexPixels[2 * v], y = mesh.vertexPixels[2 * v + 1];
+        count += x == 0 || y == 0 || x == field.width - 1 || y == field.height - 1;
+    }
+    return count;
+}
+
+enum class Shape { Noise, Waves, Terraces, Plane, Constant, Spike };
+
+std::vector<uint16_t> MakeField(Shape shape, int width, int height, std::mt19937* random)
+{
+    std::vector<uint16_t> samples(static_cast<size_t>(width) * height);
+    std::uniform_int_distribution<int> any(0, 65535);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int v = 0;
+            switch (shape) {
+            case Shape::Noise:
+                v = any(*random);
+                break;
+            case Shape::Waves:
+                v = static_cast<int>(32768 + 30000 * std::sin(x * 0.3) * std::cos(y * 0.21 + x * 0.05));
+                break;
+            case Shape::Terraces:
+                v = ((x * 7 + y * 3) / 5 & 255) * 257;
+                break;
+            case Shape::Plane:
+                v = 40 * x + 25 * y;
+                break;
+            case Shape::Constant:
+                v = 1234;
+                break;
+            case Shape::Spike:
+                v = x == width / 2 && y == height / 3 ? 60000 : 3 * x;
+                break;
+            }
+            samples[static_cast<size_t>(y) * width + x] = static_cast<uint16_t>(v);
+        }
+    return samples;
+}
+
+TEST(AdaptiveMeshTest, MeshesStayWithinBudgetCoverThePictureAndReportTheirTrueError)
+{
+    std::mt19937 random(15);
+    for (int round = 0; round < 160; ++round) {
+        SCOPED_TRACE(round);
+        const int width = round % 9 == 0 ? 2 : 2 + static_cast<int>(random() % 60);
+        const int height = round % 7 == 0 ? 2 : 2 + static_cast<int>(random() % 45);
+        const Shape shape = static_cast<Shape>(round % 6);
+        const std::vector<uint16_t> samples = MakeField(shape, width, height, &random);
+        const HeightField field = {width, height, samples.data()};
+        AdaptiveMeshLimits limits = {};
+        limits.reserveForSolid = round % 4 == 1;
+        const int minimumFaces = limits.reserveForSolid ? 12 : 2;
+        limits.maxFaces = round % 5 == 0 ? 0 : minimumFaces + static_cast<int>(random() % 600);
+        limits.maxVertices = round % 3 == 0 ? 0 : (limits.reserveForSolid ? 8 : 4) + static_cast<int>(random() % 300);
+        const double bounds[] = {0, 0, 0.5, 3, 40};
+        limits.maxErrorLevels = bounds[random() % 5];
+        AdaptiveScanPortableOnly = round % 2 == 0;
+
+        AdaptiveMesh mesh = {};
+        ASSERT_TRUE(BuildAdaptiveMesh(&field, &limits, &mesh));
+        AdaptiveScanPortableOnly = false;
+        const int border = limits.reserveForSolid ? BorderVertices(field, mesh) : 0;
+        const int maxFaces = limits.maxFaces > 0 ? limits.maxFaces : INT32_MAX;
+        const int maxVertices = limits.maxVertices > 0 ? limits.maxVertices : INT32_MAX;
+        EXPECT_LE(mesh.faceCount + (limits.reserveForSolid ? 3 * border - 2 : 0), maxFaces);
+        EXPECT_LE(mesh.vertexCount + border, maxVertices);
+        const Evaluation evaluation = Evaluate(field, mesh);
+        EXPECT_EQ(evaluation.badFaces, 0);
+        EXPECT_EQ(evaluation.uncovered, 0);
+        EXPECT_DOUBLE_EQ(evaluation.area, static_cast<double>(width - 1) * (height - 1));
+        EXPECT_NEAR(mesh.maxErrorLevels, evaluation.maxError, 1e-9);
+        EXPECT_LE(mesh.faceCount, 2 * (width - 1) * (height - 1));
+        if (limits.maxFaces <= 0 && limits.maxVertices <= 0) {
+            EXPECT_LE(mesh.maxErrorLevels, limits.maxErrorLevels);
+            EXPECT_LE(evaluation.maxError, limits.maxErrorLevels + 1e-9);
+        }
+        FreeAdaptiveMesh(&mesh);
+    }
+}
+
+// A sloped plane is exact with the picture's two triangles; one raised pixel is its only error.
+TEST(AdaptiveMeshTest, StopsOnceTheErrorIsWithinTheBound)
+{
+    std::mt19937 random(1);
+    const std::vector<uint16_t> samples = MakeField(Shape::Spike, 31, 20, &random);
+    const HeightField field = {31, 20, samples.data()};
+    const double spike = (60000 - 3 * 15) / 257.0;
+    for (const double bound : {spike + 1, spike, spike - 0.01, 0.0}) {
+        const AdaptiveMeshLimits limits = {65535, 65535, bound, false};
+        AdaptiveMesh mesh = {};
+        ASSERT_TRUE(BuildAdaptiveMesh(&field, &limits, &mesh));
+        if (bound >= spike) {
+            EXPECT_EQ(mesh.faceCount, 2);
+            EXPECT_DOUBLE_EQ(mesh.maxErrorLevels, spike);
+        } else {
+            EXPECT_GT(mesh.faceCount, 2);
+            EXPECT_LE(mesh.maxErrorLevels, bound);
+        }
+        FreeAdaptiveMesh(&mesh);
+    }
+}
+
+TEST(AdaptiveMeshTest, RefusesBadFieldsAndBudgetsTooSmallForThePictureCorners)
+{
+    const std::vector<uint16_t> samples(16, 0);
+    const HeightField good = {4, 4, samples.data()};
+    const HeightField bad[] = {
+        {1, 16, samples.data()}, {16, 1, samples.data()}, {4, 4, nullptr}, {16385, 2, samples.data()}};
+    const AdaptiveMeshLimits limits = {0, 0, 0, false};
+    AdaptiveMesh mesh = {};
+    for (const HeightField& field : bad)
+        EXPECT_FALSE(BuildAdaptiveMesh(&field, &limits, &mesh));
+    const AdaptiveMeshLimits badLimits[] = {{1, 0, 0, false}, {0, 3, 0, false},  {11, 0, 0, true},
+                                            {0, 7, 0, true},  {0, 0, -1, false}, {0, 0, NAN, false}};
+    for (const AdaptiveMeshLimits& l : badLimits)
+        EXPECT_FALSE(BuildAdaptiveMesh(&good, &l, &mesh));
+    EXPECT_FALSE(BuildAdaptiveMesh(&good, nullptr, &mesh));
+    EXPECT_EQ(mesh.faceCount, 0);
+    EXPECT_EQ(mesh.faceCorners, nullptr);
+}
+
+// Run under AddressSanitizer, this also shows that nothing leaks on any failure.
+TEST(AdaptiveMeshTest, EachAllocationFailureIsReportedAndLeavesTheMeshEmpty)
+{
+    std::mt19937 random(3);
+    const std::vector<uint16_t> samples = MakeField(Shape::Noise, 40, 30, &random);
+    const HeightField field = {40, 30, samples.data()};
+    const AdaptiveMeshLimits limits = {300, 0, 0, false};
+    bool built = false;
+    for (int failure = 0; !built && failure < 200; ++failure) {
+        AdaptiveMeshAllocationsBeforeFailure = failure;
+        AdaptiveMesh mesh = {};
+        built = BuildAdaptiveMesh(&field, &limits, &mesh);
+        AdaptiveMeshAllocationsBeforeFailure = -1;
+        if (!built) {
+            EXPECT_EQ(mesh.vertexPixels, nullptr);
+        }
+        FreeAdaptiveMesh(&mesh);
+    }
+    EXPECT_TRUE(built);
+}
+
+}  // namespace
