@@ -21,6 +21,8 @@ static const double FlipStartShare = 0.6;
 static const double FlipStartErrorFactor = 2.0;
 // The exchange phase takes at most one step per this many faces of the budget.
 static const int32_t FacesPerExchange = 16;
+// Room reserved at the start for at most this many faces (beyond, the arrays grow as needed).
+static const int64_t MaxReservedFaces = int64_t{1} << 17;
 // A vertex inserted within this many steps is not removed again (which would undo the step).
 static const int32_t RecentVertices = 8;
 
@@ -37,7 +39,7 @@ struct HeapEntry {
 struct RemovalEntry {
     double levels;
     int32_t vertex;
-    int32_t version;  // the vertex's version when the entry was made
+    uint32_t version;  // the vertex's version when the entry was made
 };
 
 struct Refinement {
@@ -52,7 +54,7 @@ struct Refinement {
     int32_t heapSize;
     int32_t triangleCapacity;  // of the arrays above
 
-    int32_t* queuedVersion;  // per vertex: the version of its current removal entry, -1 when none
+    uint32_t* queuedVersion;  // per vertex: the version of its current removal entry
     int32_t vertexCapacity;
     RemovalEntry* removals;  // a heap, cheapest first; out-of-date entries are dropped on the way
     int32_t removalCount;
@@ -94,7 +96,7 @@ static bool Reserve(Refinement* r, int64_t moreVertices, int64_t moreTriangles)
         if (!Resize(&r->queuedVersion, vertices))
             return false;
         for (int64_t v = r->vertexCapacity; v < vertices; ++v)
-            r->queuedVersion[v] = -1;
+            r->queuedVersion[v] = UINT32_MAX;
         r->vertexCapacity = static_cast<int32_t>(vertices);
     }
     return true;
@@ -106,7 +108,7 @@ static bool ReserveForBudget(Refinement* r)
     const AdaptiveMeshLimits* limits = r->limits;
     const int64_t budget = limits->maxFaces > 0 ? limits->maxFaces : 2 * int64_t{limits->maxVertices};
     const int64_t gridFaces = 2 * int64_t{r->field->width - 1} * (r->field->height - 1);
-    const int64_t faces = budget > 0 ? std::min(budget, gridFaces) : 0;
+    const int64_t faces = budget > 0 ? std::min({budget, gridFaces, MaxReservedFaces}) : 0;
     return Reserve(r, faces / 2 + faces / FacesPerExchange + 4, faces + 2);
 }
 
@@ -451,7 +453,7 @@ static int32_t FindRemovable(Refinement* r, double limit, Removal* removal)
         const int32_t v = entry.vertex;
         if (r->mesh.vertexX[v] < 0)
             continue;
-        const int32_t version = r->mesh.vertexVersion[v];
+        const uint32_t version = r->mesh.vertexVersion[v];
         if (entry.version != version) {
             if (r->queuedVersion[v] != version)
                 QueueVertex(r, v, LocalLevels(r, v));
@@ -467,7 +469,7 @@ static int32_t FindRemovable(Refinement* r, double limit, Removal* removal)
         }
         if (removal->levels < limit) {
             found = v;
-            r->queuedVersion[v] = -1;
+            r->queuedVersion[v] = UINT32_MAX;
             break;
         }
         PushRemoval(r, RemovalEntry{removal->levels, v, version});

@@ -30,21 +30,21 @@ struct Triangulation {
     int32_t* vertexX;  // -1 once removed
     int32_t* vertexY;
     int32_t* vertexTriangle;  // a triangle with the vertex as a corner
-    int32_t* vertexVersion;   // moves whenever a triangle around the vertex changes
+    uint32_t* vertexVersion;  // moves whenever a triangle around the vertex changes
     int32_t vertexSlots;      // vertices ever added (removed ones included)
     int32_t vertexCapacity;
     int32_t vertexCount;  // vertices in the mesh
     int32_t borderVertexCount;
 
     MeshTriangle* triangles;
-    int32_t* touchRound;  // per slot: the round in which it was last listed as touched
-    int32_t* savedRound;  // per slot: the best state in which it was last saved
+    uint32_t* touchRound;  // per slot: the round in which it was last listed as touched
+    uint32_t* savedRound;  // per slot: the best state in which it was last saved
     int32_t triangleSlots;
     int32_t triangleCapacity;
     int32_t faceCount;  // triangles in the mesh
     IndexList freeTriangles;
     IndexList touched;  // triangles set since ClearTouched, once each
-    int32_t round;
+    uint32_t round;
     IndexList edges;  // legalization's work list: 3 x triangle + edge
 
     // The best state, kept as the slots and vertices changed since it was marked.
@@ -52,7 +52,7 @@ struct Triangulation {
     int32_t savedCount;
     int32_t savedCapacity;
     IndexList removedVertices;  // pairs (vertex, x)
-    int32_t best;
+    uint32_t best;
     int32_t bestTriangleSlots;
     int32_t bestVertexSlots;
 

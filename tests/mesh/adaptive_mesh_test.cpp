@@ -125,11 +125,15 @@ TEST(AdaptiveMeshTest, MeshesStayWithinBudgetCoverThePictureAndReportTheirTrueEr
         limits.maxVertices = round % 3 == 0 ? 0 : (limits.reserveForSolid ? 8 : 4) + static_cast<int>(random() % 300);
         const double bounds[] = {0, 0, 0.5, 3, 40};
         limits.maxErrorLevels = bounds[random() % 5];
-        AdaptiveScanPortableOnly = round % 2 == 0;
-
-        AdaptiveMesh mesh = {};
+        AdaptiveMesh mesh = {}, portable = {};
         ASSERT_TRUE(BuildAdaptiveMesh(&field, &limits, &mesh));
+        // the wide scan and the portable one find the same pixels, so they build the same mesh
+        AdaptiveScanPortableOnly = true;
+        ASSERT_TRUE(BuildAdaptiveMesh(&field, &limits, &portable));
         AdaptiveScanPortableOnly = false;
+        ASSERT_EQ(portable.faceCount, mesh.faceCount);
+        EXPECT_TRUE(std::equal(mesh.faceCorners, mesh.faceCorners + 3 * mesh.faceCount, portable.faceCorners));
+        FreeAdaptiveMesh(&portable);
         const int border = limits.reserveForSolid ? BorderVertices(field, mesh) : 0;
         const int maxFaces = limits.maxFaces > 0 ? limits.maxFaces : INT32_MAX;
         const int maxVertices = limits.maxVertices > 0 ? limits.maxVertices : INT32_MAX;
