@@ -62,6 +62,7 @@ struct Refinement {
 
     int32_t flipStartFaces;
     double flipStartLevels;
+    bool exchanging;  // the removal heap is kept up to date
     bool failed;
 };
 
@@ -333,7 +334,7 @@ static bool InsertCandidate(Refinement* r, int32_t t)
         ImproveByFlips(r);
     else
         ClearTouched(&r->mesh);
-    if (r->removals)
+    if (r->exchanging)
         QueueVertex(r, v, LocalLevels(r, v));
     return !r->failed && !r->mesh.failed;
 }
@@ -416,6 +417,7 @@ static bool StartRemovals(Refinement* r)
         if (mesh->vertexX[v] >= 0 && !IsPictureCorner(mesh, v))
             QueueVertex(r, v, local[v]);
     std::free(local);
+    r->exchanging = true;
     return !r->failed;
 }
 

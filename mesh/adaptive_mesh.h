@@ -1,16 +1,17 @@
 // The adaptive mesh of a heightmap: a triangulation of the whole picture (its last row and
-// column included) whose vertices are picture pixels, refined where the surface departs
-// most from the heights, until a face budget is spent or the largest error falls to a
-// bound, whichever comes first. Depends on the C++ standard library alone.
+// column included) whose vertices are pixels, refined where the surface departs most from
+// the heights, until a face budget is spent or the largest error falls to a bound, whichever
+// comes first. Depends on the C++ standard library alone.
 #pragma once
 
 #include <cstdint>
 
 // The picture's heights, top row first.
 struct HeightField {
-    int32_t width;            // pixels per row, 2..16384
-    int32_t height;           // rows, 2..16384
-    const uint16_t* samples;  // width x height samples; a sample v is v / 257 levels (8-bit red r arrives as r x 257)
+    int32_t width;   // pixels per row, 2..16384
+    int32_t height;  // rows, 2..16384
+    const uint16_t*
+        samples;  // width x height samples; a sample v is v / 257 levels (an 8-bit red r arrives as r x 257)
 };
 
 // What the mesh may spend and how exact it must be. A budget of 0 or less is no budget.
@@ -23,21 +24,31 @@ struct AdaptiveMeshLimits {
 };
 
 // A zero-initialised record is empty. Vertex (x, y) becomes world X = (x - width / 2) x scale,
-// Y = -(y - height / 2) x scale, so faces run counter-clockwise seen from above in the world
-// (clockwise in pixel coordinates, whose y grows downwards).
+// Y = -(y - height / 2) x scale, and the faces run counter-clockwise seen from above in the
+// world (clockwise in pixel coordinates, whose y grows downwards).
 struct AdaptiveMesh {
     int32_t vertexCount;
-    int32_t* vertexPixels;  // vertexCount x (x, y): 0..width - 1, 0..height - 1
+    int32_t* vertexPixels;  // vertexCount x (x, y): 0..width - 1, 0..height - 1, no two alike
     int32_t faceCount;
     int32_t* faceCorners;   // faceCount x 3 vertex indices
     double maxErrorLevels;  // the largest |sample / 257 - surface| over every pixel, in levels
 };
 
 // Builds the mesh into *out (left empty on failure). The surface at a pixel is the linear
-// interpolation over the face holding the pixel's point (x, y). Refinement starts from the
-// picture's four corners and stops before the insertion that would break a budget; the budget
-// must hold those corners' two faces (with reserveForSolid, also their walls and bottom).
-// Returns false for a bad field or limits, or when memory runs out (nothing is leaked).
+// interpolation over the face holding the pixel's point (x, y).
+//
+// Starting from the picture's four corners (two faces), the pixel farthest from the surface
+// becomes a vertex, one at a time, until the largest error is at or below maxErrorLevels or
+// the next vertex would break a budget. Once a budget is full, vertices whose removal costs
+// less than the largest error are traded for the worst pixels for a while (one trade per 16
+// faces of the budget). The mesh returned is the one with the lowest largest error seen,
+// which may have a few faces fewer than the budget allows. With no budget and a bound of 0 it
+// reproduces every sample, with at most the regular grid's 2 (width - 1)(height - 1) faces.
+// The same input gives the same mesh on every machine.
+//
+// The budgets must hold the two starting faces (with reserveForSolid: 12 faces, 8 vertices).
+// Returns false for a bad field or limits, or when memory runs out; nothing is leaked. Memory
+// is reserved for the budget at the start and grows with the mesh beyond it.
 bool BuildAdaptiveMesh(const HeightField* field, const AdaptiveMeshLimits* limits, AdaptiveMesh* out);
 
 // Frees the arrays and leaves the record empty.
