@@ -214,8 +214,8 @@ static double WorstLevels(const Refinement* r)
 static void CornerPixels(const Refinement* r, const int32_t* corners, int32_t* x, int32_t* y)
 {
     for (int i = 0; i < 3; ++i) {
-        x[i] = r->mesh.vertexX[corners[i]];
-        y[i] = r->mesh.vertexY[corners[i]];
+        x[i] = r->mesh.vertices[corners[i]].x;
+        y[i] = r->mesh.vertices[corners[i]].y;
     }
 }
 
@@ -395,8 +395,8 @@ static RemovalEntry PopRemoval(Refinement* r)
 
 static void QueueVertex(Refinement* r, int32_t v, double levels)
 {
-    r->queuedVersion[v] = r->mesh.vertexVersion[v];
-    PushRemoval(r, RemovalEntry{levels, v, r->mesh.vertexVersion[v]});
+    r->queuedVersion[v] = r->mesh.vertices[v].version;
+    PushRemoval(r, RemovalEntry{levels, v, r->mesh.vertices[v].version});
 }
 
 // Every vertex but the picture's corners, by its local error, found in one pass over the triangles.
@@ -414,7 +414,7 @@ static bool StartRemovals(Refinement* r)
             local[v] = std::max(local[v], r->candidateLevels[t]);
         }
     for (int32_t v = 0; v < mesh->vertexSlots && !r->failed; ++v)
-        if (mesh->vertexX[v] >= 0 && !IsPictureCorner(mesh, v))
+        if (mesh->vertices[v].x >= 0 && !IsPictureCorner(mesh, v))
             QueueVertex(r, v, local[v]);
     std::free(local);
     r->exchanging = true;
@@ -453,9 +453,9 @@ static int32_t FindRemovable(Refinement* r, double limit, Removal* removal)
     while (r->removalCount > 0 && r->removals[0].levels < limit && !r->failed) {
         const RemovalEntry entry = PopRemoval(r);
         const int32_t v = entry.vertex;
-        if (r->mesh.vertexX[v] < 0)
+        if (r->mesh.vertices[v].x < 0)
             continue;
-        const uint32_t version = r->mesh.vertexVersion[v];
+        const uint32_t version = r->mesh.vertices[v].version;
         if (entry.version != version) {
             if (r->queuedVersion[v] != version)
                 QueueVertex(r, v, LocalLevels(r, v));
@@ -590,10 +590,10 @@ static bool BuildOutput(const Refinement* r, double bestLevels, AdaptiveMesh* ou
     int32_t vertices = 0;
     for (int32_t v = 0; v < mesh->vertexSlots; ++v) {
         index[v] = vertices;
-        if (mesh->vertexX[v] < 0)
+        if (mesh->vertices[v].x < 0)
             continue;
-        pixels[2 * vertices] = mesh->vertexX[v];
-        pixels[2 * vertices + 1] = mesh->vertexY[v];
+        pixels[2 * vertices] = mesh->vertices[v].x;
+        pixels[2 * vertices + 1] = mesh->vertices[v].y;
         ++vertices;
     }
     int32_t faces = 0;

@@ -74,8 +74,7 @@ bool ReserveTriangulation(Triangulation* mesh, int64_t moreVertices, int64_t mor
         return false;
     if (vertices > mesh->vertexCapacity) {
         const int64_t capacity = GrownCapacity(mesh->vertexCapacity, vertices);
-        if (!Resize(&mesh->vertexX, capacity) || !Resize(&mesh->vertexY, capacity) ||
-            !Resize(&mesh->vertexTriangle, capacity) || !Resize(&mesh->vertexVersion, capacity))
+        if (!Resize(&mesh->vertices, capacity))
             return false;
         mesh->vertexCapacity = static_cast<int32_t>(capacity);
     }
@@ -95,10 +94,7 @@ bool ReserveTriangulation(Triangulation* mesh, int64_t moreVertices, int64_t mor
 
 void FreeTriangulation(Triangulation* mesh)
 {
-    std::free(mesh->vertexX);
-    std::free(mesh->vertexY);
-    std::free(mesh->vertexTriangle);
-    std::free(mesh->vertexVersion);
+    std::free(mesh->vertices);
     std::free(mesh->triangles);
     std::free(mesh->touchRound);
     std::free(mesh->savedRound);
@@ -115,22 +111,22 @@ void FreeTriangulation(Triangulation* mesh)
 
 static int64_t Orientation(const Triangulation* mesh, int32_t a, int32_t b, int64_t px, int64_t py)
 {
-    const int64_t ax = mesh->vertexX[a], ay = mesh->vertexY[a];
-    return (mesh->vertexX[b] - ax) * (py - ay) - (mesh->vertexY[b] - ay) * (px - ax);
+    const int64_t ax = mesh->vertices[a].x, ay = mesh->vertices[a].y;
+    return (mesh->vertices[b].x - ax) * (py - ay) - (mesh->vertices[b].y - ay) * (px - ax);
 }
 
 static int64_t OrientationOf(const Triangulation* mesh, int32_t a, int32_t b, int32_t c)
 {
-    return Orientation(mesh, a, b, mesh->vertexX[c], mesh->vertexY[c]);
+    return Orientation(mesh, a, b, mesh->vertices[c].x, mesh->vertices[c].y);
 }
 
 // > 0 when d lies strictly inside the circle through a, b, c (positive orientation).
 static int64_t InCircle(const Triangulation* mesh, int32_t a, int32_t b, int32_t c, int32_t d)
 {
-    const int64_t dx = mesh->vertexX[d], dy = mesh->vertexY[d];
-    const int64_t adx = mesh->vertexX[a] - dx, ady = mesh->vertexY[a] - dy;
-    const int64_t bdx = mesh->vertexX[b] - dx, bdy = mesh->vertexY[b] - dy;
-    const int64_t cdx = mesh->vertexX[c] - dx, cdy = mesh->vertexY[c] - dy;
+    const int64_t dx = mesh->vertices[d].x, dy = mesh->vertices[d].y;
+    const int64_t adx = mesh->vertices[a].x - dx, ady = mesh->vertices[a].y - dy;
+    const int64_t bdx = mesh->vertices[b].x - dx, bdy = mesh->vertices[b].y - dy;
+    const int64_t cdx = mesh->vertices[c].x - dx, cdy = mesh->vertices[c].y - dy;
     const int64_t aLift = adx * adx + ady * ady;
     const int64_t bLift = bdx * bdx + bdy * bdy;
     const int64_t cLift = cdx * cdx + cdy * cdy;
@@ -144,7 +140,7 @@ bool IsBorderPixel(const Triangulation* mesh, int32_t x, int32_t y)
 
 bool IsPictureCorner(const Triangulation* mesh, int32_t vertex)
 {
-    const int32_t x = mesh->vertexX[vertex], y = mesh->vertexY[vertex];
+    const int32_t x = mesh->vertices[vertex].x, y = mesh->vertices[vertex].y;
     return (x == 0 || x == mesh->width - 1) && (y == 0 || y == mesh->height - 1);
 }
 
@@ -198,8 +194,8 @@ static void SetTriangle(Triangulation* mesh, int32_t t, const int32_t* corners, 
         triangle->corners[i] = corners[i];
         triangle->across[i] = across[i];
         SetLink(mesh, across[i], 3 * t + i);
-        mesh->vertexTriangle[corners[i]] = t;
-        ++mesh->vertexVersion[corners[i]];
+        mesh->vertices[corners[i]].triangle = t;
+        ++mesh->vertices[corners[i]].version;
     }
     Touch(mesh, t);
 }
@@ -231,9 +227,9 @@ static void FreeTriangle(Triangulation* mesh, int32_t t)
 static int32_t AddVertex(Triangulation* mesh, int32_t x, int32_t y)
 {
     const int32_t v = mesh->vertexSlots++;
-    mesh->vertexX[v] = x;
-    mesh->vertexY[v] = y;
-    mesh->vertexVersion[v] = 0;
+    mesh->vertices[v].x = x;
+    mesh->vertices[v].y = y;
+    mesh->vertices[v].version = 0;
     ++mesh->vertexCount;
     if (IsBorderPixel(mesh, x, y))
         ++mesh->borderVertexCount;
@@ -390,7 +386,7 @@ static int CornerOf(const MeshTriangle* triangle, int32_t v)
 
 bool CollectStar(const Triangulation* mesh, int32_t vertex, Star* star)
 {
-    int32_t t = mesh->vertexTriangle[vertex];
+    int32_t t = mesh->vertices[vertex].triangle;
     int k = CornerOf(&mesh->triangles[t], vertex);
     // turn clockwise to the border, if the vertex lies on it: the star starts there
     const int32_t start = t;
@@ -502,9 +498,9 @@ void RemoveVertex(Triangulation* mesh, int32_t vertex, const Star* star, const H
         FreeTriangle(mesh, star->triangles[i]);
     for (int i = 0; i < hole->count; ++i)
         SetTriangle(mesh, star->triangles[i], hole->corners[i], across[i]);
-    if (!AppendIndex(&mesh->removedVertices, vertex) || !AppendIndex(&mesh->removedVertices, mesh->vertexX[vertex]))
+    if (!AppendIndex(&mesh->removedVertices, vertex) || !AppendIndex(&mesh->removedVertices, mesh->vertices[vertex].x))
         mesh->failed = true;
-    mesh->vertexX[vertex] = -1;
+    mesh->vertices[vertex].x = -1;
     --mesh->vertexCount;
     if (star->border)
         --mesh->borderVertexCount;
@@ -527,7 +523,7 @@ void RestoreBest(Triangulation* mesh)
     for (int32_t k = mesh->savedCount - 1; k >= 0; --k)
         mesh->triangles[mesh->saved[k].slot] = mesh->saved[k].triangle;
     for (int32_t k = mesh->removedVertices.count - 2; k >= 0; k -= 2)
-        mesh->vertexX[mesh->removedVertices.items[k]] = mesh->removedVertices.items[k + 1];
+        mesh->vertices[mesh->removedVertices.items[k]].x = mesh->removedVertices.items[k + 1];
     mesh->savedCount = 0;
     mesh->removedVertices.count = 0;
     mesh->triangleSlots = mesh->bestTriangleSlots;
@@ -538,8 +534,8 @@ void RestoreBest(Triangulation* mesh)
     mesh->vertexCount = 0;
     mesh->borderVertexCount = 0;
     for (int32_t v = 0; v < mesh->vertexSlots; ++v)
-        if (mesh->vertexX[v] >= 0) {
+        if (mesh->vertices[v].x >= 0) {
             ++mesh->vertexCount;
-            mesh->borderVertexCount += IsBorderPixel(mesh, mesh->vertexX[v], mesh->vertexY[v]);
+            mesh->borderVertexCount += IsBorderPixel(mesh, mesh->vertices[v].x, mesh->vertices[v].y);
         }
 }

@@ -7,6 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+struct MeshVertex {
+    int32_t x;  // -1 once removed
+    int32_t y;
+    int32_t triangle;  // a triangle with the vertex as a corner
+    uint32_t version;  // moves whenever a triangle around the vertex changes
+};
+
 struct MeshTriangle {
     int32_t corners[3];  // vertex indices in positive orientation (clockwise on screen); corners[0] < 0: free slot
     int32_t across[3];   // past edge i (corners[i] -> corners[i + 1]): 3 x neighbour + its edge; -1 on the border
@@ -27,11 +34,8 @@ struct Triangulation {
     int32_t width;  // the picture's pixels
     int32_t height;
 
-    int32_t* vertexX;  // -1 once removed
-    int32_t* vertexY;
-    int32_t* vertexTriangle;  // a triangle with the vertex as a corner
-    uint32_t* vertexVersion;  // moves whenever a triangle around the vertex changes
-    int32_t vertexSlots;      // vertices ever added (removed ones included)
+    MeshVertex* vertices;
+    int32_t vertexSlots;  // vertices ever added (removed ones included)
     int32_t vertexCapacity;
     int32_t vertexCount;  // vertices in the mesh
     int32_t borderVertexCount;
