@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "mesh/adaptive_mesh.h"
@@ -125,6 +127,8 @@ TEST(AdaptiveMeshTest, MeshesStayWithinBudgetCoverThePictureAndReportTheirTrueEr
         limits.maxVertices = round % 3 == 0 ? 0 : (limits.reserveForSolid ? 8 : 4) + static_cast<int>(random() % 300);
         const double bounds[] = {0, 0, 0.5, 3, 40};
         limits.maxErrorLevels = bounds[random() % 5];
+        if (round % 15 == 0)
+            limits = AdaptiveMeshLimits{0, 0, 0, false};
         AdaptiveMesh mesh = {}, portable = {};
         ASSERT_TRUE(BuildAdaptiveMesh(&field, &limits, &mesh));
         // the wide scan and the portable one find the same pixels, so they build the same mesh
@@ -145,6 +149,15 @@ TEST(AdaptiveMeshTest, MeshesStayWithinBudgetCoverThePictureAndReportTheirTrueEr
         EXPECT_DOUBLE_EQ(evaluation.area, static_cast<double>(width - 1) * (height - 1));
         EXPECT_NEAR(mesh.maxErrorLevels, evaluation.maxError, 1e-9);
         EXPECT_LE(mesh.faceCount, 2 * (width - 1) * (height - 1));
+        if (shape == Shape::Plane || shape == Shape::Constant) {
+            EXPECT_EQ(mesh.faceCount, 2);
+        }
+        std::set<std::pair<int, int>> pixels;
+        for (int v = 0; v < mesh.vertexCount; ++v)
+            pixels.emplace(mesh.vertexPixels[2 * v], mesh.vertexPixels[2 * v + 1]);
+        EXPECT_EQ(static_cast<int>(pixels.size()), mesh.vertexCount);
+        EXPECT_TRUE(pixels.begin()->first >= 0 && pixels.begin()->second >= 0);
+        EXPECT_TRUE(pixels.rbegin()->first < width && pixels.rbegin()->second < height);
         if (limits.maxFaces <= 0 && limits.maxVertices <= 0) {
             EXPECT_LE(mesh.maxErrorLevels, limits.maxErrorLevels);
             EXPECT_LE(evaluation.maxError, limits.maxErrorLevels + 1e-9);
