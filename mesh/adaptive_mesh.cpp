@@ -516,6 +516,8 @@ static bool InsertionFits(const Refinement* r, int32_t pixel)
 // ---------------------------------------------------------------------------
 // The phases
 
+// While the budget is full, the largest error goes up as well as down from step to step: the
+// mesh kept is the best of those steps.
 static void KeepIfBest(Refinement* r, double* bestLevels)
 {
     if (WorstLevels(r) < *bestLevels) {
@@ -530,11 +532,12 @@ static bool Refine(Refinement* r, double* bestLevels)
     for (;;) {
         const int32_t t = WorstTriangle(r);
         if (WorstLevels(r) <= r->limits->maxErrorLevels || !InsertionFits(r, r->candidatePixel[t]))
-            return true;
+            break;
         if (!InsertCandidate(r, t))
             return false;
-        KeepIfBest(r, bestLevels);
     }
+    KeepIfBest(r, bestLevels);
+    return true;
 }
 
 // With the budget full: removes the cheapest vertex that costs less than the worst error, to
@@ -658,7 +661,6 @@ bool BuildAdaptiveMesh(const HeightField* field, const AdaptiveMeshLimits* limit
     if (ok) {
         ScanTouched(&r);
         ClearTouched(&r.mesh);
-        KeepIfBest(&r, &bestLevels);
         ok = Refine(&r, &bestLevels) && Exchange(&r, &bestLevels);
     }
     if (ok) {

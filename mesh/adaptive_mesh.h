@@ -41,10 +41,10 @@ struct AdaptiveMesh {
 // becomes a vertex, one at a time, until the largest error is at or below maxErrorLevels or
 // the next vertex would break a budget. Once a budget is full, vertices whose removal costs
 // less than the largest error are traded for the worst pixels for a while (one trade per 16
-// faces of the budget). The mesh returned is the one with the lowest largest error seen,
-// which may have a few faces fewer than the budget allows. With no budget and a bound of 0 it
-// reproduces every sample, with at most the regular grid's 2 (width - 1)(height - 1) faces.
-// The same input gives the same mesh on every machine.
+// faces of the budget), and of the meshes met on the way the one with the lowest largest
+// error is returned. With no budget and a bound of 0 every sample is reproduced, with at most
+// the regular grid's 2 (width - 1)(height - 1) faces. The same input gives the same mesh on
+// every machine.
 //
 // The budgets must hold the two starting faces (with reserveForSolid: 12 faces, 8 vertices).
 // Returns false for a bad field or limits, or when memory runs out; nothing is leaked. Memory
