@@ -46,11 +46,10 @@ static int64_t RowBase(const Plane* plane, int64_t row)
 // ---------------------------------------------------------------------------
 // The rows of a triangle
 
-// A pixel lies in the triangle when it lies on the inner side of each edge a -> b:
-// (bx - ax)(y - ay) - (by - ay)(x - ax) >= 0. An edge going down (by > ay) bounds rows on the
-// right at ax + floor(dx (y - ay) / dy), one going up on the left at the matching ceiling;
-// row by row the bound moves by a fixed fraction, kept as quotient and remainder so that it
-// stays exact. All values stay below 2^28.
+// The edge from (ax, ay) down to (bx, by) crosses row y at x = ax + (bx - ax)(y - ay) / (by - ay).
+// A row's pixels run from the ceiling of its crossing with the left edge to the floor of its
+// crossing with the right edge. Row by row a crossing moves by a fixed fraction, kept as
+// quotient and remainder so that it stays exact; all values stay below 2^28.
 struct EdgeWalk {
     int32_t quotient;  // ax + floor(n / denominator)
     int32_t remainder;
@@ -67,12 +66,12 @@ static int32_t FloorDiv(int32_t n, int32_t d)
     return q;
 }
 
-// The walk of edge a -> b (not level) from the given row.
+// The walk of edge a -> b, a above b, from the given row.
 static EdgeWalk WalkFrom(int32_t ax, int32_t ay, int32_t bx, int32_t by, int32_t row)
 {
-    const int32_t step = by < ay ? ax - bx : bx - ax;
+    const int32_t step = bx - ax;
     EdgeWalk walk;
-    walk.denominator = by < ay ? ay - by : by - ay;
+    walk.denominator = by - ay;
     walk.stepQuotient = FloorDiv(step, walk.denominator);
     walk.stepRemainder = step - walk.stepQuotient * walk.denominator;
     const int32_t n = step * (row - ay);

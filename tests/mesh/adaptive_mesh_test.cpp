@@ -186,12 +186,13 @@ TEST(AdaptiveMeshTest, StopsOnceTheErrorIsWithinTheBound)
         }
         FreeAdaptiveMesh(&mesh);
     }
-    // the raised pixel, inside the picture, brings two faces: a budget of 4 holds them, 3 does not
-    for (const int budget : {3, 4}) {
-        const AdaptiveMeshLimits limits = {budget, 0, 0, false};
+    // the raised pixel, inside the picture, brings two faces and a vertex: budgets of 4 faces
+    // or 5 vertices hold them, 3 faces or 4 vertices do not
+    const AdaptiveMeshLimits budgets[] = {{4, 0, 0, false}, {0, 5, 0, false}, {3, 0, 0, false}, {0, 4, 0, false}};
+    for (const AdaptiveMeshLimits& limits : budgets) {
         AdaptiveMesh mesh = {};
         ASSERT_TRUE(BuildAdaptiveMesh(&field, &limits, &mesh));
-        EXPECT_EQ(mesh.faceCount, budget == 4 ? 4 : 2);
+        EXPECT_EQ(mesh.faceCount, limits.maxFaces == 4 || limits.maxVertices == 5 ? 4 : 2);
         FreeAdaptiveMesh(&mesh);
     }
 }
