@@ -430,12 +430,31 @@ struct Removal {
     double levels;
 };
 
-static bool EvaluateRemoval(const Refinement* r, int32_t v, Removal* removal)
+// The error at v's own pixel once v is gone: a cheap lower bound of the cost of removing it.
+static double ErrorAtRemovedVertex(const Refinement* r, int32_t v, const Hole* hole)
+{
+    const MeshVertex* vertex = &r->mesh.vertices[v];
+    for (int i = 0; i < hole->count; ++i) {
+        int32_t x[3], y[3];
+        CornerPixels(r, hole->corners[i], x, y);
+        bool inside = true;
+        for (int k = 0; k < 3 && inside; ++k) {
+            const int64_t ax = x[k], ay = y[k], bx = x[(k + 1) % 3], by = y[(k + 1) % 3];
+            inside = (bx - ax) * (vertex->y - ay) - (by - ay) * (vertex->x - ax) >= 0;
+        }
+        if (inside)
+            return PlaneErrorAt(r->field, x, y, vertex->y * r->field->width + vertex->x);
+    }
+    return 0;
+}
+
+// The cost found is exact when below the limit; at or above it, it may be a lower bound.
+static bool EvaluateRemoval(const Refinement* r, int32_t v, double limit, Removal* removal)
 {
     if (!CollectStar(&r->mesh, v, &removal->star) || !TriangulateHole(&r->mesh, &removal->star, &removal->hole))
         return false;
-    removal->levels = 0;
-    for (int i = 0; i < removal->hole.count; ++i) {
+    removal->levels = ErrorAtRemovedVertex(r, v, &removal->hole);
+    for (int i = 0; i < removal->hole.count && removal->levels < limit; ++i) {
         removal->worst[i] = ScanCorners(r, removal->hole.corners[i]);
         removal->levels = std::max(removal->levels, removal->worst[i].levels);
     }
@@ -465,7 +484,7 @@ static int32_t FindRemovable(Refinement* r, double limit, Removal* removal)
             passed[passedCount++] = entry;
             continue;
         }
-        if (!EvaluateRemoval(r, v, removal)) {
+        if (!EvaluateRemoval(r, v, limit, removal)) {
             PushRemoval(r, RemovalEntry{HUGE_VAL, v, version});
             continue;
         }
