@@ -1,7 +1,7 @@
 // Adaptive triangulation of a height field: greedy insertion of the worst pixel (Garland and
 // Heckbert's refinement over an incremental Delaunay triangulation), with data-dependent edge
-// flips once the triangles are small, then an exchange of cheap vertices for the worst
-// pixels while the budget is full; the best mesh seen is the one returned.
+// flips once the triangles are small, then, with the budget full, an exchange of cheap
+// vertices for the worst pixels, of whose steps the best mesh is returned.
 //
 // Contents: the refinement record; growth; candidates and their heap; data-dependent flips;
 // insertion; removal; the budget; the phases; output; BuildAdaptiveMesh.
@@ -34,8 +34,9 @@ struct HeapEntry {
     int32_t triangle;
 };
 
-// A vertex and what removing it costs: the exact largest error of the refilled hole, or an
-// estimate (the largest error around the vertex).
+// A vertex and what removing it costs: an estimate (the largest error around the vertex) or,
+// once looked at, the largest error of the refilled hole (at least that much when above the
+// limit of the time).
 struct RemovalEntry {
     double levels;
     int32_t vertex;

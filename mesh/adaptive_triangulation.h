@@ -49,7 +49,7 @@ struct Triangulation {
     IndexList freeTriangles;
     IndexList touched;  // triangles set since ClearTouched, once each
     uint32_t round;
-    IndexList edges;  // legalization's work list: 3 x triangle + edge
+    IndexList edges;  // a work list of edges (legalization, flips): 3 x triangle + edge
 
     // The best state, kept as the slots and vertices changed since it was marked.
     SavedTriangle* saved;
@@ -63,7 +63,7 @@ struct Triangulation {
     bool failed;  // a work list could not grow
 };
 
-// The triangles around one vertex, counter-clockwise in pixel coordinates (y downwards).
+// The triangles around one vertex in turn, in the triangles' own (positive) orientation.
 static const int MaxStar = 32;
 struct Star {
     bool border;  // the vertex lies on the picture's border
@@ -99,6 +99,7 @@ bool FlippedCorners(const Triangulation* mesh, int32_t t, int32_t i, int32_t* fi
 // corners and its neighbour the second.
 void FlipEdge(Triangulation* mesh, int32_t t, int32_t i);
 
+// False when more than MaxStar triangles meet at the vertex.
 bool CollectStar(const Triangulation* mesh, int32_t vertex, Star* star);
 
 // Cuts the star's polygon by ears, preferring ears whose circle holds no other corner.
