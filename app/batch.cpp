@@ -19,6 +19,7 @@
 #include "mesh/height_mesh.h"
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
+#include "platform/shell.h"
 #include "render/gl_setup.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
@@ -260,7 +261,7 @@ static void EchoText(WindowHandle, int controlId, const char* text)
 static std::string StatusText()
 {
     char text[4096];
-    GetControlText(MainWindowHandle(), StatusLineControl, text, sizeof text);
+    GetControlText(MainWindow, StatusLineControl, text, sizeof text);
     return text;
 }
 
@@ -281,7 +282,7 @@ static void ApplySliderOptions(const BatchOptions& options)
 static bool LoadTexture(int mode, const char* path)
 {
     ImageLoadMode = mode;
-    LoadImageFile(MainWindowHandle(), path);
+    LoadImageFile(MainWindow, path);
     ImageLoadMode = Heightmap;
     return StatusText().rfind("Successfully loaded", 0) == 0;
 }
@@ -346,14 +347,12 @@ static int RunGenerate(const BatchOptions& options)
 {
     SetHeadlessTextObserver(EchoText);
     MainDialog dialog;
-    TheMainDialog = &dialog;
     bool created = dialog.Create();
     // Batch mode never saves orvanel.cfg, on any path: generation reads the
     // options, and shut-down has no window to read back.
-    dialog.propertiesWindow = nullptr;
+    PropertiesWindow = nullptr;
     bool succeeded = created && GenerateWith(dialog, options);
     dialog.OnClose();
-    TheMainDialog = nullptr;
     SetHeadlessTextObserver(nullptr);
     return succeeded ? 0 : 1;
 }

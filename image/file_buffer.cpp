@@ -6,9 +6,9 @@
 #include <climits>
 #include <cstdlib>
 
-#include "app/main_dialog.h"
 #include "image/bmp.h"
 #include "image/image_load.h"
+#include "platform/shell.h"
 
 #ifndef O_BINARY
 #define O_BINARY 0  // POSIX has no text mode to turn off
@@ -67,7 +67,7 @@ Image* GetBMPFromBuffer(int32_t offset, int32_t length)
     if (length <= 0 || length > TheFileBuffer.length)
         length = TheFileBuffer.length;
     if (TheFileBuffer.fileHandle == -1) {
-        ReportMessage(MainWindowHandle(), "GetBMPFromBuffer call with no file buffer\n");
+        ReportMessage(MainWindow, "GetBMPFromBuffer call with no file buffer\n");
         return nullptr;
     }
     if (!ReadFileBytes(offset, length))

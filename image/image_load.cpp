@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_dialog.h"
+#include "platform/shell.h"
 #include "resources/resource_ids.h"
 
 int ImageLoadMode = Heightmap;
@@ -142,7 +142,7 @@ void LoadImageFile(WindowHandle window, const char* path)
 // at Heightmap afterwards, so drops and the command line always load heightmaps.
 static void RunLoadCommand(char* pathBuffer, int mode)
 {
-    WindowHandle window = MainWindowHandle();
+    WindowHandle window = MainWindow;
     if (!window)
         return;
     FileDialogRequest request = {window, false, BitmapFilter, nullptr, 0};

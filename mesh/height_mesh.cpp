@@ -5,10 +5,10 @@
 // EliminateZeroHeightTriangles.
 #include "mesh/height_mesh.h"
 
-#include "app/main_dialog.h"
 #include "image/image_load.h"
 #include "mesh/mesh_alloc.h"
 #include "mesh/write3ds.h"
+#include "platform/shell.h"
 #include "settings/settings.h"
 
 // The 3DS format counts vertices and faces, and indexes vertices, in 16 bits.
@@ -18,7 +18,7 @@ void OnGenerate()
 {
     if (!HeightmapImage)
         return;
-    BuildHeightMesh(MainWindowHandle(), HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height);
+    BuildHeightMesh(MainWindow, HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height);
 }
 
 // ---------------------------------------------------------------------------
@@ -117,8 +117,8 @@ static int32_t ClampGridStep(int32_t width, int32_t height)
 
 void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height)
 {
-    if (TheMainDialog && TheMainDialog->propertiesWindow)
-        ReadPropertiesWindow(TheMainDialog->propertiesWindow);
+    if (PropertiesWindow)
+        ReadPropertiesWindow(PropertiesWindow);
     if (!pixels)
         return;
     // half a side of 1 pixel is a grid step of 0

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/main_dialog.h"
 #include "image/image_load.h"
 #include "model/model_store.h"
+#include "platform/shell.h"
 #include "render/gl_setup.h"
 
 void AddEntity(const SceneEntity* entity)
@@ -78,7 +78,7 @@ void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, ui
     (void)timerId;
     (void)time;
     // no frame without a context: before a failed set-up or after shut-down
-    if (TheMainDialog && PreviewGLContext) {
+    if (MainWindow && PreviewGLContext) {
         BuildFrame();
         SwapGLBuffers(PreviewGLContext);
     }

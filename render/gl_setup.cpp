@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/main_dialog.h"
 #include "image/image_load.h"
 #include "render/lighting_textures.h"
 #include "render/scene.h"
@@ -115,11 +114,11 @@ static bool FetchLightingEntryPoints()
         FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
 
-bool LoadGLExtensions(MainDialog& dialog)
+bool LoadGLExtensions(WindowHandle window)
 {
     const GLubyte* extensions = glGetString(GL_EXTENSIONS);
     if (!extensions || extensions[0] == '\0') {
-        ReportMessage(dialog.Window(), "Unable to obtain GL extension list.");
+        ReportMessage(window, "Unable to obtain GL extension list.");
         return false;
     }
     // availability is judged by the entry points and the program alone, not by
@@ -161,28 +160,27 @@ bool SetDefaultGLState()
 // SetupPreviewGL
 
 // Context, entry points and the status message; false at the first failure.
-static bool CreatePreviewContext(MainDialog& dialog)
+static bool CreatePreviewContext(WindowHandle window)
 {
     PreviewGLContext = CreateGLContext(PreviewWindow, PreviewControlId, PreviewPixelFormat);
-    if (!PreviewGLContext || !MakeGLContextCurrent(PreviewGLContext) || !LoadGLExtensions(dialog))
+    if (!PreviewGLContext || !MakeGLContextCurrent(PreviewGLContext) || !LoadGLExtensions(window))
         return false;
     if (FragmentProgramAvailable)
-        ReportMessage(dialog.Window(), "OpenGL initialization successful.");
+        ReportMessage(window, "OpenGL initialization successful.");
     else
-        ReportMessage(dialog.Window(), "Hardware does not support fp1.0, ppl functions unavailable.");
+        ReportMessage(window, "Hardware does not support fp1.0, ppl functions unavailable.");
     return true;
 }
 
-bool SetupPreviewGL(MainDialog& dialog)
+bool SetupPreviewGL(WindowHandle window)
 {
-    WindowHandle window = dialog.Window();
     if (!window || !HasControl(window, PreviewFrameControl))
         return false;
     if (!PreviewWindow) {
         // remembered before anything can fail, so a failure is never retried
         PreviewWindow = window;
         PreviewControlId = PreviewFrameControl;
-        if (!CreatePreviewContext(dialog)) {
+        if (!CreatePreviewContext(window)) {
             // nothing may call an entry point that was never fetched
             FragmentProgramAvailable = false;
             return false;

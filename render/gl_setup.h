@@ -16,8 +16,6 @@
 
 #include "platform/platform.h"
 
-class MainDialog;
-
 // ---------------------------------------------------------------------------
 // Renderer globals, owned here
 
@@ -69,7 +67,7 @@ extern GLExtensionEntryPoints GLExtensions;
 // frame's outer rectangle, then SetDefaultGLState. False when the frame has no
 // window or the first call's set-up failed (no message of its own then, and
 // per-pixel lighting is off for good).
-bool SetupPreviewGL(MainDialog& dialog);
+bool SetupPreviewGL(WindowHandle window);
 
 // Texturing on unit 0, the settings' background as clear colour, depth test
 // with GL_LEQUAL (so that additive light passes draw over their first pass at
@@ -81,7 +79,7 @@ bool SetDefaultGLState();
 // named by the settings. A shortfall (under 4 texture units, a missing entry
 // point, a program that is missing or does not compile) only turns per-pixel
 // lighting off and still returns true.
-bool LoadGLExtensions(MainDialog& dialog);
+bool LoadGLExtensions(WindowHandle window);
 
 // Compiles the ARB fragment program in the file at `path` into a new program
 // name stored in *programId. The text is passed up to its first zero byte.

@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "app/main_dialog.h"
+#include "platform/shell.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 
@@ -25,7 +25,7 @@ static WindowHandle MenuWindowOf(WindowHandle window)
 {
     if (window && window == CreatedPropertiesWindow && CreatedPropertiesOwner)
         return CreatedPropertiesOwner;
-    return MainWindowHandle();
+    return MainWindow;
 }
 
 static void SetViewMenuCheck(WindowHandle mainWindow, bool checked)
@@ -165,6 +165,6 @@ void TogglePropertiesWindow(WindowHandle mainWindow, WindowHandle propertiesWind
 
 void OnGenerationProperties()
 {
-    if (TheMainDialog)
-        TogglePropertiesWindow(TheMainDialog->Window(), TheMainDialog->propertiesWindow);
+    if (MainWindow)
+        TogglePropertiesWindow(MainWindow, PropertiesWindow);
 }

@@ -24,7 +24,7 @@ WindowHandle CreatePropertiesWindow(WindowHandle owner);
 // menu, the item or the window.
 void TogglePropertiesWindow(WindowHandle mainWindow, WindowHandle propertiesWindow);
 
-// The View menu command: toggles TheMainDialog's properties window.
+// The View menu command: toggles the main window's properties window.
 void OnGenerationProperties();
 
 // A colour component as the chooser's 8-bit channel: times 255, truncated

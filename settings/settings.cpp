@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_dialog.h"
+#include "platform/shell.h"
 
 #ifndef O_BINARY
 #define O_BINARY 0  // POSIX makes no difference between text and binary files

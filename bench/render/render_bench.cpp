@@ -24,6 +24,7 @@
 #include "model/lighting_data.h"
 #include "model/model_store.h"
 #include "platform/platform_ops.h"
+#include "platform/shell.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
@@ -115,11 +116,10 @@ static bool SetUpPreview()
     if (!LayFragmentProgram(BenchDirectory))
         return false;
     BenchDialog = new MainDialog();
-    TheMainDialog = BenchDialog;
     if (!BenchDialog->Create() || !SetControlSize(BenchDialog->Window(), 1004, 800, 600))
         return false;
     GenerationSettings.backgroundColor[3] = 1.0f;
-    if (!SetupPreviewGL(*BenchDialog) || !FragmentProgramAvailable)
+    if (!SetupPreviewGL(BenchDialog->Window()) || !FragmentProgramAvailable)
         return false;
     CreateLightingTextures();  // made at start-up already; kept for a start-up without them
     DecalTextureId = SolidTexture(200, 180, 150);

@@ -130,11 +130,11 @@ TEST_F(HeightMeshTest, PropertiesWindowIsReadBeforeSamplingAndSaved)
 
 TEST_F(HeightMeshTest, WithoutPropertiesWindowTheParamsAreUsedAsTheyAre)
 {
-    dialog->propertiesWindow = nullptr;
+    PropertiesWindow = nullptr;
     GenerationParams = GenerationParamsRecord{2.0f, 1, 0.5f, 10.0f, 0};
     SetHeightmap(2, 2, [](int, int) { return static_cast<uint8_t>(8); });
     GenerateTo(PathInExeDir("params.3ds"));
-    dialog->propertiesWindow = properties;
+    PropertiesWindow = properties;
     WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(PathInExeDir("params.3ds")));
     ASSERT_TRUE(mesh.valid);
     ASSERT_EQ(mesh.vertexCount(), 4);

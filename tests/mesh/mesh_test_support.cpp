@@ -211,11 +211,11 @@ void MeshTest::StartWindow()
 {
     StartMainWindow();
     EnsureGLContext();
-    if (!dialog->propertiesWindow) {
+    if (!PropertiesWindow) {
         SetDefaultSettings();
-        dialog->propertiesWindow = CreatePropertiesWindow(Window());
+        PropertiesWindow = CreatePropertiesWindow(Window());
     }
-    properties = dialog->propertiesWindow;
+    properties = PropertiesWindow;
     ASSERT_NE(properties, nullptr);
 }
 

@@ -60,10 +60,10 @@ TEST_F(FrameTest, TimerTickDrawsAndSwapsWhileTheWindowExists)
     EXPECT_EQ(LightList, nullptr);
     EXPECT_FALSE(MeshBox(ReadPreview()).Empty());
 
-    TheMainDialog = nullptr;  // no window: no frame, no swap
+    MainWindow = nullptr;  // no window: no frame, no swap
     FrameTimerProc(nullptr, 0, FrameTimerId, 0);
     EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + calls);
-    TheMainDialog = dialog;
+    MainWindow = Window();
 }
 
 TEST_F(FrameTest, FrameWithoutModelShowsOnlyTheBackground)

@@ -56,7 +56,7 @@ TEST_F(RenderTest, LaterSetupKeepsContextAndStatusLine)
     StartPreview();
     GLContextHandle first = PreviewGLContext;
     SetControlText(Window(), 1008, "unchanged");
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
+    EXPECT_TRUE(SetupPreviewGL(Window()));
     EXPECT_EQ(PreviewGLContext, first);
     EXPECT_EQ(StatusLine(), "unchanged");
 }
@@ -101,7 +101,7 @@ TEST_F(RenderTest, ResizedFrameGetsNewViewportAndAspect)
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
         ASSERT_TRUE(SetControlSize(Window(), 1004, size[0], size[1]));
-        EXPECT_TRUE(SetupPreviewGL(*dialog));
+        EXPECT_TRUE(SetupPreviewGL(Window()));
         EXPECT_EQ(ViewportWidth, size[2]);
         EXPECT_EQ(ViewportHeight, size[3]);
         GLint viewport[4];
@@ -143,7 +143,7 @@ TEST_F(RenderTest, ResizeReappliesBackgroundColour)
     GenerationSettings.backgroundColor[0] = 1.0f;
     GenerationSettings.backgroundColor[1] = 0.0f;
     GenerationSettings.backgroundColor[2] = 0.5f;
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
+    EXPECT_TRUE(SetupPreviewGL(Window()));
     Picture picture = DrawFrame();
     ASSERT_GT(picture.width, 0);
     const uint8_t* p = picture.At(picture.width / 2, picture.height / 2);
@@ -154,8 +154,7 @@ TEST_F(RenderTest, ResizeReappliesBackgroundColour)
 
 TEST_F(RenderTest, WindowWithoutPreviewFrameChangesNothing)
 {
-    MainDialog notCreated;  // its window does not exist
-    EXPECT_FALSE(SetupPreviewGL(notCreated));
+    EXPECT_FALSE(SetupPreviewGL(nullptr));
     EXPECT_EQ(PreviewWindow, nullptr);
     EXPECT_EQ(PreviewGLContext, nullptr);
     EXPECT_TRUE(FragmentProgramAvailable);
@@ -170,7 +169,7 @@ TEST_F(RenderTest, ReleaseDeletesTheContext)
     EXPECT_EQ(HeadlessFindGLContext(Window(), 1004), nullptr);
     ReleasePreviewGL();  // harmless twice
     // a resize after shut-down makes no GL call without a context
-    EXPECT_FALSE(SetupPreviewGL(*dialog));
+    EXPECT_FALSE(SetupPreviewGL(Window()));
     EXPECT_EQ(PreviewGLContext, nullptr);
 }
 
@@ -239,7 +238,7 @@ TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
     }
     // per-pixel lighting never comes back, also when a later set-up would find a good program
     std::ofstream(ProgramPath(), std::ios::binary) << MinimalProgram;
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
+    EXPECT_TRUE(SetupPreviewGL(Window()));
     EXPECT_FALSE(FragmentProgramAvailable);
 }
 

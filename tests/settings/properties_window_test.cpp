@@ -16,7 +16,7 @@ protected:
     {
         SettingsTest::SetUp();
         // the main window's start-up loaded the settings and created the window
-        properties = dialog->propertiesWindow;
+        properties = PropertiesWindow;
         ASSERT_NE(properties, nullptr);
     }
 
@@ -49,7 +49,6 @@ TEST_F(PropertiesWindowTest, CreatedFromItsTemplateShownAndOwnedByTheMainWindow)
     int before = HeadlessWindowCount();
     delete dialog;
     dialog = nullptr;
-    TheMainDialog = nullptr;
     EXPECT_EQ(before - 2, HeadlessWindowCount());
 }
 
@@ -76,7 +75,7 @@ TEST_F(PropertiesWindowTest, ViewMenuCommandTogglesTheMainWindowsPropertiesWindo
 
 TEST_F(PropertiesWindowTest, ToggleWithoutAWindowOrMenuDoesNothing)
 {
-    dialog->propertiesWindow = nullptr;
+    PropertiesWindow = nullptr;
     OnGenerationProperties();
     EXPECT_TRUE(MenuChecked());
     TogglePropertiesWindow(properties, properties);  // the properties window has no menu

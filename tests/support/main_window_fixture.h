@@ -14,6 +14,7 @@
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
 #include "platform/platform_ops.h"
+#include "platform/shell.h"
 #include "render/gl_setup.h"
 #include "settings/settings.h"
 
@@ -62,7 +63,6 @@ protected:
     void StartMainWindow()
     {
         dialog = new MainDialog();
-        TheMainDialog = dialog;
         ASSERT_TRUE(dialog->Create());
     }
 
@@ -100,7 +100,6 @@ protected:
         }
         delete dialog;
         dialog = nullptr;
-        TheMainDialog = nullptr;
         ResetProgramState();
         SetExecutablePathOverride(nullptr);
         ResetHeadlessPlatform();
