@@ -258,13 +258,6 @@ static void EchoText(WindowHandle, int controlId, const char* text)
         fprintf(stderr, "%s\n", text);
 }
 
-static std::string StatusText()
-{
-    char text[4096];
-    GetControlText(MainWindow, StatusLineControl, text, sizeof text);
-    return text;
-}
-
 static void ApplySliderOptions(const BatchOptions& options)
 {
     if (options.stretch >= 0)
@@ -282,9 +275,9 @@ static void ApplySliderOptions(const BatchOptions& options)
 static bool LoadTexture(int mode, const char* path)
 {
     ImageLoadMode = mode;
-    LoadImageFile(MainWindow, path);
+    const bool loaded = LoadImageFile(MainWindow, path);
     ImageLoadMode = Heightmap;
-    return StatusText().rfind("Successfully loaded", 0) == 0;
+    return loaded;
 }
 
 static bool RenderPreview(MainDialog& dialog, const BatchOptions& options)
@@ -328,8 +321,7 @@ static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
     }
     ApplySliderOptions(options);
     GenerationParams = DeriveGenerationParams(GenerationSettings);
-    LoadImageFile(dialog.Window(), options.heightmap);
-    if (!HeightmapImage)
+    if (!LoadImageFile(dialog.Window(), options.heightmap))
         return false;
     if (options.decal && !LoadTexture(Decal, options.decal))
         return false;
@@ -337,8 +329,7 @@ static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
         return false;
     std::string output = AbsolutePath(options.output);
     QueueFileDialogAnswer(output.c_str());
-    OnGenerate();
-    if (StatusText() != "Successfully saved '" + output + "'.")
+    if (!OnGenerate())
         return false;
     return !options.preview || RenderPreview(dialog, options);
 }

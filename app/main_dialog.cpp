@@ -6,7 +6,9 @@
 
 #include "app/about_dialog.h"
 #include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "mesh/height_mesh.h"
+#include "mesh/write3ds.h"
 #include "model/model_store.h"
 #include "platform/shell.h"
 #include "render/frame.h"
@@ -170,6 +172,27 @@ void MainDialog::OnMouseMove(unsigned flags, int x, int y)
     lastY = y;
     dragging = true;
     PlatformDialog::OnMouseMove(flags, x, y);
+}
+
+// The written file becomes the preview's model; the cached files go first, so the load
+// reads the bytes just written even when the same path was loaded before.
+static void ShowWrittenFile(const char* path)
+{
+    if (CurrentModelInstance)
+        UnloadModelSlot(CurrentModelInstance->slot);
+    ReleaseAllModels();
+    CurrentModelInstance = LoadModelInstance(path);
+}
+
+bool OnGenerate()
+{
+    if (!HeightmapImage)
+        return false;
+    char path[SavePathSize];
+    if (!BuildHeightMesh(MainWindow, HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height, path))
+        return false;
+    ShowWrittenFile(path);
+    return true;
 }
 
 void MainDialog::OnCommand(unsigned id)

@@ -39,5 +39,10 @@ private:
     int lastY;
 };
 
+// The Generate button: builds the mesh of HeightmapImage, saves it where the user
+// says and makes the saved file the preview's model. True when a file was saved;
+// nothing happens without a heightmap.
+bool OnGenerate();
+
 // The heightmap path named on the command line.
 extern char CommandLinePath[CommandLinePathSize + 1];

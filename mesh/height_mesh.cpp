@@ -1,11 +1,10 @@
-// Heightmap to mesh: the Generate handler, grid sampling, the 16-bit limits of the 3DS
-// format and the elimination of flat faces.
+// Heightmap to mesh: grid sampling, the 16-bit limits of the 3DS format and the
+// elimination of flat faces.
 //
-// Contents: OnGenerate; the mesh arrays; sampling; faces; BuildHeightMesh;
-// EliminateZeroHeightTriangles.
+// Contents: the mesh arrays; sampling; faces; BuildHeightMesh; EliminateZeroHeightTriangles.
 #include "mesh/height_mesh.h"
 
-#include "image/image_load.h"
+#include "image/report_message.h"
 #include "mesh/mesh_alloc.h"
 #include "mesh/write3ds.h"
 #include "platform/shell.h"
@@ -13,13 +12,6 @@
 
 // The 3DS format counts vertices and faces, and indexes vertices, in 16 bits.
 static const int64_t MaxWord = 65535;
-
-void OnGenerate()
-{
-    if (!HeightmapImage)
-        return;
-    BuildHeightMesh(MainWindow, HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height);
-}
 
 // ---------------------------------------------------------------------------
 // The mesh arrays, alive for one generation
@@ -115,16 +107,15 @@ static int32_t ClampGridStep(int32_t width, int32_t height)
     return step;
 }
 
-void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height)
+bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height, char* savedPath)
 {
-    if (PropertiesWindow)
-        ReadPropertiesWindow(PropertiesWindow);
+    ReadPropertiesWindow(PropertiesWindow);
     if (!pixels)
-        return;
+        return false;
     // half a side of 1 pixel is a grid step of 0
     if (width < 2 || height < 2) {
         ReportMessage(window, "The image must be at least 2 pixels wide and high.");
-        return;
+        return false;
     }
 
     HeightMesh mesh = {};
@@ -134,11 +125,11 @@ void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
     // the limits are checked before anything is allocated: a huge image never costs memory
     if (2 * (rows - 1) * (cols - 1) > MaxWord) {
         ReportMessage(window, "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)");
-        return;
+        return false;
     }
     if (rows * cols > MaxWord) {
         ReportMessage(window, "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)");
-        return;
+        return false;
     }
     mesh.cols = static_cast<int32_t>(cols);
     mesh.rows = static_cast<int32_t>(rows);
@@ -148,7 +139,7 @@ void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
     if (!AllocateHeightMesh(&mesh)) {
         ReportMessage(window, "Not enough memory to build the mesh.");
         FreeHeightMesh(&mesh);
-        return;
+        return false;
     }
     SampleVertices(&mesh, pixels, width, height);
     BuildFaces(&mesh);
@@ -158,12 +149,14 @@ void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
         if (mesh.faceCount == 0) {
             ReportMessage(window, "All triangles eliminated! Aborting write.");
             FreeHeightMesh(&mesh);
-            return;
+            return false;
         }
     }
     // every grid point stays a vertex, also when faces were dropped
-    Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texcoords, mesh.faceCount, mesh.faces);
+    const bool saved =
+        Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texcoords, mesh.faceCount, mesh.faces, savedPath);
     FreeHeightMesh(&mesh);
+    return saved;
 }
 
 // ---------------------------------------------------------------------------

@@ -1,21 +1,15 @@
-// The 3DS writer: the output buffer, the chunk tree, the safe save and the preview refresh.
+// The 3DS writer: the output buffer, the chunk tree and the save.
 //
 // Contents: OutputBuffer and AppendOutputBytes; little-endian appends; the chunk tree;
-// WriteFileReplacing; Write3DS.
+// Write3DS.
 #include "mesh/write3ds.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "image/image_load.h"
+#include "image/report_message.h"
 #include "mesh/mesh_alloc.h"
-#include "model/model_store.h"
+#include "platform/file_io.h"
 
 OutputBufferRecord OutputBuffer = {nullptr, 0, 0};
 
@@ -193,101 +187,16 @@ static bool AssembleFile(int32_t n, const float* positions, const float* texcoor
 }
 
 // ---------------------------------------------------------------------------
-// WriteFileReplacing
-
-// write() may put fewer bytes than asked on disk (a full disk, a quota, a file size limit);
-// what is left is tried again until the system refuses.
-static bool WriteAll(int descriptor, const uint8_t* bytes, size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = write(descriptor, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
-// Permission bits for the file: an existing target's own (set-id bits not carried over),
-// else what a plain create gives.
-static mode_t TargetMode(const char* target)
-{
-    struct stat info;
-    if (stat(target, &info) == 0)
-        return info.st_mode & 0777;
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-// The directory part of a path ("." when it has none): the temporary file goes there, on
-// the target's own file system, so that the rename cannot cross devices.
-static std::string DirectoryOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool WriteFileReplacing(const char* path, const uint8_t* bytes, int32_t size)
-{
-    if (!path || !path[0] || size < 0)
-        return false;
-    // a link stays a link: the file it names is the one replaced
-    std::string target = path;
-    struct stat info;
-    if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
-        char* resolved = realpath(path, nullptr);
-        if (resolved)
-            target = resolved;
-        std::free(resolved);
-    }
-    // the replaced file must be a regular file; a directory or device is refused as it is
-    if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-        return false;
-
-    // named apart from the target, so that a name near the length limit still leaves room
-    std::string temporary = DirectoryOf(target) + "/.orvanel-save-XXXXXX";
-    const int descriptor = mkstemp(&temporary[0]);
-    if (descriptor < 0)
-        return false;
-    bool written = fchmod(descriptor, TargetMode(target.c_str())) == 0 &&
-        WriteAll(descriptor, bytes, static_cast<size_t>(size)) && fsync(descriptor) == 0;
-    written = close(descriptor) == 0 && written;
-    // the data is on disk before the name moves: after a crash the target is the old file
-    // or the new one, never a part of either (the rename itself is not waited for)
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------
 // Write3DS
 
-// The written file becomes the preview's model; the cached files go first, so the load
-// reads the bytes just written even when the same path was loaded before.
-static void ShowWrittenFile(const char* path)
-{
-    if (CurrentModelInstance)
-        UnloadModelSlot(CurrentModelInstance->slot);
-    ReleaseAllModels();
-    CurrentModelInstance = LoadModelInstance(path);
-}
-
-void Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texcoords,
-              int32_t faceCount, const MeshFace* faces)
+bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texcoords,
+              int32_t faceCount, const MeshFace* faces, char* savedPath)
 {
     // counts the 16-bit fields cannot hold, or arrays missing, are never written
     if (vertexCount < 0 || vertexCount > 65535 || faceCount < 0 || faceCount > 65535)
-        return;
+        return false;
     if ((vertexCount > 0 && (!positions || !texcoords)) || (faceCount > 0 && !faces))
-        return;
+        return false;
 
     FreeOutputBuffer();
     const int32_t capacity = 20 * vertexCount + 8 * faceCount;
@@ -296,10 +205,10 @@ void Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, 
     if (!OutputBuffer.bytes || !AssembleFile(vertexCount, positions, texcoords, faceCount, faces)) {
         FreeOutputBuffer();
         ReportMessage(window, "Not enough memory to write the mesh.");
-        return;
+        return false;
     }
 
-    char path[4096] = "";
+    char path[SavePathSize] = "";
     FileDialogRequest request = {};
     request.owner = window;
     request.save = true;
@@ -308,14 +217,16 @@ void Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, 
     request.flags = FileDialogOverwritePrompt;
     if (!ShowFileDialog(request, path, sizeof path)) {
         FreeOutputBuffer();
-        return;
+        return false;
     }
-    const bool saved = WriteFileReplacing(path, OutputBuffer.bytes, OutputBuffer.used);
+    const bool saved = WriteFileReplacing(path, OutputBuffer.bytes, static_cast<size_t>(OutputBuffer.used));
     FreeOutputBuffer();
     if (!saved) {
         ReportMessage(window, "Could not save '%s'.", path);
-        return;
+        return false;
     }
     ReportMessage(window, "Successfully saved '%s'.", path);
-    ShowWrittenFile(path);
+    if (savedPath)
+        memcpy(savedPath, path, sizeof path);
+    return true;
 }

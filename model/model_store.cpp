@@ -3,22 +3,12 @@
 // Sections: the module's globals; the file table; slots and instances; release.
 #include "model/model_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#ifdef _WIN32
-#include <io.h>
-#endif
 
 #include "model/lighting_data.h"
-
-#ifndef O_BINARY
-#define O_BINARY 0  // POSIX systems have no text mode
-#endif
+#include "platform/file_io.h"
 
 FileEntry FileTable[FileTableSize];
 ModelSlot ModelSlots[ModelSlotCount];
@@ -44,35 +34,6 @@ char* CopyString(const char* text)
     if (copy)
         std::memcpy(copy, text, size);
     return copy;
-}
-
-// Reads the whole file into a new block; false when it cannot be opened or is too big.
-bool ReadWholeFile(const char* path, uint8_t** bytes, int32_t* size)
-{
-    int descriptor = open(path, O_RDONLY | O_BINARY);
-    if (descriptor < 0)
-        return false;
-    struct stat info;
-    if (fstat(descriptor, &info) != 0 || info.st_size < 0 || info.st_size > INT32_MAX) {
-        close(descriptor);
-        return false;
-    }
-    size_t length = static_cast<size_t>(info.st_size);
-    uint8_t* block = static_cast<uint8_t*>(std::malloc(length > 0 ? length : 1));
-    size_t done = 0;
-    // a short read (the file shrank) keeps only the bytes that really arrived
-    while (block && done < length) {
-        ssize_t got = read(descriptor, block + done, length - done);
-        if (got <= 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    close(descriptor);
-    if (!block)
-        return false;
-    *bytes = block;
-    *size = static_cast<int32_t>(done);
-    return true;
 }
 
 // Builds a fresh model for slot i from path; null when the file is not available.
@@ -138,13 +99,12 @@ int OpenModelFile(const char* path)
         FileEntry& entry = FileTable[i];
         if (entry.used)
             continue;
-        uint8_t* bytes;
-        int32_t size;
-        if (!ReadWholeFile(path, &bytes, &size))
+        FileContents file;
+        if (!ReadWholeFile(path, INT32_MAX, &file))
             return -1;
         entry.name = CopyString(path);
-        entry.bytes = bytes;
-        entry.size = size;
+        entry.bytes = file.bytes;
+        entry.size = static_cast<int32_t>(file.size);
         entry.used = 1;
         return i;
     }

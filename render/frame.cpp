@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/model_store.h"
 #include "platform/shell.h"
 #include "render/gl_setup.h"

@@ -4,15 +4,13 @@
 // projection; SetupPreviewGL; shut-down and test support.
 #include "render/gl_setup.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "image/image_load.h"
+#include "image/report_message.h"
+#include "platform/file_io.h"
 #include "render/lighting_textures.h"
 #include "render/scene.h"
 #include "resources/resource_ids.h"
@@ -38,47 +36,18 @@ const GLPixelFormatRequest PreviewPixelFormat = {32, 24, 16, true};
 // ---------------------------------------------------------------------------
 // Fragment program
 
-// Reads the whole file into a heap block with one zero byte after it; null
-// when the file cannot be opened or read or is too large to hold.
-static char* ReadTextFile(const char* path)
-{
-    int file = open(path, O_RDONLY);
-    if (file < 0)
-        return nullptr;
-    struct stat info;
-    if (fstat(file, &info) != 0 || info.st_size < 0 || static_cast<uint64_t>(info.st_size) >= SIZE_MAX / 2) {
-        close(file);
-        return nullptr;
-    }
-    size_t length = static_cast<size_t>(info.st_size);
-    char* text = static_cast<char*>(malloc(length + 1));
-    if (!text) {
-        close(file);
-        return nullptr;
-    }
-    size_t done = 0;
-    while (done < length) {
-        ssize_t got = read(file, text + done, length - done);
-        if (got <= 0)
-            break;  // a file that shrank: what was read is passed on
-        done += static_cast<size_t>(got);
-    }
-    close(file);
-    text[done] = '\0';
-    return text;
-}
-
 bool LoadFragmentProgram(const char* path, GLuint* programId)
 {
-    char* text = ReadTextFile(path);
-    if (!text)
+    FileContents file;
+    if (!ReadWholeFile(path, SIZE_MAX / 2, &file))
         return false;
+    const char* text = reinterpret_cast<const char*>(file.bytes);
     GLExtensions.genPrograms(1, programId);
     GLExtensions.bindProgram(GL_FRAGMENT_PROGRAM_ARB, *programId);
     // an embedded zero byte ends the program text
     GLExtensions.programString(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(strlen(text)),
                                text);
-    free(text);
+    free(file.bytes);
     GLint errorPosition = 0;
     glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &errorPosition);
     return errorPosition == -1;

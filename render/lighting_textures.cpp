@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "render/gl_setup.h"
 
 int32_t NormalizationCubeMapId = -1;

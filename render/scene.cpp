@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/lighting_data.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"

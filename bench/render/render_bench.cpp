@@ -20,7 +20,7 @@
 #include <sys/stat.h>
 
 #include "app/main_dialog.h"
-#include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/lighting_data.h"
 #include "model/model_store.h"
 #include "platform/platform_ops.h"

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "image/bmp.h"
+#include "image/file_buffer.h"
 #include "tests/image/bmp_files.h"
 
 using namespace bmptest;
@@ -36,11 +37,10 @@ protected:
         std::string path = folder.File("refused.bmp");
         ASSERT_TRUE(WriteWholeFile(path, bytes));
         ASSERT_TRUE(OpenFileBuffer(path.c_str()));
-        image = GetBMPFromBuffer(0, 0);
+        image = GetBMPFromBuffer();
         EXPECT_EQ(image, nullptr);
         FreeImage(image);
         CloseFileBuffer();
-        EXPECT_EQ(TheFileBuffer.fileHandle, -1);
         EXPECT_EQ(TheFileBuffer.bytes, nullptr);
     }
 };

@@ -110,7 +110,9 @@ TEST_F(Write3DSTest, FacesAreWrittenAsGivenFlagsIncluded)
     const MeshFace faces[] = {{0, 1, 2, 0x0007}, {2, 1, 0, 0xABCD}};
     const std::string path = PathInExeDir("direct.3ds");
     QueueFileDialogAnswer(path.c_str());
-    Write3DS(Window(), 3, positions, texcoords, 2, faces);
+    char saved[SavePathSize];
+    ASSERT_TRUE(Write3DS(Window(), 3, positions, texcoords, 2, faces, saved));
+    EXPECT_EQ(saved, path);
     EXPECT_EQ(StatusLine(), "Successfully saved '" + path + "'.");
     WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(path));
     ASSERT_TRUE(mesh.valid);
@@ -128,8 +130,8 @@ TEST_F(Write3DSTest, CountsThe16BitFieldsCannotHoldAreNeverWritten)
     const float positions[3] = {};
     const MeshFace face = {0, 0, 0, 0};
     QueueFileDialogAnswer(PathInExeDir("huge.3ds").c_str());
-    Write3DS(Window(), 65536, positions, positions, 1, &face);
-    Write3DS(Window(), 1, positions, positions, -1, &face);
+    EXPECT_FALSE(Write3DS(Window(), 65536, positions, positions, 1, &face, nullptr));
+    EXPECT_FALSE(Write3DS(Window(), 1, positions, positions, -1, &face, nullptr));
     EXPECT_EQ(SaveDialogCount(), 0);
     EXPECT_FALSE(FileExists(PathInExeDir("huge.3ds")));
 }

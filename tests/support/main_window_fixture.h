@@ -11,6 +11,7 @@
 
 #include "app/main_dialog.h"
 #include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
 #include "platform/platform_ops.h"
