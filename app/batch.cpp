@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "app/main_dialog.h"
-#include "app/png_writer.h"
 #include "image/image_load.h"
+#include "image/png_write.h"
 #include "mesh/height_mesh.h"
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
