@@ -112,11 +112,16 @@ void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar)
     glFrustum(-top * aspect, top * aspect, -top, top, zNear, zFar);
 }
 
+void ApplyBackgroundColor()
+{
+    const float* background = GenerationSettings.backgroundColor;
+    glClearColor(background[0], background[1], background[2], background[3]);
+}
+
 bool SetDefaultGLState()
 {
     glEnable(GL_TEXTURE_2D);
-    const float* background = GenerationSettings.backgroundColor;
-    glClearColor(background[0], background[1], background[2], background[3]);
+    ApplyBackgroundColor();
     glClearDepth(1.0);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);

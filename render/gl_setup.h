@@ -69,6 +69,10 @@ extern GLExtensionEntryPoints GLExtensions;
 // per-pixel lighting is off for good).
 bool SetupPreviewGL(WindowHandle window);
 
+// Makes the settings' background the clear colour of the current context. Every
+// frame does, so a colour chosen in the properties window shows at the next one.
+void ApplyBackgroundColor();
+
 // Texturing on unit 0, the settings' background as clear colour, depth test
 // with GL_LEQUAL (so that additive light passes draw over their first pass at
 // equal depth), smooth shading, nicest perspective correction. Always true.

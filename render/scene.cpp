@@ -53,6 +53,7 @@ void FreeLightList(SceneLight* first)
 
 void RenderFrame()
 {
+    ApplyBackgroundColor();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     if (EntityList) {
         // the last added is drawn first, the list head last

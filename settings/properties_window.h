@@ -3,7 +3,7 @@
 //
 // The trackbars and the checkbox are not acted on when they change; they are
 // read back by ReadPropertiesWindow. Only the background colour takes effect
-// at once (glClearColor on the current GL context).
+// at once: the preview clears with it from the next frame on.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,6 @@
 // the properties window's controls.
 #include "settings/settings.h"
 
-#include <GL/gl.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -73,8 +72,6 @@ void SetDefaultSettings()
     settings.heightPosition = DefaultHeightPosition;
     settings.scalePosition = DefaultScalePosition;
     settings.eliminateZeroHeight = 0;
-    glClearColor(settings.backgroundColor[0], settings.backgroundColor[1], settings.backgroundColor[2],
-                 settings.backgroundColor[3]);
 }
 
 // ---------------------------------------------------------------------------

@@ -61,9 +61,8 @@ extern GenerationSettingsRecord GenerationSettings;
 extern GenerationParamsRecord GenerationParams;
 
 // Colour (0, 0, 0, 1), the program path beside ExeDirectory, positions 128,
-// 2, 256, 24, flag 0; passes the colour to glClearColor (no effect before a
-// GL context is current). An ExeDirectory too long for the path field leaves
-// the path empty rather than naming a cut, different file.
+// 2, 256, 24, flag 0. An ExeDirectory too long for the path field leaves the
+// path empty rather than naming a cut, different file.
 void SetDefaultSettings();
 // Reads up to 2084 bytes of a settings file into GenerationSettings, as
 // LoadSettings does with orvanel.cfg. False (nothing changed) when the file

@@ -137,13 +137,13 @@ TEST_F(RenderTest, DefaultStateAfterSetup)
     EXPECT_EQ(clear[3], 1.0f);
 }
 
-TEST_F(RenderTest, ResizeReappliesBackgroundColour)
+// The properties window changes the colour without touching the GL.
+TEST_F(RenderTest, EachFrameClearsWithTheCurrentBackgroundColor)
 {
     StartPreview();
     GenerationSettings.backgroundColor[0] = 1.0f;
     GenerationSettings.backgroundColor[1] = 0.0f;
     GenerationSettings.backgroundColor[2] = 0.5f;
-    EXPECT_TRUE(SetupPreviewGL(Window()));
     Picture picture = DrawFrame();
     ASSERT_GT(picture.width, 0);
     const uint8_t* p = picture.At(picture.width / 2, picture.height / 2);
