@@ -28,7 +28,7 @@ struct Plane {
 
 // Outputs may be the same object as an input unless a comment says otherwise.
 // The small per-vertex operations are defined inline at the end of this header:
-//   VecCopy(source, destination); VecSubtract(a, b, out): out = a - b;
+//   VecSubtract(a, b, out): out = a - b;
 //   VecAdd(a, b, out): out = a + b; VecScale(v, factor): v = factor * v;
 //   VecDot(a, b); VecCross(a, b, out): out = a x b, out must not be a or b; VecLength(v);
 //   Normalize(v): returns the length of v and scales v to unit length; a zero vector is
@@ -50,9 +50,6 @@ void ProjectOntoLine(const Vec3& x, const Vec3& a, const Vec3& b, Vec3& out);
 void DirectionToAngles(const Vec3& v, Vec3& angles);
 // Forward, right and up axes of the angles; any output may be null.
 void AnglesToAxes(const Vec3& angles, Vec3* forward, Vec3* right, Vec3* up);
-// out = p * scale (component-wise, when scale is given) + offset read in the frame
-// (forward, left, up) of the angles.
-void OffsetInFrame(const Vec3& p, const Vec3* scale, const Vec3& angles, const Vec3& offset, Vec3& out);
 // Turns q = base + offset (offset scaled component-wise when scale is given) about the
 // origin by the angle changes (pitch is subtracted, yaw added, roll replaced), keeping |q|.
 void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes, const Vec3& offset, Vec3& out);
@@ -62,11 +59,6 @@ void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes,
 inline Vec3 MakeVec3FromDoubles(double x, double y, double z)
 {
     return Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
-}
-
-inline void VecCopy(const Vec3& source, Vec3& destination)
-{
-    destination = source;
 }
 
 // A single sum, difference or product of two float32 values is exact in double, so rounding

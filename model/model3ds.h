@@ -107,6 +107,9 @@ struct Model {
 // them). Damage ends the walk early; the result is still true.
 bool ReadModelChunks(Model* model);
 
+// The post-pass for one walked surface that has a vertex list (model/surface.cpp).
+void PrepareSurface(const Model* model, Surface* surface);
+
 // First surface, in list order, whose name equals name byte for byte; unnamed surfaces
 // are passed over. Null when none.
 Surface* FindSurfaceByName(const char* name, const Model* model);

@@ -15,10 +15,8 @@ ModelSlot ModelSlots[ModelSlotCount];
 ModelInstance ModelInstances[ModelSlotCount];
 ModelInstance* CurrentModelInstance = nullptr;
 
-namespace {
-
 // Paths name the same cached file when the file system would take them as one name.
-bool SamePath(const char* a, const char* b)
+static bool SamePath(const char* a, const char* b)
 {
 #ifdef _WIN32
     return _stricmp(a, b) == 0;
@@ -27,7 +25,7 @@ bool SamePath(const char* a, const char* b)
 #endif
 }
 
-char* CopyString(const char* text)
+static char* CopyString(const char* text)
 {
     size_t size = std::strlen(text) + 1;
     char* copy = static_cast<char*>(std::malloc(size));
@@ -37,7 +35,7 @@ char* CopyString(const char* text)
 }
 
 // Builds a fresh model for slot i from path; null when the file is not available.
-Model* BuildSlotModel(int i, const char* path)
+static Model* BuildSlotModel(int i, const char* path)
 {
     ModelSlot& slot = ModelSlots[i];
     slot.model = static_cast<Model*>(std::calloc(1, sizeof(Model)));
@@ -60,7 +58,7 @@ Model* BuildSlotModel(int i, const char* path)
     return slot.model;
 }
 
-void FreeSlot(ModelSlot& slot)
+static void FreeSlot(ModelSlot& slot)
 {
     FreeModel(slot.model);
     std::free(slot.model);
@@ -70,7 +68,7 @@ void FreeSlot(ModelSlot& slot)
     slot.used = 0;
 }
 
-void FreeSurface(Surface* surface)
+static void FreeSurface(Surface* surface)
 {
     std::free(surface->positions);
     std::free(surface->triangleIndices);
@@ -84,8 +82,6 @@ void FreeSurface(Surface* surface)
         std::free(surface->joints);
     std::free(surface);
 }
-
-}  // namespace
 
 int OpenModelFile(const char* path)
 {

@@ -271,8 +271,8 @@ static WorldFrame MakeWorldFrame(const Vec3& origin, const Vec3& angles)
     return frame;
 }
 
-// The same sum as OffsetInFrame, in double precision and rounded once, without
-// finding the axes again for every corner.
+// The origin plus p read in the frame (forward, left, up), left being -right; in
+// double precision and rounded once.
 static Vec3 ObjectToWorld(const WorldFrame& frame, const Vec3& p)
 {
     double x = p.x, y = p.y, z = p.z;

@@ -40,9 +40,6 @@ TEST(Geometry, CopyAddSubtractScale)
     ExpectVec(a, 6, 9, 12);
     VecScale(b, -2);
     ExpectVec(b, -2, -4, -6);
-    Vec3 copy{};
-    VecCopy(b, copy);
-    ExpectVec(copy, -2, -4, -6);
 }
 
 TEST(Geometry, DotAndLengthComputeInDouble)
@@ -163,18 +160,6 @@ TEST(Geometry, AnglesToAxes)
     ExpectVecNear(up, 1, 0, 0);
     AnglesToAxes(Vec3{0, 0, 90}, nullptr, &right, nullptr);
     ExpectVecNear(right, 0, 0, -1);
-}
-
-TEST(Geometry, OffsetInFrameReadsForwardLeftUp)
-{
-    Vec3 out{};
-    OffsetInFrame(Vec3{1, 2, 3}, nullptr, Vec3{0, 0, 0}, Vec3{1, 1, 1}, out);
-    ExpectVec(out, 2, 3, 4);
-    Vec3 scale{2, 2, 2};
-    OffsetInFrame(Vec3{1, 2, 3}, &scale, Vec3{0, 0, 0}, Vec3{1, 1, 1}, out);
-    ExpectVec(out, 3, 5, 7);
-    OffsetInFrame(Vec3{1, 2, 3}, nullptr, Vec3{0, 90, 0}, Vec3{1, 1, 0}, out);
-    ExpectVecNear(out, 0, 3, 3);
 }
 
 TEST(Geometry, RotateAboutOriginKeepsDistance)
