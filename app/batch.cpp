@@ -22,6 +22,7 @@
 #include "platform/shell.h"
 #include "render/gl_setup.h"
 #include "resources/resource_ids.h"
+#include "resources/resources.h"
 #include "settings/settings.h"
 
 static const char UsageText[] =
@@ -282,7 +283,8 @@ static bool LoadTexture(int mode, const char* path)
 
 static bool RenderPreview(MainDialog& dialog, const BatchOptions& options)
 {
-    HeadlessResizeClient(dialog.Window(), options.previewWidth + 21, options.previewHeight + 54);
+    const PlatformRect margins = PreviewFrameMargins(dialog.Window());
+    HeadlessResizeClient(dialog.Window(), options.previewWidth + margins.right, options.previewHeight + margins.bottom);
     ViewSpin = options.spin;
     ViewTilt = options.tilt;
     TickHeadlessTimers(1);
@@ -359,7 +361,7 @@ int RunBatch(int argc, char** argv)
         return 0;
     }
     if (options.version) {
-        puts("Orvanel, release 1");
+        puts(ReleaseLine);
         return 0;
     }
     if (options.info)

@@ -98,13 +98,19 @@ void MainDialog::OnSysCommand(unsigned command, intptr_t parameter)
 // The desktop draws the window's icon (set at start-up) while it is minimised.
 void MainDialog::OnPaint() {}
 
+PlatformRect PreviewFrameMargins(WindowHandle window)
+{
+    PlatformRect margins = {0, 0, PreviewHorizontalMarginUnits, PreviewVerticalMarginUnits};
+    MapDialogRect(window, &margins);
+    return margins;
+}
+
 void MainDialog::OnSize(unsigned kind, int width, int height)
 {
     PlatformDialog::OnSize(kind, width, height);
     if (!previewFrameBound || kind == SizeMinimized)
         return;
-    PlatformRect margins = {0, 0, PreviewHorizontalMarginUnits, PreviewVerticalMarginUnits};
-    MapDialogRect(Window(), &margins);
+    const PlatformRect margins = PreviewFrameMargins(Window());
     // a window smaller than the margins gives an empty frame, never a negative one
     int frameWidth = width > margins.right ? width - margins.right : 0;
     int frameHeight = height > margins.bottom ? height - margins.bottom : 0;

@@ -39,6 +39,10 @@ private:
     int lastY;
 };
 
+// The room the window keeps around the preview frame, in the window's pixels:
+// `right` across, `bottom` down (the client size is the frame's plus these).
+PlatformRect PreviewFrameMargins(WindowHandle window);
+
 // The Generate button: builds the mesh of HeightmapImage, saves it where the user
 // says and makes the saved file the preview's model. True when a file was saved;
 // nothing happens without a heightmap.
