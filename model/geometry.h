@@ -30,7 +30,7 @@ struct Plane {
 // The small per-vertex operations are defined inline at the end of this header:
 //   VecSubtract(a, b, out): out = a - b;
 //   VecAdd(a, b, out): out = a + b; VecScale(v, factor): v = factor * v;
-//   VecDot(a, b); VecCross(a, b, out): out = a x b, out must not be a or b; VecLength(v);
+//   VecDot(a, b);
 //   Normalize(v): returns the length of v and scales v to unit length; a zero vector is
 //   left unchanged;
 //   TransformPoint(matrix, p, out): out = linear part of matrix times p, plus the
@@ -83,19 +83,6 @@ inline float VecDot(const Vec3& a, const Vec3& b)
 {
     return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
                               static_cast<double>(a.z) * b.z);
-}
-
-inline void VecCross(const Vec3& a, const Vec3& b, Vec3& out)
-{
-    out = MakeVec3FromDoubles(static_cast<double>(a.y) * b.z - static_cast<double>(a.z) * b.y,
-                              static_cast<double>(a.z) * b.x - static_cast<double>(a.x) * b.z,
-                              static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x);
-}
-
-inline float VecLength(const Vec3& v)
-{
-    double x = v.x, y = v.y, z = v.z;
-    return static_cast<float>(std::sqrt(x * x + y * y + z * z));
 }
 
 inline float Normalize(Vec3& v)

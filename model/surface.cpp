@@ -48,22 +48,6 @@ static void SetIdentity(float matrix[12])
     std::memcpy(matrix, identity, sizeof(identity));
 }
 
-void PrepareSurface(const Model* model, Surface* surface)
-{
-    DropShortViews(model, surface);
-    SetIdentity(surface->matrix);
-    DeformSurface(surface);
-    BuildTriangleIndices(surface);
-    surface->tangentFrames = AllocateZeroed<TangentFrame>(surface->vertexCount);
-    if (!surface->normalsFromFile) {
-        std::free(const_cast<uint8_t*>(surface->normals));
-        Vec3* normals = AllocateZeroed<Vec3>(surface->vertexCount);
-        ComputeVertexNormals(normals, surface->vertexCount, surface->vertices, surface->faceCount, surface->faces);
-        surface->normals = reinterpret_cast<const uint8_t*>(normals);
-    }
-    surface->lightVectors = AllocateZeroed<Vec3>(surface->vertexCount);
-}
-
 // ---- deformation and the faces
 
 static bool FaceFits(const MeshFace& face, int32_t vertexCount)
@@ -137,7 +121,9 @@ const uint8_t* SurfaceTexCoordPairs(const Surface* surface)
     return surface && surface->texCoords ? surface->texCoords + 2 : nullptr;
 }
 
-void BuildTriangleIndices(Surface* surface)
+// Fills triangleIndices and triangleCount once (kept afterwards): corners a, b, c of each
+// face whose corners are all below vertexCount, in face order.
+static void BuildTriangleIndices(Surface* surface)
 {
     if (surface->triangleIndices)
         return;
@@ -209,4 +195,21 @@ void DeformSurface(Surface* surface)
         changed |= DeformVertex(surface, i);
     if (changed)
         surface->tangentFramesValid = 0;
+}
+
+void PrepareSurface(const Model* model, Surface* surface)
+{
+    DropShortViews(model, surface);
+    SetIdentity(surface->matrix);
+    DeformSurface(surface);
+    BuildTriangleIndices(surface);
+    surface->tangentFrames = AllocateZeroed<TangentFrame>(surface->vertexCount);
+    if (!surface->normalsFromFile) {
+        std::free(const_cast<uint8_t*>(surface->normals));
+        Vec3* normals = AllocateZeroed<Vec3>(surface->vertexCount);
+        if (normals)
+            ComputeVertexNormals(normals, surface->vertexCount, surface->vertices, surface->faceCount, surface->faces);
+        surface->normals = reinterpret_cast<const uint8_t*>(normals);
+    }
+    surface->lightVectors = AllocateZeroed<Vec3>(surface->vertexCount);
 }

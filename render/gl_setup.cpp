@@ -70,20 +70,19 @@ static bool FetchLightingEntryPoints()
 {
     GLExtensionEntryPoints& e = GLExtensions;
     return FetchEntryPoint("glProgramStringARB", &e.programString) &&
-        FetchEntryPoint("glBindProgramARB", &e.bindProgram) &&
-        FetchEntryPoint("glDeleteProgramsARB", &e.deletePrograms) &&
-        FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
+        FetchEntryPoint("glBindProgramARB", &e.bindProgram) && FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
         LoadFragmentProgram(GenerationSettings.fragmentProgramPath, &StdLightProgramId) &&
-        FetchEntryPoint("glMultiTexCoord2iARB", &e.multiTexCoord2i) &&
-        FetchEntryPoint("glMultiTexCoord3fARB", &e.multiTexCoord3f) &&
-        FetchEntryPoint("glMultiTexCoord3fvARB", &e.multiTexCoord3fv) &&
-        FetchEntryPoint("glMultiTexCoord2fvARB", &e.multiTexCoord2fv) &&
         FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
         FetchEntryPoint("glClientActiveTextureARB", &e.clientActiveTexture) &&
         FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
 
-bool LoadGLExtensions(WindowHandle window)
+// Reads the extension string ("Unable to obtain GL extension list." and false
+// when there is none), then fetches the entry points and compiles the program
+// named by the settings. A shortfall (under 4 texture units, a missing entry
+// point, a program that is missing or does not compile) only turns per-pixel
+// lighting off and still returns true.
+static bool LoadGLExtensions(WindowHandle window)
 {
     const GLubyte* extensions = glGetString(GL_EXTENSIONS);
     if (!extensions || extensions[0] == '\0') {
@@ -105,7 +104,8 @@ bool LoadGLExtensions(WindowHandle window)
 // ---------------------------------------------------------------------------
 // Default state and projection
 
-void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar)
+// glFrustum for a vertical field of view in degrees and an aspect ratio.
+static void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar)
 {
     const double pi = 3.14159265358979323846;
     double top = zNear * std::tan(fieldOfViewY * pi / 360.0);
@@ -118,7 +118,10 @@ void ApplyBackgroundColor()
     glClearColor(background[0], background[1], background[2], background[3]);
 }
 
-bool SetDefaultGLState()
+// Texturing on unit 0, the settings' background as clear colour, depth test
+// with GL_LEQUAL (so that additive light passes draw over their first pass at
+// equal depth), smooth shading, nicest perspective correction. Always true.
+static bool SetDefaultGLState()
 {
     glEnable(GL_TEXTURE_2D);
     ApplyBackgroundColor();

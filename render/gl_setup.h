@@ -40,17 +40,12 @@ extern GLuint StdLightProgramId;
 extern const GLPixelFormatRequest PreviewPixelFormat;
 
 // ---------------------------------------------------------------------------
-// Extension entry points, fetched in this order by LoadGLExtensions. All are
-// needed for per-pixel lighting; the program calls only some of them.
+// Extension entry points of per-pixel lighting, fetched in this order by
+// LoadGLExtensions (the program is compiled after the first three).
 struct GLExtensionEntryPoints {
     PFNGLPROGRAMSTRINGARBPROC programString;              // glProgramStringARB
     PFNGLBINDPROGRAMARBPROC bindProgram;                  // glBindProgramARB
-    PFNGLDELETEPROGRAMSARBPROC deletePrograms;            // glDeleteProgramsARB: never called
     PFNGLGENPROGRAMSARBPROC genPrograms;                  // glGenProgramsARB
-    PFNGLMULTITEXCOORD2IARBPROC multiTexCoord2i;          // glMultiTexCoord2iARB: never called
-    PFNGLMULTITEXCOORD3FARBPROC multiTexCoord3f;          // glMultiTexCoord3fARB: never called
-    PFNGLMULTITEXCOORD3FVARBPROC multiTexCoord3fv;        // glMultiTexCoord3fvARB: never called
-    PFNGLMULTITEXCOORD2FVARBPROC multiTexCoord2fv;        // glMultiTexCoord2fvARB: never called
     PFNGLACTIVETEXTUREARBPROC activeTexture;              // glActiveTextureARB
     PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture;  // glClientActiveTextureARB
     PFNGLTEXIMAGE3DEXTPROC texImage3D;                    // glTexImage3DEXT
@@ -73,26 +68,11 @@ bool SetupPreviewGL(WindowHandle window);
 // frame does, so a colour chosen in the properties window shows at the next one.
 void ApplyBackgroundColor();
 
-// Texturing on unit 0, the settings' background as clear colour, depth test
-// with GL_LEQUAL (so that additive light passes draw over their first pass at
-// equal depth), smooth shading, nicest perspective correction. Always true.
-bool SetDefaultGLState();
-
-// Reads the extension string ("Unable to obtain GL extension list." and false
-// when there is none), then fetches the entry points and compiles the program
-// named by the settings. A shortfall (under 4 texture units, a missing entry
-// point, a program that is missing or does not compile) only turns per-pixel
-// lighting off and still returns true.
-bool LoadGLExtensions(WindowHandle window);
-
 // Compiles the ARB fragment program in the file at `path` into a new program
 // name stored in *programId. The text is passed up to its first zero byte.
 // False when the file cannot be read or the program does not compile (its
 // name then stays allocated). Silent.
 bool LoadFragmentProgram(const char* path, GLuint* programId);
-
-// glFrustum for a vertical field of view in degrees and an aspect ratio.
-void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar);
 
 // ---------------------------------------------------------------------------
 // Shut-down, for the main window's close handler: makes no context current,

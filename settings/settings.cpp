@@ -125,7 +125,8 @@ void SaveSettings()
 // ---------------------------------------------------------------------------
 // Derivation
 
-int ClampToTrackbarRange(const TrackbarRange& range, int32_t position)
+// The position a trackbar of `range` shows for a stored value.
+static int ClampToTrackbarRange(const TrackbarRange& range, int32_t position)
 {
     if (position < range.minimum)
         return range.minimum;

@@ -84,7 +84,5 @@ void ReadPropertiesWindow(WindowHandle window);
 
 // "%s/orvanel.cfg" from ExeDirectory; false (and "") when it does not fit into `size` bytes.
 bool FormConfigurationPath(char* path, size_t size);
-// The position a trackbar of `range` shows for a stored value.
-int ClampToTrackbarRange(const TrackbarRange& range, int32_t position);
 // The mesh parameters for the positions the trackbars show for `settings`.
 GenerationParamsRecord DeriveGenerationParams(const GenerationSettingsRecord& settings);

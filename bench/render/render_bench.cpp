@@ -25,6 +25,7 @@
 #include "model/model_store.h"
 #include "platform/platform_ops.h"
 #include "platform/shell.h"
+#include "render/fallback_lighting.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"

@@ -7,6 +7,7 @@
 
 #include "render/frame.h"
 #include "render/gl_setup.h"
+#include "render/fallback_lighting.h"
 #include "render/scene.h"
 
 namespace {

@@ -33,12 +33,7 @@ TEST_F(RenderTest, FirstSetupCreatesContextOnPreviewFrameAndReportsSuccess)
     EXPECT_NE(StdLightProgramId, 0u);
     const void* entryPoints[] = {reinterpret_cast<const void*>(GLExtensions.programString),
                                  reinterpret_cast<const void*>(GLExtensions.bindProgram),
-                                 reinterpret_cast<const void*>(GLExtensions.deletePrograms),
                                  reinterpret_cast<const void*>(GLExtensions.genPrograms),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord2i),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord3f),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord3fv),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord2fv),
                                  reinterpret_cast<const void*>(GLExtensions.activeTexture),
                                  reinterpret_cast<const void*>(GLExtensions.clientActiveTexture),
                                  reinterpret_cast<const void*>(GLExtensions.texImage3D)};
@@ -233,7 +228,7 @@ TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
     if (GetParam() == ProgramFile::Missing) {
         // the entry points after the program are not fetched
         EXPECT_NE(GLExtensions.genPrograms, nullptr);
-        EXPECT_EQ(GLExtensions.multiTexCoord2i, nullptr);
+        EXPECT_EQ(GLExtensions.activeTexture, nullptr);
         EXPECT_EQ(GLExtensions.texImage3D, nullptr);
     }
     // per-pixel lighting never comes back, also when a later set-up would find a good program
