@@ -23,7 +23,7 @@ struct HeightMesh {
     int32_t vertexCount;  // cols x rows
     int32_t faceCount;    // 2 x (cols - 1) x (rows - 1), fewer after elimination
     float* positions;     // vertexCount x (X, Y, Z)
-    float* texcoords;     // vertexCount x (U, V)
+    float* texCoords;     // vertexCount x (U, V)
     MeshFace* faces;      // faceCount faces, flags 0
 };
 
@@ -31,18 +31,18 @@ static bool AllocateHeightMesh(HeightMesh* mesh)
 {
     size_t vertices = static_cast<size_t>(mesh->vertexCount);
     mesh->positions = static_cast<float*>(AllocateMeshBlock(vertices * 3 * sizeof(float)));
-    mesh->texcoords = static_cast<float*>(AllocateMeshBlock(vertices * 2 * sizeof(float)));
+    mesh->texCoords = static_cast<float*>(AllocateMeshBlock(vertices * 2 * sizeof(float)));
     mesh->faces = static_cast<MeshFace*>(AllocateMeshBlock(static_cast<size_t>(mesh->faceCount) * sizeof(MeshFace)));
-    return mesh->positions && mesh->texcoords && mesh->faces;
+    return mesh->positions && mesh->texCoords && mesh->faces;
 }
 
 static void FreeHeightMesh(HeightMesh* mesh)
 {
     FreeMeshBlock(mesh->positions);
-    FreeMeshBlock(mesh->texcoords);
+    FreeMeshBlock(mesh->texCoords);
     FreeMeshBlock(mesh->faces);
     mesh->positions = nullptr;
-    mesh->texcoords = nullptr;
+    mesh->texCoords = nullptr;
     mesh->faces = nullptr;
 }
 
@@ -67,9 +67,9 @@ static void SampleVertices(HeightMesh* mesh, const uint8_t* pixels, int32_t widt
         // negating the product makes the middle row -0.0, as the file has always held it
         position[1] = static_cast<float>(-((y - halfH) * overallScale));
         position[2] = static_cast<float>(red * heightScale);
-        float* texcoord = mesh->texcoords + 2 * static_cast<size_t>(i);
-        texcoord[0] = static_cast<float>(static_cast<double>(x) / width * textureScale);
-        texcoord[1] = static_cast<float>(static_cast<double>(y) / height * textureScale);
+        float* texCoord = mesh->texCoords + 2 * static_cast<size_t>(i);
+        texCoord[0] = static_cast<float>(static_cast<double>(x) / width * textureScale);
+        texCoord[1] = static_cast<float>(static_cast<double>(y) / height * textureScale);
     }
 }
 
@@ -154,7 +154,7 @@ bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
     }
     // every grid point stays a vertex, also when faces were dropped
     const bool saved =
-        Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texcoords, mesh.faceCount, mesh.faces, savedPath);
+        Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texCoords, mesh.faceCount, mesh.faces, savedPath);
     FreeHeightMesh(&mesh);
     return saved;
 }

@@ -91,7 +91,7 @@ static void PatchLengthToEnd(int32_t offset)
 }
 
 // Assembles the whole file into OutputBuffer. False when memory ran out.
-static bool AssembleFile(int32_t n, const float* positions, const float* texcoords, int32_t f, const MeshFace* faces)
+static bool AssembleFile(int32_t n, const float* positions, const float* texCoords, int32_t f, const MeshFace* faces)
 {
     const size_t vertices = static_cast<size_t>(n);
     const int32_t mainAt = AppendChunkHeader(MainChunkId, 0);
@@ -108,7 +108,7 @@ static bool AssembleFile(int32_t n, const float* positions, const float* texcoor
         !AppendUint16(static_cast<uint16_t>(n)) || !AppendFloats(positions, 3 * vertices))
         return false;
     if (AppendChunkHeader(TexCoordListChunkId, static_cast<uint32_t>(8 * n + 8)) < 0 ||
-        !AppendUint16(static_cast<uint16_t>(n)) || !AppendFloats(texcoords, 2 * vertices))
+        !AppendUint16(static_cast<uint16_t>(n)) || !AppendFloats(texCoords, 2 * vertices))
         return false;
     if (AppendChunkHeader(FaceListChunkId, static_cast<uint32_t>(8 * f + 8)) < 0 ||
         !AppendUint16(static_cast<uint16_t>(f)) || !AppendFaces(faces, static_cast<size_t>(f)))
@@ -124,20 +124,20 @@ static bool AssembleFile(int32_t n, const float* positions, const float* texcoor
 // ---------------------------------------------------------------------------
 // Write3DS
 
-bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texcoords,
+bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texCoords,
               int32_t faceCount, const MeshFace* faces, char* savedPath)
 {
     // counts the 16-bit fields cannot hold, or arrays missing, are never written
     if (vertexCount < 0 || vertexCount > 65535 || faceCount < 0 || faceCount > 65535)
         return false;
-    if ((vertexCount > 0 && (!positions || !texcoords)) || (faceCount > 0 && !faces))
+    if ((vertexCount > 0 && (!positions || !texCoords)) || (faceCount > 0 && !faces))
         return false;
 
     FreeOutputBuffer();
     const int32_t capacity = 20 * vertexCount + 8 * faceCount;
     OutputBuffer.bytes = static_cast<uint8_t*>(AllocateMeshBlock(static_cast<size_t>(capacity)));
     OutputBuffer.capacity = OutputBuffer.bytes ? capacity : 0;
-    if (!OutputBuffer.bytes || !AssembleFile(vertexCount, positions, texcoords, faceCount, faces)) {
+    if (!OutputBuffer.bytes || !AssembleFile(vertexCount, positions, texCoords, faceCount, faces)) {
         FreeOutputBuffer();
         ReportMessage(window, "Not enough memory to write the mesh.");
         return false;

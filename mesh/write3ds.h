@@ -41,5 +41,5 @@ const size_t SavePathSize = 4096;
 // when the file was saved; its path is then copied into savedPath (SavePathSize bytes) when
 // that is given. A cancel changes nothing. The arrays stay owned by the caller; counts must
 // be 0..65535.
-bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texcoords,
+bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texCoords,
               int32_t faceCount, const MeshFace* faces, char* savedPath);

@@ -42,10 +42,10 @@ static void LightFaceCorners(Surface* surface, const WorldFrame& frame, uint32_t
     Vec3 normal = plane.normal;
     Normalize(normal);
 
-    float* colours[3];
+    float* colors[3];
     for (int k = 0; k < 3; ++k) {
-        colours[k] = surface->vertexColors + static_cast<size_t>(corners[k]) * 4;
-        colours[k][0] = colours[k][1] = colours[k][2] = 0.0f;
+        colors[k] = surface->vertexColors + static_cast<size_t>(corners[k]) * 4;
+        colors[k][0] = colors[k][1] = colors[k][2] = 0.0f;
     }
     for (const SceneLight* light = LightList; light; light = light->next) {
         Vec3 direction[3];
@@ -63,14 +63,14 @@ static void LightFaceCorners(Surface* surface, const WorldFrame& frame, uint32_t
                 continue;
             float amount = (light->radius - distance[k]) / light->radius * dot;
             for (int channel = 0; channel < 3; ++channel)
-                colours[k][channel] += amount * light->colour[channel];
+                colors[k][channel] += amount * light->color[channel];
         }
     }
     for (int k = 0; k < 3; ++k) {
         for (int channel = 0; channel < 3; ++channel)
-            if (colours[k][channel] > 1.0f)
-                colours[k][channel] = 1.0f;
-        colours[k][3] = 1.0f;
+            if (colors[k][channel] > 1.0f)
+                colors[k][channel] = 1.0f;
+        colors[k][3] = 1.0f;
     }
 }
 

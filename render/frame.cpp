@@ -56,7 +56,7 @@ static void AddEyeLight()
     SceneLight light;
     memset(&light, 0, sizeof light);
     light.position = FrameLightPosition;
-    memcpy(light.colour, FrameLightColour, sizeof light.colour);
+    memcpy(light.color, FrameLightColor, sizeof light.color);
     light.radius = FrameLightRadius;
     AddLight(&light);
 }

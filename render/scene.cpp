@@ -225,7 +225,7 @@ static void DrawLightPasses(Surface* surface, const SceneEntity& entity)
         ComputeTangentLightVectors(surface->vertexCount, surface->positions, surface->faceCount, surface->faces,
                                    surface->tangentFrames, surface->normals, surface->lightVectors, lightObject,
                                    texCoords, surface);
-        glColor4f(light->colour[0], light->colour[1], light->colour[2], 1.0f);
+        glColor4f(light->color[0], light->color[1], light->color[2], 1.0f);
         BeginLightPass(entity, *light);
         BindLightPassTextures(entity.normalTexture, entity.decalTexture);
         SetLightPassArrays(*light, surface->lightVectors, texCoords);

@@ -38,7 +38,7 @@ struct SceneEntity {
 // One point light for one frame; a heap record.
 struct SceneLight {
     Vec3 position;     // world position
-    float colour[3];   // red, green, blue, nominally 0 .. 1
+    float color[3];    // red, green, blue, nominally 0 .. 1
     float radius;      // world distance at which the light's influence reaches zero
     SceneLight* next;  // list link, null at the end
 };

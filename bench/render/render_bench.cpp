@@ -176,7 +176,7 @@ static void FrameLightingData(benchmark::State& state)
 }
 BENCHMARK(FrameLightingData)->Unit(benchmark::kMillisecond);
 
-static void FallbackColours(benchmark::State& state)
+static void FallbackColors(benchmark::State& state)
 {
     if (!SetUpPreview()) {
         state.SkipWithError("preview set-up failed");
@@ -184,7 +184,7 @@ static void FallbackColours(benchmark::State& state)
     }
     SceneEntity entity = FrameEntity();
     SceneLight light = {};
-    light.colour[0] = light.colour[1] = light.colour[2] = 1.0f;
+    light.color[0] = light.color[1] = light.color[2] = 1.0f;
     light.radius = FrameLightRadius;
     AddLight(&light);
     ComputeFallbackColors(entity, entity.surfaces);  // the one allocation of the colours
@@ -198,7 +198,7 @@ static void FallbackColours(benchmark::State& state)
     FreeLightList(LightList);
     LightList = nullptr;
 }
-BENCHMARK(FallbackColours)->Unit(benchmark::kMillisecond);
+BENCHMARK(FallbackColors)->Unit(benchmark::kMillisecond);
 
 // state.range(0): 1 per-pixel lighting, 0 the fallback.
 static void WholeFrame(benchmark::State& state)
