@@ -77,8 +77,7 @@ static bool FetchLightingEntryPoints()
         FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
 
-// Reads the extension string ("Unable to obtain GL extension list." and false
-// when there is none), then fetches the entry points and compiles the program
+// Reads the extension string (a message and false when there is none), then fetches the entry points and compiles the program
 // named by the settings. A shortfall (under 4 texture units, a missing entry
 // point, a program that is missing or does not compile) only turns per-pixel
 // lighting off and still returns true.

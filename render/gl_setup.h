@@ -55,10 +55,9 @@ extern GLExtensionEntryPoints GLExtensions;
 // ---------------------------------------------------------------------------
 // Set-up, called by the main window at start-up and on every resize
 
-// First call: creates the context on the preview frame (control 1004), makes
-// it current, fetches the extensions and tells the outcome on the status line
-// ("OpenGL initialization successful." or "Hardware does not support fp1.0,
-// ppl functions unavailable."). Every call: viewport and projection from the
+// First call: creates the context on the preview frame, makes it current,
+// fetches the extensions and tells on the status line whether per-pixel
+// lighting is available. Every call: viewport and projection from the
 // frame's outer rectangle, then SetDefaultGLState. False when the frame has no
 // window or the first call's set-up failed (no message of its own then, and
 // per-pixel lighting is off for good).

@@ -19,10 +19,10 @@ const size_t ConfigurationPathSize = 1024;
 struct GenerationSettingsRecord {
     float backgroundColor[4];                           // clear colour of the preview: red, green, blue, alpha, 0..1
     char fragmentProgramPath[FragmentProgramPathSize];  // NUL-terminated path of the lighting fragment program
-    int32_t stretchPosition;                            // "Texture stretching:" trackbar, 1..1024
-    int32_t fuzzPosition;                               // "Grid fuzz" trackbar, 1..6
-    int32_t heightPosition;                             // "Height scaling:" trackbar, 1..4096
-    int32_t scalePosition;                              // "Overall scale:" trackbar, 4..1024
+    int32_t stretchPosition;                            // texture stretching trackbar, 1..1024
+    int32_t fuzzPosition;                               // grid fuzz trackbar, 1..6
+    int32_t heightPosition;                             // height scaling trackbar, 1..4096
+    int32_t scalePosition;                              // overall scale trackbar, 4..1024
     int32_t eliminateZeroHeight;                        // the checkbox: 0 off, 1 on
 };
 static_assert(sizeof(GenerationSettingsRecord) == 2084, "orvanel.cfg is the record's raw 2084 bytes");
