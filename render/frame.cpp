@@ -9,30 +9,29 @@
 #include "platform/shell.h"
 #include "render/gl_setup.h"
 
-void AddEntity(const SceneEntity* entity)
+// Appends a heap copy of the record, its link cleared, to the end of the list.
+template <typename Record>
+static void AppendCopy(Record** list, const Record* record)
 {
-    SceneEntity** end = &EntityList;
+    Record** end = list;
     while (*end)
         end = &(*end)->next;
-    SceneEntity* copy = static_cast<SceneEntity*>(malloc(sizeof(SceneEntity)));
+    Record* copy = static_cast<Record*>(malloc(sizeof(Record)));
     if (!copy)
         return;
-    *copy = *entity;
+    *copy = *record;
     copy->next = nullptr;
     *end = copy;
 }
 
+void AddEntity(const SceneEntity* entity)
+{
+    AppendCopy(&EntityList, entity);
+}
+
 void AddLight(const SceneLight* light)
 {
-    SceneLight** end = &LightList;
-    while (*end)
-        end = &(*end)->next;
-    SceneLight* copy = static_cast<SceneLight*>(malloc(sizeof(SceneLight)));
-    if (!copy)
-        return;
-    *copy = *light;
-    copy->next = nullptr;
-    *end = copy;
+    AppendCopy(&LightList, light);
 }
 
 // The model as the frame shows it, turned by the mouse drag sums.
