@@ -17,7 +17,6 @@
 #include "app/main_dialog.h"
 #include "image/image_load.h"
 #include "image/png_write.h"
-#include "mesh/height_mesh.h"
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
 #include "platform/shell.h"
