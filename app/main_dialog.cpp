@@ -34,7 +34,7 @@ MainDialog::MainDialog()
 // The window is destroyed by the base; nothing may reach it through the shell from now on.
 MainDialog::~MainDialog()
 {
-    if (MainWindow == Window()) {
+    if (Window() && MainWindow == Window()) {
         MainWindow = nullptr;
         PropertiesWindow = nullptr;
     }
