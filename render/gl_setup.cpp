@@ -77,10 +77,9 @@ static bool FetchLightingEntryPoints()
         FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
 
-// Reads the extension string (a message and false when there is none), then fetches the entry points and compiles the program
-// named by the settings. A shortfall (under 4 texture units, a missing entry
-// point, a program that is missing or does not compile) only turns per-pixel
-// lighting off and still returns true.
+// Reads the extension string (a message and false when there is none), then fetches the entry points and compiles the
+// program named by the settings. A shortfall (under 4 texture units, a missing entry point, a program that is missing
+// or does not compile) only turns per-pixel lighting off and still returns true.
 static bool LoadGLExtensions(WindowHandle window)
 {
     const GLubyte* extensions = glGetString(GL_EXTENSIONS);
