@@ -11,16 +11,18 @@
 #include <string>
 #include <vector>
 
+#include <getopt.h>
 #include <unistd.h>
 
 #include "app/main_dialog.h"
-#include "app/png_writer.h"
 #include "image/image_load.h"
-#include "mesh/height_mesh.h"
+#include "image/png_write.h"
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
+#include "platform/shell.h"
 #include "render/gl_setup.h"
 #include "resources/resource_ids.h"
+#include "resources/resources.h"
 #include "settings/settings.h"
 
 static const char UsageText[] =
@@ -102,92 +104,124 @@ static bool ParseSize(const char* text, int* width, int* height)
     return ParseInteger(first.c_str(), 1, 8192, width) && ParseInteger(x + 1, 1, 8192, height);
 }
 
-struct SliderOption {
-    const char* name;  // the option
-    int minimum;       // the slider's range
+enum OptionKind {
+    FlagOption,      // no value: sets `flag`
+    PathOption,      // a path, kept as given in `path`
+    PositionOption,  // a slider position from minimum to maximum, into `position`
+    SizeOption,      // WxH, into the preview size
+    AngleOption,     // degrees, into `angle`
+};
+
+struct BatchOption {
+    const char* name;  // the option without its leading "--"
+    OptionKind kind;
+    bool BatchOptions::*flag;
+    const char* BatchOptions::*path;
+    int BatchOptions::*position;
+    int minimum;  // the slider's range
     int maximum;
-    int BatchOptions::*field;  // where the position goes
+    float BatchOptions::*angle;
 };
 
-static const SliderOption SliderOptions[] = {
-    {"--texture-stretching", 1, 1024, &BatchOptions::stretch},
-    {"--grid-fuzz", 1, 6, &BatchOptions::fuzz},
-    {"--height-scaling", 1, 4096, &BatchOptions::height},
-    {"--overall-scale", 4, 1024, &BatchOptions::scale},
+static const BatchOption BatchOptionTable[] = {
+    {"help", FlagOption, &BatchOptions::help, nullptr, nullptr, 0, 0, nullptr},
+    {"version", FlagOption, &BatchOptions::version, nullptr, nullptr, 0, 0, nullptr},
+    {"eliminate-zero-height", FlagOption, &BatchOptions::eliminate, nullptr, nullptr, 0, 0, nullptr},
+    {"generate", PathOption, nullptr, &BatchOptions::heightmap, nullptr, 0, 0, nullptr},
+    {"output", PathOption, nullptr, &BatchOptions::output, nullptr, 0, 0, nullptr},
+    {"info", PathOption, nullptr, &BatchOptions::info, nullptr, 0, 0, nullptr},
+    {"settings", PathOption, nullptr, &BatchOptions::settingsFile, nullptr, 0, 0, nullptr},
+    {"decal", PathOption, nullptr, &BatchOptions::decal, nullptr, 0, 0, nullptr},
+    {"normal-map", PathOption, nullptr, &BatchOptions::normalMap, nullptr, 0, 0, nullptr},
+    {"preview", PathOption, nullptr, &BatchOptions::preview, nullptr, 0, 0, nullptr},
+    {"texture-stretching", PositionOption, nullptr, nullptr, &BatchOptions::stretch, 1, 1024, nullptr},
+    {"grid-fuzz", PositionOption, nullptr, nullptr, &BatchOptions::fuzz, 1, 6, nullptr},
+    {"height-scaling", PositionOption, nullptr, nullptr, &BatchOptions::height, 1, 4096, nullptr},
+    {"overall-scale", PositionOption, nullptr, nullptr, &BatchOptions::scale, 4, 1024, nullptr},
+    {"preview-size", SizeOption, nullptr, nullptr, nullptr, 0, 0, nullptr},
+    {"spin", AngleOption, nullptr, nullptr, nullptr, 0, 0, &BatchOptions::spin},
+    {"tilt", AngleOption, nullptr, nullptr, nullptr, 0, 0, &BatchOptions::tilt},
 };
+static const size_t BatchOptionCount = sizeof BatchOptionTable / sizeof BatchOptionTable[0];
 
-static const struct {
-    const char* name;
-    const char* BatchOptions::*field;
-} PathOptions[] = {
-    {"--generate", &BatchOptions::heightmap}, {"--output", &BatchOptions::output},
-    {"--info", &BatchOptions::info},          {"--settings", &BatchOptions::settingsFile},
-    {"--decal", &BatchOptions::decal},        {"--normal-map", &BatchOptions::normalMap},
-    {"--preview", &BatchOptions::preview},
-};
-
-// One option with its value (if it takes one); returns 0 or the usage status.
-static int ParseOption(const char* name, const char* value, bool* usedValue, BatchOptions* options)
+// One option with its value (null for a flag); returns 0 or the usage status.
+static int ApplyOption(const BatchOption& option, const char* value, BatchOptions* options)
 {
-    *usedValue = false;
-    bool* flag = nullptr;
-    if (strcmp(name, "--help") == 0 || strcmp(name, "-h") == 0)
-        flag = &options->help;
-    else if (strcmp(name, "--version") == 0)
-        flag = &options->version;
-    else if (strcmp(name, "--eliminate-zero-height") == 0)
-        flag = &options->eliminate;
-    if (flag) {
-        *flag = true;
+    const std::string name = std::string("--") + option.name;
+    if (option.kind == FlagOption) {
+        options->*option.flag = true;
         return 0;
     }
-    bool known = false;
-    for (const auto& option : PathOptions)
-        known = known || strcmp(name, option.name) == 0;
-    for (const SliderOption& option : SliderOptions)
-        known = known || strcmp(name, option.name) == 0;
-    known = known || strcmp(name, "--preview-size") == 0 || strcmp(name, "--spin") == 0 || strcmp(name, "--tilt") == 0;
-    if (!known)
-        return UsageError(std::string("unknown option '") + name + "'");
     if (!value || value[0] == '\0')
-        return UsageError(std::string("option '") + name + "' needs a value");
-    *usedValue = true;
-    for (const auto& option : PathOptions)
-        if (strcmp(name, option.name) == 0) {
-            options->*option.field = value;
-            return 0;
-        }
-    for (const SliderOption& option : SliderOptions)
-        if (strcmp(name, option.name) == 0) {
-            if (!ParseInteger(value, option.minimum, option.maximum, &(options->*option.field)))
-                return UsageError(std::string("'") + value + "' is not a whole number from " +
-                                  std::to_string(option.minimum) + " to " + std::to_string(option.maximum) + " for " +
-                                  name);
-            return 0;
-        }
-    if (strcmp(name, "--preview-size") == 0) {
+        return UsageError("option '" + name + "' needs a value");
+    switch (option.kind) {
+    case PathOption:
+        options->*option.path = value;
+        return 0;
+    case PositionOption:
+        if (!ParseInteger(value, option.minimum, option.maximum, &(options->*option.position)))
+            return UsageError(std::string("'") + value + "' is not a whole number from " +
+                              std::to_string(option.minimum) + " to " + std::to_string(option.maximum) + " for " +
+                              name);
+        return 0;
+    case SizeOption:
         if (!ParseSize(value, &options->previewWidth, &options->previewHeight))
             return UsageError(std::string("'") + value + "' is not a size like 800x600 (1 to 8192 each)");
         return 0;
+    default:
+        if (!ParseFloat(value, &(options->*option.angle)))
+            return UsageError(std::string("'") + value + "' is not a number of degrees for " + name);
+        return 0;
     }
-    float* angle = strcmp(name, "--spin") == 0 ? &options->spin : &options->tilt;
-    if (!ParseFloat(value, angle))
-        return UsageError(std::string("'") + value + "' is not a number of degrees for " + name);
-    return 0;
 }
 
+// A word the option parser takes: a long option, "--" or -h. Anything else
+// (a stray file name, other short options) is an unexpected argument.
+static bool IsOptionWord(const char* word)
+{
+    return strncmp(word, "--", 2) == 0 || strcmp(word, "-h") == 0;
+}
+
+// The option's name as written: the word up to its '=', if it has one.
+static std::string WrittenName(const char* word)
+{
+    const char* equals = strchr(word, '=');
+    return equals ? std::string(word, equals - word) : std::string(word);
+}
+
+// getopt_long takes --option value, --option=value and "--" (the end of the
+// options). It would also take a unique abbreviation; only whole names are options here.
 static int ParseBatchOptions(int argc, char** argv, BatchOptions* options)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (strncmp(argv[i], "--", 2) != 0 && strcmp(argv[i], "-h") != 0)
-            return UsageError(std::string("unexpected argument '") + argv[i] + "'");
-        bool usedValue = false;
-        int status = ParseOption(argv[i], i + 1 < argc ? argv[i + 1] : nullptr, &usedValue, options);
+    struct option longOptions[BatchOptionCount + 1] = {};
+    for (size_t i = 0; i < BatchOptionCount; ++i)
+        longOptions[i] = {BatchOptionTable[i].name,
+                          BatchOptionTable[i].kind == FlagOption ? no_argument : required_argument, nullptr, 0};
+    opterr = 0;  // the messages are the program's own
+    optind = 0;  // a fresh scan
+    int next = 1;
+    while (next < argc && IsOptionWord(argv[next])) {
+        int index = -1;
+        // '+': stop at the first word that is no option; ':': report a missing value as ':'
+        const int code = getopt_long(argc, argv, "+:h", longOptions, &index);
+        const char* word = argv[next];
+        next = optind;
+        if (code == -1)
+            break;
+        if (code == 'h') {
+            options->help = true;
+            continue;
+        }
+        if (code == ':')
+            return UsageError("option '" + WrittenName(word) + "' needs a value");
+        if (code != 0 || index < 0 || WrittenName(word) != std::string("--") + BatchOptionTable[index].name)
+            return UsageError(std::string("unknown option '") + word + "'");
+        const int status = ApplyOption(BatchOptionTable[index], optarg, options);
         if (status != 0)
             return status;
-        if (usedValue)
-            ++i;
     }
+    if (next < argc)
+        return UsageError(std::string("unexpected argument '") + argv[next] + "'");
     if (options->help || options->version)
         return 0;
     if (options->info && options->heightmap)
@@ -257,13 +291,6 @@ static void EchoText(WindowHandle, int controlId, const char* text)
         fprintf(stderr, "%s\n", text);
 }
 
-static std::string StatusText()
-{
-    char text[4096];
-    GetControlText(MainWindowHandle(), StatusLineControl, text, sizeof text);
-    return text;
-}
-
 static void ApplySliderOptions(const BatchOptions& options)
 {
     if (options.stretch >= 0)
@@ -281,14 +308,15 @@ static void ApplySliderOptions(const BatchOptions& options)
 static bool LoadTexture(int mode, const char* path)
 {
     ImageLoadMode = mode;
-    LoadImageFile(MainWindowHandle(), path);
+    const bool loaded = LoadImageFile(MainWindow, path);
     ImageLoadMode = Heightmap;
-    return StatusText().rfind("Successfully loaded", 0) == 0;
+    return loaded;
 }
 
 static bool RenderPreview(MainDialog& dialog, const BatchOptions& options)
 {
-    HeadlessResizeClient(dialog.Window(), options.previewWidth + 21, options.previewHeight + 54);
+    const PlatformRect margins = PreviewFrameMargins(dialog.Window());
+    HeadlessResizeClient(dialog.Window(), options.previewWidth + margins.right, options.previewHeight + margins.bottom);
     ViewSpin = options.spin;
     ViewTilt = options.tilt;
     TickHeadlessTimers(1);
@@ -327,8 +355,7 @@ static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
     }
     ApplySliderOptions(options);
     GenerationParams = DeriveGenerationParams(GenerationSettings);
-    LoadImageFile(dialog.Window(), options.heightmap);
-    if (!HeightmapImage)
+    if (!LoadImageFile(dialog.Window(), options.heightmap))
         return false;
     if (options.decal && !LoadTexture(Decal, options.decal))
         return false;
@@ -336,8 +363,7 @@ static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
         return false;
     std::string output = AbsolutePath(options.output);
     QueueFileDialogAnswer(output.c_str());
-    OnGenerate();
-    if (StatusText() != "Successfully saved '" + output + "'.")
+    if (!OnGenerate())
         return false;
     return !options.preview || RenderPreview(dialog, options);
 }
@@ -346,14 +372,12 @@ static int RunGenerate(const BatchOptions& options)
 {
     SetHeadlessTextObserver(EchoText);
     MainDialog dialog;
-    TheMainDialog = &dialog;
     bool created = dialog.Create();
     // Batch mode never saves orvanel.cfg, on any path: generation reads the
     // options, and shut-down has no window to read back.
-    dialog.propertiesWindow = nullptr;
+    PropertiesWindow = nullptr;
     bool succeeded = created && GenerateWith(dialog, options);
     dialog.OnClose();
-    TheMainDialog = nullptr;
     SetHeadlessTextObserver(nullptr);
     return succeeded ? 0 : 1;
 }
@@ -369,7 +393,7 @@ int RunBatch(int argc, char** argv)
         return 0;
     }
     if (options.version) {
-        puts("Orvanel, release 1");
+        puts(ReleaseLine);
         return 0;
     }
     if (options.info)

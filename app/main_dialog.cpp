@@ -6,8 +6,11 @@
 
 #include "app/about_dialog.h"
 #include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "mesh/height_mesh.h"
+#include "mesh/write3ds.h"
 #include "model/model_store.h"
+#include "platform/shell.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
@@ -21,16 +24,25 @@
 static const int PreviewHorizontalMarginUnits = 14;
 static const int PreviewVerticalMarginUnits = 33;
 
+char CommandLinePath[CommandLinePathSize + 1];
+
 MainDialog::MainDialog()
-    : PlatformDialog(MainDialogTemplate), propertiesWindow(nullptr), icon(MainIcon), previewFrameBound(false),
-      generateButtonBound(false), shutDown(false)
+    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), shutDown(false), dragging(false), lastX(0), lastY(0)
 {
+}
+
+// The window is destroyed by the base; nothing may reach it through the shell from now on.
+MainDialog::~MainDialog()
+{
+    if (Window() && MainWindow == Window()) {
+        MainWindow = nullptr;
+        PropertiesWindow = nullptr;
+    }
 }
 
 void MainDialog::DoDataExchange()
 {
     previewFrameBound = HasControl(Window(), PreviewFrameControl);
-    generateButtonBound = HasControl(Window(), GenerateButtonControl);
 }
 
 // The directory is the module path cut at its last separator at index 1 or
@@ -50,13 +62,15 @@ static void FindExeDirectory()
 
 bool MainDialog::OnInitDialog()
 {
+    MainWindow = Window();
+    PropertiesWindow = nullptr;
     FindExeDirectory();
     const char* about = LoadResourceString(AboutMenuString);
     if (about[0] != '\0')
         AppendSystemMenuItem(Window(), AboutSystemCommand, about);
-    SetWindowIcon(Window(), icon);
+    SetWindowIcon(Window(), MainIcon);
     LoadSettings();
-    SetupPreviewGL(*this);  // the start-up goes on without a preview when it fails
+    SetupPreviewGL(Window());  // the start-up goes on without a preview when it fails
     if (FragmentProgramAvailable)
         CreateLightingTextures();
     if (DecalTextureId == 0)
@@ -67,7 +81,7 @@ bool MainDialog::OnInitDialog()
     if (CommandLinePath[0] != '\0')
         LoadImageFile(Window(), CommandLinePath);
     SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
-    propertiesWindow = CreatePropertiesWindow(Window());
+    PropertiesWindow = CreatePropertiesWindow(Window());
     return true;
 }
 
@@ -84,9 +98,11 @@ void MainDialog::OnSysCommand(unsigned command, intptr_t parameter)
 // The desktop draws the window's icon (set at start-up) while it is minimised.
 void MainDialog::OnPaint() {}
 
-int MainDialog::OnQueryDragIcon()
+PlatformRect PreviewFrameMargins(WindowHandle window)
 {
-    return icon;
+    PlatformRect margins = {0, 0, PreviewHorizontalMarginUnits, PreviewVerticalMarginUnits};
+    MapDialogRect(window, &margins);
+    return margins;
 }
 
 void MainDialog::OnSize(unsigned kind, int width, int height)
@@ -94,13 +110,12 @@ void MainDialog::OnSize(unsigned kind, int width, int height)
     PlatformDialog::OnSize(kind, width, height);
     if (!previewFrameBound || kind == SizeMinimized)
         return;
-    PlatformRect margins = {0, 0, PreviewHorizontalMarginUnits, PreviewVerticalMarginUnits};
-    MapDialogRect(Window(), &margins);
+    const PlatformRect margins = PreviewFrameMargins(Window());
     // a window smaller than the margins gives an empty frame, never a negative one
     int frameWidth = width > margins.right ? width - margins.right : 0;
     int frameHeight = height > margins.bottom ? height - margins.bottom : 0;
     SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
-    SetupPreviewGL(*this);
+    SetupPreviewGL(Window());
 }
 
 // Every way out runs this once: the GL context, the models and the heightmap
@@ -117,8 +132,8 @@ void MainDialog::ShutDown()
         FreeImage(HeightmapImage);
         HeightmapImage = nullptr;
     }
-    if (propertiesWindow)
-        ReadPropertiesWindow(propertiesWindow);
+    if (PropertiesWindow)
+        ReadPropertiesWindow(PropertiesWindow);
 }
 
 void MainDialog::OnClose()
@@ -150,9 +165,6 @@ void MainDialog::OnDropFiles(DropHandle drop)
 
 void MainDialog::OnMouseMove(unsigned flags, int x, int y)
 {
-    static bool dragging = false;
-    static int lastX = 0;
-    static int lastY = 0;
     if (!(flags & MouseLeftButton)) {
         dragging = false;
         PlatformDialog::OnMouseMove(flags, x, y);
@@ -166,6 +178,27 @@ void MainDialog::OnMouseMove(unsigned flags, int x, int y)
     lastY = y;
     dragging = true;
     PlatformDialog::OnMouseMove(flags, x, y);
+}
+
+// The written file becomes the preview's model; the cached files go first, so the load
+// reads the bytes just written even when the same path was loaded before.
+static void ShowWrittenFile(const char* path)
+{
+    if (CurrentModelInstance)
+        UnloadModelSlot(CurrentModelInstance->slot);
+    ReleaseAllModels();
+    CurrentModelInstance = LoadModelInstance(path);
+}
+
+bool OnGenerate()
+{
+    if (!HeightmapImage)
+        return false;
+    char path[SavePathSize];
+    if (!BuildHeightMesh(MainWindow, HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height, path))
+        return false;
+    ShowWrittenFile(path);
+    return true;
 }
 
 void MainDialog::OnCommand(unsigned id)
@@ -192,9 +225,4 @@ void MainDialog::OnCommand(unsigned id)
         PlatformDialog::OnCommand(id);
         break;
     }
-}
-
-void MainDialog::TogglePropertiesWindow()
-{
-    ::TogglePropertiesWindow(Window(), propertiesWindow);
 }

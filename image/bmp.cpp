@@ -1,48 +1,17 @@
 // The BMP decoder: bytes in, an Image out. It reads nothing but the bytes it
 // is given, whatever the header claims.
 //
-// Contents: little-endian field reads; the header rules; decoding.
+// Contents: the header rules; decoding.
 #include "image/bmp.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 // Both headers end here; the pixel rows always begin at this byte.
 static const size_t BmpHeadersSize = 54;
-
-// ---------------------------------------------------------------------------
-// Field reads: each checks that the field lies inside the bytes first.
-
-static bool ReadU16(const uint8_t* bytes, size_t size, size_t offset, uint16_t* value)
-{
-    if (offset > size || sizeof *value > size - offset)
-        return false;
-    uint8_t b[2];
-    memcpy(b, bytes + offset, sizeof b);
-    *value = static_cast<uint16_t>(b[0] | (b[1] << 8));
-    return true;
-}
-
-static bool ReadU32(const uint8_t* bytes, size_t size, size_t offset, uint32_t* value)
-{
-    if (offset > size || sizeof *value > size - offset)
-        return false;
-    uint8_t b[4];
-    memcpy(b, bytes + offset, sizeof b);
-    *value = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-        (static_cast<uint32_t>(b[3]) << 24);
-    return true;
-}
-
-static bool ReadI32(const uint8_t* bytes, size_t size, size_t offset, int32_t* value)
-{
-    uint32_t raw;
-    if (!ReadU32(bytes, size, offset, &raw))
-        return false;
-    memcpy(value, &raw, sizeof raw);  // two's complement, as the file stores it
-    return true;
-}
 
 // ---------------------------------------------------------------------------
 // Header rules
@@ -54,16 +23,16 @@ bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size)
     if (bytes[0] != 'B' || bytes[1] != 'M')
         return false;
     // bytes 2-13: file size, reserved words, pixel-data offset: not used
-    uint32_t infoSize, compression, coloursUsed, importantColours;
+    uint32_t infoSize, compression, colorsUsed, importantColors;
     uint16_t bitsPerPixel;
-    ReadU32(bytes, size, 14, &infoSize);
+    ReadLittleU32(bytes, size, 14, &infoSize);
     // 18, 22: width and height, checked by the decoder; 26: planes: not used
-    ReadU16(bytes, size, 28, &bitsPerPixel);
-    ReadU32(bytes, size, 30, &compression);
+    ReadLittleU16(bytes, size, 28, &bitsPerPixel);
+    ReadLittleU32(bytes, size, 30, &compression);
     // 34-45: image size and resolutions: not used
-    ReadU32(bytes, size, 46, &coloursUsed);
-    ReadU32(bytes, size, 50, &importantColours);
-    return infoSize == 40 && bitsPerPixel == 24 && compression == 0 && coloursUsed == 0 && importantColours == 0;
+    ReadLittleU32(bytes, size, 46, &colorsUsed);
+    ReadLittleU32(bytes, size, 50, &importantColors);
+    return infoSize == 40 && bitsPerPixel == 24 && compression == 0 && colorsUsed == 0 && importantColors == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -75,7 +44,7 @@ static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int3
                          size_t* pixelBytes)
 {
     int32_t w, h;
-    if (!ReadI32(bytes, size, 18, &w) || !ReadI32(bytes, size, 22, &h) || size < BmpHeadersSize)
+    if (!ReadLittleI32(bytes, size, 18, &w) || !ReadLittleI32(bytes, size, 22, &h) || size < BmpHeadersSize)
         return false;
     // Top-down rows (negative height) are not decoded; an empty picture is of no use.
     if (w <= 0 || h <= 0)

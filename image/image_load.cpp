@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_dialog.h"
+#include "image/file_buffer.h"
+#include "image/picture_texture.h"
+#include "image/report_message.h"
+#include "platform/shell.h"
 #include "resources/resource_ids.h"
 
 int ImageLoadMode = Heightmap;
@@ -67,33 +70,35 @@ static const char* FindExtension(const char* path)
 }
 
 // Decal or normal map: only that texture changes.
-static void LoadTexturePicture(WindowHandle window, const char* path)
+static bool LoadTexturePicture(WindowHandle window, const char* path)
 {
-    Image* image = GetBMPFromBuffer(0, 0);
+    Image* image = GetBMPFromBuffer();
     if (!image) {
         ReportMessage(window, "'%s' is in an unsupported bitmap mode.", path);
         CloseFileBuffer();
-        return;
+        return false;
     }
     uint32_t* target = ImageLoadMode == NormalMap ? &NormalTextureId : &DecalTextureId;
-    if (UploadTexture(image, EnsureTextureId(target)) == 0)
+    const bool uploaded = UploadTexture(image, EnsureTextureId(target)) != 0;
+    if (!uploaded)
         ReportMessage(window, "The image must be in powers of 2.");
     else
         ReportMessage(window, "Successfully loaded '%s'.", path);
     FreeImage(image);
     CloseFileBuffer();
+    return uploaded;
 }
 
 // The heightmap: the old one is dropped first, so any failure leaves none.
-static void LoadHeightmapPicture(WindowHandle window, const char* path)
+static bool LoadHeightmapPicture(WindowHandle window, const char* path)
 {
     EnableHeightmapControls(window, false);
     FreeImage(HeightmapImage);
-    HeightmapImage = GetBMPFromBuffer(0, 0);
+    HeightmapImage = GetBMPFromBuffer();
     if (!HeightmapImage) {
         ReportMessage(window, "'%s' is in an unsupported bitmap mode.", path);
         CloseFileBuffer();
-        return;
+        return false;
     }
     if (HeightmapImage->width > HugeImageSide || HeightmapImage->height > HugeImageSide)
         ShowMessageBox(window,
@@ -105,34 +110,34 @@ static void LoadHeightmapPicture(WindowHandle window, const char* path)
         HeightmapImage = nullptr;
         ReportMessage(window, "The image must be in powers of 2.");
         CloseFileBuffer();
-        return;
+        return false;
     }
     ReportMessage(window, "Successfully loaded '%s'.", path);
     EnableHeightmapControls(window, true);
     CloseFileBuffer();
+    return true;
 }
 
-void LoadImageFile(WindowHandle window, const char* path)
+bool LoadImageFile(WindowHandle window, const char* path)
 {
     if (!path)
-        return;
+        return false;
     const char* extension = FindExtension(path);
     if (!extension) {
         ReportMessage(window, "Couldn't determine extension for '%s'.", path);
-        return;
+        return false;
     }
     if (strcasecmp(extension, "bmp") != 0) {
         ReportMessage(window, "Extension '%s' is unknown.", extension);
-        return;
+        return false;
     }
     if (!OpenFileBuffer(path)) {
         ReportMessage(window, "Could not open '%s'.", path);
-        return;
+        return false;
     }
     if (ImageLoadMode != Heightmap)
-        LoadTexturePicture(window, path);
-    else
-        LoadHeightmapPicture(window, path);
+        return LoadTexturePicture(window, path);
+    return LoadHeightmapPicture(window, path);
 }
 
 // ---------------------------------------------------------------------------
@@ -142,7 +147,7 @@ void LoadImageFile(WindowHandle window, const char* path)
 // at Heightmap afterwards, so drops and the command line always load heightmaps.
 static void RunLoadCommand(char* pathBuffer, int mode)
 {
-    WindowHandle window = MainWindowHandle();
+    WindowHandle window = MainWindow;
     if (!window)
         return;
     FileDialogRequest request = {window, false, BitmapFilter, nullptr, 0};
@@ -177,7 +182,7 @@ static void LoadDefaultTexture(const char* fileName, uint32_t* name)
     char path[PathBufferSize];
     snprintf(path, sizeof path, "%s/assets/%s", ExeDirectory, fileName);
     if (OpenFileBuffer(path)) {
-        if (Image* image = GetBMPFromBuffer(0, 0)) {
+        if (Image* image = GetBMPFromBuffer()) {
             UploadTexture(image, EnsureTextureId(name));
             FreeImage(image);
         }

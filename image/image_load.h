@@ -1,8 +1,6 @@
 // Turning paths into the program's three pictures (heightmap, decal texture,
-// normal-map texture), picture textures, and the status line.
+// normal-map texture): the Load menu commands and the default textures.
 #pragma once
-
-#include <cstdint>
 
 #include "image/bmp.h"
 #include "platform/platform.h"
@@ -13,29 +11,14 @@ enum ImageLoadModes { Heightmap = 0, Decal = 1, NormalMap = 2 };
 extern int ImageLoadMode;
 // The current heightmap, owned here; null when none.
 extern Image* HeightmapImage;
-// Texture names; all come from NextTextureId, which starts at 1. 0 = none yet.
-extern uint32_t HeightmapTextureId;
-extern uint32_t DecalTextureId;
-extern uint32_t NormalTextureId;
-extern uint32_t NextTextureId;
 
-// Takes the next texture name.
-uint32_t TakeTextureId();
-
-// Formats printf-style into 4096 bytes (longer text is cut) and makes it the
-// whole text of the window's status line.
-void ReportMessage(WindowHandle window, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-// Loads `path` as the picture ImageLoadMode names; tells the outcome on the
-// window's status line.
-void LoadImageFile(WindowHandle window, const char* path);
+// Loads `path` as the picture ImageLoadMode names and tells the outcome on the
+// window's status line. True when the picture was loaded.
+bool LoadImageFile(WindowHandle window, const char* path);
 // The three Load menu commands of the main window.
 void OnLoadHeightmap();
 void OnLoadDecalTexture();
 void OnLoadNormalTexture();
 
-// Uploads the picture into texture `name` with a full mipmap chain; 0 when a
-// side is not a power of two (the GL is not touched then).
-uint32_t UploadTexture(const Image* image, uint32_t name);
 // Fills the decal and normal-map textures from assets/ beside the executable, silently.
 void LoadDefaultTextures();

@@ -1,9 +1,7 @@
-// Picture textures: the program's texture names and the upload of an Image
-// into a mipmapped GL texture.
+#include "image/picture_texture.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
-
-#include "image/image_load.h"
 
 // Texture names are the program's own, never asked of the GL; none is deleted.
 uint32_t HeightmapTextureId = 0;

@@ -1,10 +1,9 @@
-// The status line: the one channel through which the program tells the user
-// how an operation went.
+#include "image/report_message.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "image/image_load.h"
 #include "resources/resource_ids.h"
 
 static const size_t MessageBufferSize = 4096;

@@ -1,25 +1,17 @@
-// Heightmap to mesh: the Generate handler, grid sampling, the 16-bit limits of the 3DS
-// format and the elimination of flat faces.
+// Heightmap to mesh: grid sampling, the 16-bit limits of the 3DS format and the
+// elimination of flat faces.
 //
-// Contents: OnGenerate; the mesh arrays; sampling; faces; BuildHeightMesh;
-// EliminateZeroHeightTriangles.
+// Contents: the mesh arrays; sampling; faces; BuildHeightMesh; EliminateZeroHeightTriangles.
 #include "mesh/height_mesh.h"
 
-#include "app/main_dialog.h"
-#include "image/image_load.h"
+#include "image/report_message.h"
 #include "mesh/mesh_alloc.h"
 #include "mesh/write3ds.h"
+#include "platform/shell.h"
 #include "settings/settings.h"
 
 // The 3DS format counts vertices and faces, and indexes vertices, in 16 bits.
 static const int64_t MaxWord = 65535;
-
-void OnGenerate()
-{
-    if (!HeightmapImage)
-        return;
-    BuildHeightMesh(MainWindowHandle(), HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height);
-}
 
 // ---------------------------------------------------------------------------
 // The mesh arrays, alive for one generation
@@ -31,7 +23,7 @@ struct HeightMesh {
     int32_t vertexCount;  // cols x rows
     int32_t faceCount;    // 2 x (cols - 1) x (rows - 1), fewer after elimination
     float* positions;     // vertexCount x (X, Y, Z)
-    float* texcoords;     // vertexCount x (U, V)
+    float* texCoords;     // vertexCount x (U, V)
     MeshFace* faces;      // faceCount faces, flags 0
 };
 
@@ -39,18 +31,18 @@ static bool AllocateHeightMesh(HeightMesh* mesh)
 {
     size_t vertices = static_cast<size_t>(mesh->vertexCount);
     mesh->positions = static_cast<float*>(AllocateMeshBlock(vertices * 3 * sizeof(float)));
-    mesh->texcoords = static_cast<float*>(AllocateMeshBlock(vertices * 2 * sizeof(float)));
+    mesh->texCoords = static_cast<float*>(AllocateMeshBlock(vertices * 2 * sizeof(float)));
     mesh->faces = static_cast<MeshFace*>(AllocateMeshBlock(static_cast<size_t>(mesh->faceCount) * sizeof(MeshFace)));
-    return mesh->positions && mesh->texcoords && mesh->faces;
+    return mesh->positions && mesh->texCoords && mesh->faces;
 }
 
 static void FreeHeightMesh(HeightMesh* mesh)
 {
     FreeMeshBlock(mesh->positions);
-    FreeMeshBlock(mesh->texcoords);
+    FreeMeshBlock(mesh->texCoords);
     FreeMeshBlock(mesh->faces);
     mesh->positions = nullptr;
-    mesh->texcoords = nullptr;
+    mesh->texCoords = nullptr;
     mesh->faces = nullptr;
 }
 
@@ -75,9 +67,9 @@ static void SampleVertices(HeightMesh* mesh, const uint8_t* pixels, int32_t widt
         // negating the product makes the middle row -0.0, as the file has always held it
         position[1] = static_cast<float>(-((y - halfH) * overallScale));
         position[2] = static_cast<float>(red * heightScale);
-        float* texcoord = mesh->texcoords + 2 * static_cast<size_t>(i);
-        texcoord[0] = static_cast<float>(static_cast<double>(x) / width * textureScale);
-        texcoord[1] = static_cast<float>(static_cast<double>(y) / height * textureScale);
+        float* texCoord = mesh->texCoords + 2 * static_cast<size_t>(i);
+        texCoord[0] = static_cast<float>(static_cast<double>(x) / width * textureScale);
+        texCoord[1] = static_cast<float>(static_cast<double>(y) / height * textureScale);
     }
 }
 
@@ -115,16 +107,15 @@ static int32_t ClampGridStep(int32_t width, int32_t height)
     return step;
 }
 
-void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height)
+bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height, char* savedPath)
 {
-    if (TheMainDialog && TheMainDialog->propertiesWindow)
-        ReadPropertiesWindow(TheMainDialog->propertiesWindow);
+    ReadPropertiesWindow(PropertiesWindow);
     if (!pixels)
-        return;
+        return false;
     // half a side of 1 pixel is a grid step of 0
     if (width < 2 || height < 2) {
         ReportMessage(window, "The image must be at least 2 pixels wide and high.");
-        return;
+        return false;
     }
 
     HeightMesh mesh = {};
@@ -134,11 +125,11 @@ void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
     // the limits are checked before anything is allocated: a huge image never costs memory
     if (2 * (rows - 1) * (cols - 1) > MaxWord) {
         ReportMessage(window, "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)");
-        return;
+        return false;
     }
     if (rows * cols > MaxWord) {
         ReportMessage(window, "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)");
-        return;
+        return false;
     }
     mesh.cols = static_cast<int32_t>(cols);
     mesh.rows = static_cast<int32_t>(rows);
@@ -148,7 +139,7 @@ void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
     if (!AllocateHeightMesh(&mesh)) {
         ReportMessage(window, "Not enough memory to build the mesh.");
         FreeHeightMesh(&mesh);
-        return;
+        return false;
     }
     SampleVertices(&mesh, pixels, width, height);
     BuildFaces(&mesh);
@@ -158,12 +149,14 @@ void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
         if (mesh.faceCount == 0) {
             ReportMessage(window, "All triangles eliminated! Aborting write.");
             FreeHeightMesh(&mesh);
-            return;
+            return false;
         }
     }
     // every grid point stays a vertex, also when faces were dropped
-    Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texcoords, mesh.faceCount, mesh.faces);
+    const bool saved =
+        Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texCoords, mesh.faceCount, mesh.faces, savedPath);
     FreeHeightMesh(&mesh);
+    return saved;
 }
 
 // ---------------------------------------------------------------------------

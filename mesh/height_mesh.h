@@ -8,17 +8,14 @@
 #include "model/model3ds.h"
 #include "platform/platform.h"
 
-// Handler of the main window's Generate button (control 1006): builds the mesh of
-// HeightmapImage for the main window; does nothing without a heightmap.
-void OnGenerate();
-
 // Reads the properties window back (when it exists), clamps the grid step to half of each
 // side and stores it in GenerationParams, samples the heightmap (RGBA pixels, top row
-// first) and hands the mesh to Write3DS. Every outcome is told on the window's status
-// line; nothing is written when the image is under 2 pixels on a side, when the 3DS
-// format's 16-bit counts cannot hold the mesh, when every face was eliminated, or when
-// memory runs out. The mesh arrays are freed on every path.
-void BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height);
+// first) and hands the mesh to Write3DS, with savedPath. Every outcome is told on the
+// window's status line; nothing is written when the image is under 2 pixels on a side,
+// when the 3DS format's 16-bit counts cannot hold the mesh, when every face was
+// eliminated, or when memory runs out. The mesh arrays are freed on every path. True when
+// the file was saved.
+bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height, char* savedPath);
 
 // Compacts faces in place, keeping (in order, flags included) each face with at least one
 // corner whose Z (positions: X, Y, Z per vertex) is not zero; +0.0 and -0.0 both count as

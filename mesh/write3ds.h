@@ -1,5 +1,5 @@
 // The 3DS writer: assembles the mesh into the bytes of a .3ds file with one object
-// "heightmesh", asks where to save it, writes it safely and shows it in the preview.
+// "heightmesh", asks where to save it and writes it safely.
 //
 // File layout (little-endian; every chunk is a 16-bit id and a 32-bit length that counts
 // the whole chunk, header included), n = vertexCount, f = faceCount:
@@ -13,6 +13,7 @@
 //           FaceList 0x4120           16-bit f, f MeshFace records
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "model/model3ds.h"
@@ -32,17 +33,13 @@ extern OutputBufferRecord OutputBuffer;
 // would pass the 32-bit length of a chunk.
 bool AppendOutputBytes(const void* source, int32_t count);
 
-// Assembles the file, shows the Save As dialog owned by window and, when the user confirms,
-// writes the file beside its target and renames it into place only once it is complete,
-// so that a failed save never damages the file it would replace. Then reports
-// "Successfully saved '%s'." and makes the written file the preview's CurrentModelInstance.
-// A failed save reports "Could not save '%s'." and leaves the preview as it was; a cancel
-// changes nothing. The arrays stay owned by the caller; counts must be 0..65535.
-void Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texcoords,
-              int32_t faceCount, const MeshFace* faces);
+// Bytes of the path Write3DS hands back, its terminator included.
+const size_t SavePathSize = 4096;
 
-// Writes size bytes to path through a temporary file in the same directory that is renamed
-// over path once written, flushed and closed. An existing target keeps its permission
-// bits; a new file gets 0666 less the umask. False, with the temporary file removed and
-// any existing target untouched, on any failure.
-bool WriteFileReplacing(const char* path, const uint8_t* bytes, int32_t size);
+// Assembles the file, shows the Save As dialog owned by window and, when the user confirms,
+// writes the file safely (WriteFileReplacing) and tells the outcome on the status line. True
+// when the file was saved; its path is then copied into savedPath (SavePathSize bytes) when
+// that is given. A cancel changes nothing. The arrays stay owned by the caller; counts must
+// be 0..65535.
+bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texCoords,
+              int32_t faceCount, const MeshFace* faces, char* savedPath);

@@ -4,24 +4,17 @@
 
 #include <cmath>
 
-namespace {
-
-Vec3 MakeVec3(double x, double y, double z)
-{
-    return Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
-}
-
-double Sine(double degrees)
+static double Sine(double degrees)
 {
     return std::sin(degrees * DegreesToRadians);
 }
-double Cosine(double degrees)
+static double Cosine(double degrees)
 {
     return std::cos(degrees * DegreesToRadians);
 }
 
 // Angle of atan2(y, x) in degrees, moved into [0, 360).
-float PositiveDegrees(double y, double x)
+static float PositiveDegrees(double y, double x)
 {
     float degrees = static_cast<float>(std::atan2(y, x) * RadiansToDegrees);
     if (degrees < 0)
@@ -30,15 +23,13 @@ float PositiveDegrees(double y, double x)
 }
 
 // v multiplied component by component with scale, or v itself when there is no scale.
-Vec3 ScaledBy(const Vec3& v, const Vec3* scale)
+static Vec3 ScaledBy(const Vec3& v, const Vec3* scale)
 {
     if (!scale)
         return v;
-    return MakeVec3(static_cast<double>(v.x) * scale->x, static_cast<double>(v.y) * scale->y,
-                    static_cast<double>(v.z) * scale->z);
+    return MakeVec3FromDoubles(static_cast<double>(v.x) * scale->x, static_cast<double>(v.y) * scale->y,
+                               static_cast<double>(v.z) * scale->z);
 }
-
-}  // namespace
 
 void PlaneFromPoints(const Vec3& a, const Vec3& b, const Vec3& c, Plane& out)
 {
@@ -46,7 +37,7 @@ void PlaneFromPoints(const Vec3& a, const Vec3& b, const Vec3& c, Plane& out)
            e1z = static_cast<double>(b.z) - a.z;
     double e2x = static_cast<double>(c.x) - a.x, e2y = static_cast<double>(c.y) - a.y,
            e2z = static_cast<double>(c.z) - a.z;
-    out.normal = MakeVec3(e1y * e2z - e1z * e2y, e1z * e2x - e1x * e2z, e1x * e2y - e1y * e2x);
+    out.normal = MakeVec3FromDoubles(e1y * e2z - e1z * e2y, e1z * e2x - e1x * e2z, e1x * e2y - e1y * e2x);
     // d = -a . (b x c), which equals -normal . a
     double bcx = static_cast<double>(b.y) * c.z - static_cast<double>(b.z) * c.y;
     double bcy = static_cast<double>(b.z) * c.x - static_cast<double>(b.x) * c.z;
@@ -74,7 +65,7 @@ void ProjectOntoLine(const Vec3& x, const Vec3& a, const Vec3& b, Vec3& out)
     Normalize(direction);
     double t = direction.x * (static_cast<double>(x.x) - a.x) + direction.y * (static_cast<double>(x.y) - a.y) +
         direction.z * (static_cast<double>(x.z) - a.z);
-    out = MakeVec3(a.x + t * direction.x, a.y + t * direction.y, a.z + t * direction.z);
+    out = MakeVec3FromDoubles(a.x + t * direction.x, a.y + t * direction.y, a.z + t * direction.z);
 }
 
 void DirectionToAngles(const Vec3& v, Vec3& angles)
@@ -102,23 +93,11 @@ void AnglesToAxes(const Vec3& angles, Vec3* forward, Vec3* right, Vec3* up)
     double sy = Sine(angles.y), cy = Cosine(angles.y);
     double sr = Sine(angles.z), cr = Cosine(angles.z);
     if (forward)
-        *forward = MakeVec3(cp * cy, cp * sy, -sp);
+        *forward = MakeVec3FromDoubles(cp * cy, cp * sy, -sp);
     if (right)
-        *right = MakeVec3(cr * sy - sr * sp * cy, -sr * sp * sy - cr * cy, -sr * cp);
+        *right = MakeVec3FromDoubles(cr * sy - sr * sp * cy, -sr * sp * sy - cr * cy, -sr * cp);
     if (up)
-        *up = MakeVec3(cr * sp * cy + sr * sy, cr * sp * sy - sr * cy, cr * cp);
-}
-
-void OffsetInFrame(const Vec3& p, const Vec3* scale, const Vec3& angles, const Vec3& offset, Vec3& out)
-{
-    Vec3 base = ScaledBy(p, scale);
-    Vec3 forward, right, up;
-    AnglesToAxes(angles, &forward, &right, &up);
-    double ox = offset.x, oy = offset.y, oz = offset.z;
-    // The offset is read in the frame (forward, left, up): left is -right.
-    out =
-        MakeVec3(base.x + ox * forward.x - oy * right.x + oz * up.x, base.y + ox * forward.y - oy * right.y + oz * up.y,
-                 base.z + ox * forward.z - oy * right.z + oz * up.z);
+        *up = MakeVec3FromDoubles(cr * sp * cy + sr * sy, cr * sp * sy - sr * cy, cr * cp);
 }
 
 void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes, const Vec3& offset, Vec3& out)
@@ -128,8 +107,8 @@ void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes,
     float distance = Normalize(q);
     Vec3 angles;
     DirectionToAngles(q, angles);
-    Vec3 turned =
-        MakeVec3(static_cast<double>(angles.x) - changes.x, static_cast<double>(angles.y) + changes.y, changes.z);
+    Vec3 turned = MakeVec3FromDoubles(static_cast<double>(angles.x) - changes.x,
+                                      static_cast<double>(angles.y) + changes.y, changes.z);
     Vec3 forward;
     AnglesToAxes(turned, &forward, nullptr, nullptr);
     VecScale(forward, distance);

@@ -28,9 +28,9 @@ struct Plane {
 
 // Outputs may be the same object as an input unless a comment says otherwise.
 // The small per-vertex operations are defined inline at the end of this header:
-//   VecCopy(source, destination); VecSubtract(a, b, out): out = a - b;
+//   VecSubtract(a, b, out): out = a - b;
 //   VecAdd(a, b, out): out = a + b; VecScale(v, factor): v = factor * v;
-//   VecDot(a, b); VecCross(a, b, out): out = a x b, out must not be a or b; VecLength(v);
+//   VecDot(a, b);
 //   Normalize(v): returns the length of v and scales v to unit length; a zero vector is
 //   left unchanged;
 //   TransformPoint(matrix, p, out): out = linear part of matrix times p, plus the
@@ -50,9 +50,6 @@ void ProjectOntoLine(const Vec3& x, const Vec3& a, const Vec3& b, Vec3& out);
 void DirectionToAngles(const Vec3& v, Vec3& angles);
 // Forward, right and up axes of the angles; any output may be null.
 void AnglesToAxes(const Vec3& angles, Vec3* forward, Vec3* right, Vec3* up);
-// out = p * scale (component-wise, when scale is given) + offset read in the frame
-// (forward, left, up) of the angles.
-void OffsetInFrame(const Vec3& p, const Vec3* scale, const Vec3& angles, const Vec3& offset, Vec3& out);
 // Turns q = base + offset (offset scaled component-wise when scale is given) about the
 // origin by the angle changes (pitch is subtracted, yaw added, roll replaced), keeping |q|.
 void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes, const Vec3& offset, Vec3& out);
@@ -62,11 +59,6 @@ void RotateAboutOrigin(const Vec3& base, const Vec3* scale, const Vec3& changes,
 inline Vec3 MakeVec3FromDoubles(double x, double y, double z)
 {
     return Vec3{static_cast<float>(x), static_cast<float>(y), static_cast<float>(z)};
-}
-
-inline void VecCopy(const Vec3& source, Vec3& destination)
-{
-    destination = source;
 }
 
 // A single sum, difference or product of two float32 values is exact in double, so rounding
@@ -91,19 +83,6 @@ inline float VecDot(const Vec3& a, const Vec3& b)
 {
     return static_cast<float>(static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y +
                               static_cast<double>(a.z) * b.z);
-}
-
-inline void VecCross(const Vec3& a, const Vec3& b, Vec3& out)
-{
-    out = MakeVec3FromDoubles(static_cast<double>(a.y) * b.z - static_cast<double>(a.z) * b.y,
-                              static_cast<double>(a.z) * b.x - static_cast<double>(a.x) * b.z,
-                              static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x);
-}
-
-inline float VecLength(const Vec3& v)
-{
-    double x = v.x, y = v.y, z = v.z;
-    return static_cast<float>(std::sqrt(x * x + y * y + z * z));
 }
 
 inline float Normalize(Vec3& v)

@@ -3,27 +3,25 @@
 
 #include <cstring>
 
-namespace {
-
 struct TexCoord {
     float u;  // horizontal texture coordinate
     float v;  // vertical texture coordinate
 };
 
-TexCoord ReadPair(const uint8_t* pairs, int32_t index)
+static TexCoord ReadPair(const uint8_t* pairs, int32_t index)
 {
     TexCoord pair;
     std::memcpy(&pair, pairs + 8 * static_cast<size_t>(index), sizeof(pair));
     return pair;
 }
 
-float Difference(float a, float b)
+static float Difference(float a, float b)
 {
     return static_cast<float>(static_cast<double>(a) - b);
 }
 
 // Adds the face's tangent and binormal to its corners' frames and counts the corners.
-void AccumulateFace(const uint8_t* uvPairs, const Vec3* positions, const MeshFace& face, TangentFrame* frames)
+static void AccumulateFace(const uint8_t* uvPairs, const Vec3* positions, const MeshFace& face, TangentFrame* frames)
 {
     const uint16_t corners[3] = {face.a, face.b, face.c};
     TexCoord ta = ReadPair(uvPairs, face.a), tb = ReadPair(uvPairs, face.b), tc = ReadPair(uvPairs, face.c);
@@ -53,7 +51,7 @@ void AccumulateFace(const uint8_t* uvPairs, const Vec3* positions, const MeshFac
 // Removes from v its part along the line through n and -n, then normalises the rest.
 // This is v - ProjectOntoLine(v, n, -n) with the line's unit direction computed once per
 // vertex for both tangent and binormal; the arithmetic is ProjectOntoLine's.
-void MakePerpendicular(Vec3& v, const Vec3& n, const Vec3& direction)
+static void MakePerpendicular(Vec3& v, const Vec3& n, const Vec3& direction)
 {
     double t = direction.x * (static_cast<double>(v.x) - n.x) + direction.y * (static_cast<double>(v.y) - n.y) +
         direction.z * (static_cast<double>(v.z) - n.z);
@@ -64,7 +62,7 @@ void MakePerpendicular(Vec3& v, const Vec3& n, const Vec3& direction)
 
 // First half of a frame's finish: average and normalise tangent and binormal; park the
 // unit direction of the line from n to -n in the normal field for the second half.
-void AverageFrame(TangentFrame& frame, const Vec3& normal)
+static void AverageFrame(TangentFrame& frame, const Vec3& normal)
 {
     // a vertex no face names keeps zero vectors rather than dividing by zero
     if (frame.count > 0) {
@@ -81,7 +79,7 @@ void AverageFrame(TangentFrame& frame, const Vec3& normal)
 }
 
 // Second half: make tangent and binormal perpendicular to n, each on its own.
-void OrthogonaliseFrame(TangentFrame& frame, const Vec3& normal)
+static void OrthogonaliseFrame(TangentFrame& frame, const Vec3& normal)
 {
     const Vec3 direction = frame.normal;
     MakePerpendicular(frame.tangent, normal, direction);
@@ -90,9 +88,9 @@ void OrthogonaliseFrame(TangentFrame& frame, const Vec3& normal)
 }
 
 // True when the arrays are exactly the ones the surface's frame cache was built from.
-bool NamesSurfaceArrays(const Surface& surface, int32_t vertexCount, const Vec3* positions, int32_t faceCount,
-                        const uint8_t* faces, const TangentFrame* frames, const uint8_t* normals,
-                        const uint8_t* uvPairs)
+static bool NamesSurfaceArrays(const Surface& surface, int32_t vertexCount, const Vec3* positions, int32_t faceCount,
+                               const uint8_t* faces, const TangentFrame* frames, const uint8_t* normals,
+                               const uint8_t* uvPairs)
 {
     const uint8_t* surfaceNormals =
         surface.deformedNormals ? reinterpret_cast<const uint8_t*>(surface.deformedNormals) : surface.normals;
@@ -100,8 +98,6 @@ bool NamesSurfaceArrays(const Surface& surface, int32_t vertexCount, const Vec3*
         faceCount == surface.faceCount && faces == surface.faces && normals == surfaceNormals &&
         uvPairs == SurfaceTexCoordPairs(&surface);
 }
-
-}  // namespace
 
 void ComputeTangentFrames(const uint8_t* uvPairs, int32_t vertexCount, const Vec3* positions, int32_t faceCount,
                           const uint8_t* faces, TangentFrame* frames, const uint8_t* normals)

@@ -3,7 +3,7 @@
 // The reader copies nothing of the stream: names and lists stay views (pointers) into the
 // stream's bytes, which must outlive the Model (the file table in model_store.h keeps
 // them). Views may sit at any byte offset, so they are typed as byte pointers and read
-// with ReadVec3At / ReadMeshFaceAt / ReadTexCoordAt, never through a cast.
+// with ReadVec3At / ReadMeshFaceAt or memcpy, never through a cast.
 //
 // Two stream variants: the standard one, and an extended one that starts with the word
 // 0x1337 and adds vertex normals, vertex weights and joints.
@@ -107,13 +107,12 @@ struct Model {
 // them). Damage ends the walk early; the result is still true.
 bool ReadModelChunks(Model* model);
 
+// The post-pass for one walked surface that has a vertex list (model/surface.cpp).
+void PrepareSurface(const Model* model, Surface* surface);
+
 // First surface, in list order, whose name equals name byte for byte; unnamed surfaces
 // are passed over. Null when none.
 Surface* FindSurfaceByName(const char* name, const Model* model);
-
-// Fills triangleIndices and triangleCount once (kept afterwards): corners a, b, c of each
-// face whose corners are all below vertexCount, in face order.
-void BuildTriangleIndices(Surface* surface);
 
 // Writes one unit normal per vertex into out: the normalised sum of the unit normals
 // (b - a) x (c - a) of the faces that name the vertex (each face once), added in face
@@ -144,12 +143,5 @@ inline MeshFace ReadMeshFaceAt(const uint8_t* list, int32_t index)
     return face;
 }
 
-// Texture coordinate pair `index` of a texCoords view (the pairs start 2 bytes past it).
-inline void ReadTexCoordAt(const uint8_t* texCoords, int32_t index, float* u, float* v)
-{
-    const uint8_t* pair = texCoords + 2 + 8 * static_cast<size_t>(index);
-    std::memcpy(u, pair, 4);
-    std::memcpy(v, pair + 4, 4);
-}
 // The (u, v) pairs of a surface's texCoords view (texCoords + 2), or null when it has none.
 const uint8_t* SurfaceTexCoordPairs(const Surface* surface);

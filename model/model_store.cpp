@@ -3,32 +3,20 @@
 // Sections: the module's globals; the file table; slots and instances; release.
 #include "model/model_store.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#ifdef _WIN32
-#include <io.h>
-#endif
 
 #include "model/lighting_data.h"
-
-#ifndef O_BINARY
-#define O_BINARY 0  // POSIX systems have no text mode
-#endif
+#include "platform/file_io.h"
 
 FileEntry FileTable[FileTableSize];
 ModelSlot ModelSlots[ModelSlotCount];
 ModelInstance ModelInstances[ModelSlotCount];
 ModelInstance* CurrentModelInstance = nullptr;
 
-namespace {
-
 // Paths name the same cached file when the file system would take them as one name.
-bool SamePath(const char* a, const char* b)
+static bool SamePath(const char* a, const char* b)
 {
 #ifdef _WIN32
     return _stricmp(a, b) == 0;
@@ -37,7 +25,7 @@ bool SamePath(const char* a, const char* b)
 #endif
 }
 
-char* CopyString(const char* text)
+static char* CopyString(const char* text)
 {
     size_t size = std::strlen(text) + 1;
     char* copy = static_cast<char*>(std::malloc(size));
@@ -46,37 +34,8 @@ char* CopyString(const char* text)
     return copy;
 }
 
-// Reads the whole file into a new block; false when it cannot be opened or is too big.
-bool ReadWholeFile(const char* path, uint8_t** bytes, int32_t* size)
-{
-    int descriptor = open(path, O_RDONLY | O_BINARY);
-    if (descriptor < 0)
-        return false;
-    struct stat info;
-    if (fstat(descriptor, &info) != 0 || info.st_size < 0 || info.st_size > INT32_MAX) {
-        close(descriptor);
-        return false;
-    }
-    size_t length = static_cast<size_t>(info.st_size);
-    uint8_t* block = static_cast<uint8_t*>(std::malloc(length > 0 ? length : 1));
-    size_t done = 0;
-    // a short read (the file shrank) keeps only the bytes that really arrived
-    while (block && done < length) {
-        ssize_t got = read(descriptor, block + done, length - done);
-        if (got <= 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    close(descriptor);
-    if (!block)
-        return false;
-    *bytes = block;
-    *size = static_cast<int32_t>(done);
-    return true;
-}
-
 // Builds a fresh model for slot i from path; null when the file is not available.
-Model* BuildSlotModel(int i, const char* path)
+static Model* BuildSlotModel(int i, const char* path)
 {
     ModelSlot& slot = ModelSlots[i];
     slot.model = static_cast<Model*>(std::calloc(1, sizeof(Model)));
@@ -99,7 +58,7 @@ Model* BuildSlotModel(int i, const char* path)
     return slot.model;
 }
 
-void FreeSlot(ModelSlot& slot)
+static void FreeSlot(ModelSlot& slot)
 {
     FreeModel(slot.model);
     std::free(slot.model);
@@ -109,7 +68,7 @@ void FreeSlot(ModelSlot& slot)
     slot.used = 0;
 }
 
-void FreeSurface(Surface* surface)
+static void FreeSurface(Surface* surface)
 {
     std::free(surface->positions);
     std::free(surface->triangleIndices);
@@ -124,8 +83,6 @@ void FreeSurface(Surface* surface)
     std::free(surface);
 }
 
-}  // namespace
-
 int OpenModelFile(const char* path)
 {
     if (!path)
@@ -138,13 +95,12 @@ int OpenModelFile(const char* path)
         FileEntry& entry = FileTable[i];
         if (entry.used)
             continue;
-        uint8_t* bytes;
-        int32_t size;
-        if (!ReadWholeFile(path, &bytes, &size))
+        FileContents file;
+        if (!ReadWholeFile(path, INT32_MAX, &file))
             return -1;
         entry.name = CopyString(path);
-        entry.bytes = bytes;
-        entry.size = size;
+        entry.bytes = file.bytes;
+        entry.size = static_cast<int32_t>(file.size);
         entry.used = 1;
         return i;
     }

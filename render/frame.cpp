@@ -4,35 +4,34 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/main_dialog.h"
-#include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/model_store.h"
+#include "platform/shell.h"
 #include "render/gl_setup.h"
 
-void AddEntity(const SceneEntity* entity)
+// Appends a heap copy of the record, its link cleared, to the end of the list.
+template <typename Record>
+static void AppendCopy(Record** list, const Record* record)
 {
-    SceneEntity** end = &EntityList;
+    Record** end = list;
     while (*end)
         end = &(*end)->next;
-    SceneEntity* copy = static_cast<SceneEntity*>(malloc(sizeof(SceneEntity)));
+    Record* copy = static_cast<Record*>(malloc(sizeof(Record)));
     if (!copy)
         return;
-    *copy = *entity;
+    *copy = *record;
     copy->next = nullptr;
     *end = copy;
 }
 
+void AddEntity(const SceneEntity* entity)
+{
+    AppendCopy(&EntityList, entity);
+}
+
 void AddLight(const SceneLight* light)
 {
-    SceneLight** end = &LightList;
-    while (*end)
-        end = &(*end)->next;
-    SceneLight* copy = static_cast<SceneLight*>(malloc(sizeof(SceneLight)));
-    if (!copy)
-        return;
-    *copy = *light;
-    copy->next = nullptr;
-    *end = copy;
+    AppendCopy(&LightList, light);
 }
 
 // The model as the frame shows it, turned by the mouse drag sums.
@@ -56,7 +55,7 @@ static void AddEyeLight()
     SceneLight light;
     memset(&light, 0, sizeof light);
     light.position = FrameLightPosition;
-    memcpy(light.colour, FrameLightColour, sizeof light.colour);
+    memcpy(light.color, FrameLightColor, sizeof light.color);
     light.radius = FrameLightRadius;
     AddLight(&light);
 }
@@ -78,7 +77,7 @@ void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, ui
     (void)timerId;
     (void)time;
     // no frame without a context: before a failed set-up or after shut-down
-    if (TheMainDialog && PreviewGLContext) {
+    if (MainWindow && PreviewGLContext) {
         BuildFrame();
         SwapGLBuffers(PreviewGLContext);
     }

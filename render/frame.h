@@ -22,7 +22,7 @@ const Vec3 FrameEntityPosition = {-4096.0f, 0.0f, 64.0f};
 const float FrameTiltOffset = 90.0f;                 // angles[0] = ViewTilt + this
 const float FrameSpinOffset = -90.0f;                // angles[1] = ViewSpin + this
 const Vec3 FrameLightPosition = {0.0f, 0.0f, 0.0f};  // the eye
-const float FrameLightColour[3] = {1.0f, 1.0f, 1.0f};
+const float FrameLightColor[3] = {1.0f, 1.0f, 1.0f};
 const float FrameLightRadius = 163840.0f;
 
 // The timer callback (its arguments are not used): while the main window

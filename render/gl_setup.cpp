@@ -4,16 +4,13 @@
 // projection; SetupPreviewGL; shut-down and test support.
 #include "render/gl_setup.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/main_dialog.h"
-#include "image/image_load.h"
+#include "image/report_message.h"
+#include "platform/file_io.h"
 #include "render/lighting_textures.h"
 #include "render/scene.h"
 #include "resources/resource_ids.h"
@@ -35,47 +32,18 @@ GLExtensionEntryPoints GLExtensions = {};
 // ---------------------------------------------------------------------------
 // Fragment program
 
-// Reads the whole file into a heap block with one zero byte after it; null
-// when the file cannot be opened or read or is too large to hold.
-static char* ReadTextFile(const char* path)
-{
-    int file = open(path, O_RDONLY);
-    if (file < 0)
-        return nullptr;
-    struct stat info;
-    if (fstat(file, &info) != 0 || info.st_size < 0 || static_cast<uint64_t>(info.st_size) >= SIZE_MAX / 2) {
-        close(file);
-        return nullptr;
-    }
-    size_t length = static_cast<size_t>(info.st_size);
-    char* text = static_cast<char*>(malloc(length + 1));
-    if (!text) {
-        close(file);
-        return nullptr;
-    }
-    size_t done = 0;
-    while (done < length) {
-        ssize_t got = read(file, text + done, length - done);
-        if (got <= 0)
-            break;  // a file that shrank: what was read is passed on
-        done += static_cast<size_t>(got);
-    }
-    close(file);
-    text[done] = '\0';
-    return text;
-}
-
 bool LoadFragmentProgram(const char* path, GLuint* programId)
 {
-    char* text = ReadTextFile(path);
-    if (!text)
+    FileContents file;
+    if (!ReadWholeFile(path, SIZE_MAX / 2, &file))
         return false;
+    const char* text = reinterpret_cast<const char*>(file.bytes);
     GLExtensions.genPrograms(1, programId);
     GLExtensions.bindProgram(GL_FRAGMENT_PROGRAM_ARB, *programId);
     // an embedded zero byte ends the program text
     GLExtensions.programString(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(strlen(text)),
                                text);
-    free(text);
+    free(file.bytes);
     GLint errorPosition = 0;
     glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &errorPosition);
     return errorPosition == -1;
@@ -98,24 +66,21 @@ static bool FetchLightingEntryPoints()
 {
     GLExtensionEntryPoints& e = GLExtensions;
     return FetchEntryPoint("glProgramStringARB", &e.programString) &&
-        FetchEntryPoint("glBindProgramARB", &e.bindProgram) &&
-        FetchEntryPoint("glDeleteProgramsARB", &e.deletePrograms) &&
-        FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
+        FetchEntryPoint("glBindProgramARB", &e.bindProgram) && FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
         LoadFragmentProgram(GenerationSettings.fragmentProgramPath, &StdLightProgramId) &&
-        FetchEntryPoint("glMultiTexCoord2iARB", &e.multiTexCoord2i) &&
-        FetchEntryPoint("glMultiTexCoord3fARB", &e.multiTexCoord3f) &&
-        FetchEntryPoint("glMultiTexCoord3fvARB", &e.multiTexCoord3fv) &&
-        FetchEntryPoint("glMultiTexCoord2fvARB", &e.multiTexCoord2fv) &&
         FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
         FetchEntryPoint("glClientActiveTextureARB", &e.clientActiveTexture) &&
         FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
 
-bool LoadGLExtensions(MainDialog& dialog)
+// Reads the extension string (a message and false when there is none), then fetches the entry points and compiles the
+// program named by the settings. A shortfall (under 4 texture units, a missing entry point, a program that is missing
+// or does not compile) only turns per-pixel lighting off and still returns true.
+static bool LoadGLExtensions(WindowHandle window)
 {
     const GLubyte* extensions = glGetString(GL_EXTENSIONS);
     if (!extensions || extensions[0] == '\0') {
-        ReportMessage(dialog.Window(), "Unable to obtain GL extension list.");
+        ReportMessage(window, "Unable to obtain GL extension list.");
         return false;
     }
     // availability is judged by the entry points and the program alone, not by
@@ -133,18 +98,27 @@ bool LoadGLExtensions(MainDialog& dialog)
 // ---------------------------------------------------------------------------
 // Default state and projection
 
-void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar)
+// glFrustum for a vertical field of view in degrees and an aspect ratio.
+static void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar)
 {
     const double pi = 3.14159265358979323846;
     double top = zNear * std::tan(fieldOfViewY * pi / 360.0);
     glFrustum(-top * aspect, top * aspect, -top, top, zNear, zFar);
 }
 
-bool SetDefaultGLState()
+void ApplyBackgroundColor()
 {
-    glEnable(GL_TEXTURE_2D);
     const float* background = GenerationSettings.backgroundColor;
     glClearColor(background[0], background[1], background[2], background[3]);
+}
+
+// Texturing on unit 0, the settings' background as clear colour, depth test
+// with GL_LEQUAL (so that additive light passes draw over their first pass at
+// equal depth), smooth shading, nicest perspective correction. Always true.
+static bool SetDefaultGLState()
+{
+    glEnable(GL_TEXTURE_2D);
+    ApplyBackgroundColor();
     glClearDepth(1.0);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_DEPTH_TEST);
@@ -157,28 +131,27 @@ bool SetDefaultGLState()
 // SetupPreviewGL
 
 // Context, entry points and the status message; false at the first failure.
-static bool CreatePreviewContext(MainDialog& dialog)
+static bool CreatePreviewContext(WindowHandle window)
 {
     PreviewGLContext = CreateGLContext(PreviewWindow, PreviewControlId, PreviewPixelFormat);
-    if (!PreviewGLContext || !MakeGLContextCurrent(PreviewGLContext) || !LoadGLExtensions(dialog))
+    if (!PreviewGLContext || !MakeGLContextCurrent(PreviewGLContext) || !LoadGLExtensions(window))
         return false;
     if (FragmentProgramAvailable)
-        ReportMessage(dialog.Window(), "OpenGL initialization successful.");
+        ReportMessage(window, "OpenGL initialization successful.");
     else
-        ReportMessage(dialog.Window(), "Hardware does not support fp1.0, ppl functions unavailable.");
+        ReportMessage(window, "Hardware does not support fp1.0, ppl functions unavailable.");
     return true;
 }
 
-bool SetupPreviewGL(MainDialog& dialog)
+bool SetupPreviewGL(WindowHandle window)
 {
-    WindowHandle window = dialog.Window();
     if (!window || !HasControl(window, PreviewFrameControl))
         return false;
     if (!PreviewWindow) {
         // remembered before anything can fail, so a failure is never retried
         PreviewWindow = window;
         PreviewControlId = PreviewFrameControl;
-        if (!CreatePreviewContext(dialog)) {
+        if (!CreatePreviewContext(window)) {
             // nothing may call an entry point that was never fetched
             FragmentProgramAvailable = false;
             return false;

@@ -16,8 +16,6 @@
 
 #include "platform/platform.h"
 
-class MainDialog;
-
 // ---------------------------------------------------------------------------
 // Renderer globals, owned here
 
@@ -39,17 +37,12 @@ extern int32_t MaxTextureUnits;
 extern GLuint StdLightProgramId;
 
 // ---------------------------------------------------------------------------
-// Extension entry points, fetched in this order by LoadGLExtensions. All are
-// needed for per-pixel lighting; the program calls only some of them.
+// Extension entry points of per-pixel lighting, fetched in this order by
+// LoadGLExtensions (the program is compiled after the first three).
 struct GLExtensionEntryPoints {
     PFNGLPROGRAMSTRINGARBPROC programString;              // glProgramStringARB
     PFNGLBINDPROGRAMARBPROC bindProgram;                  // glBindProgramARB
-    PFNGLDELETEPROGRAMSARBPROC deletePrograms;            // glDeleteProgramsARB: never called
     PFNGLGENPROGRAMSARBPROC genPrograms;                  // glGenProgramsARB
-    PFNGLMULTITEXCOORD2IARBPROC multiTexCoord2i;          // glMultiTexCoord2iARB: never called
-    PFNGLMULTITEXCOORD3FARBPROC multiTexCoord3f;          // glMultiTexCoord3fARB: never called
-    PFNGLMULTITEXCOORD3FVARBPROC multiTexCoord3fv;        // glMultiTexCoord3fvARB: never called
-    PFNGLMULTITEXCOORD2FVARBPROC multiTexCoord2fv;        // glMultiTexCoord2fvARB: never called
     PFNGLACTIVETEXTUREARBPROC activeTexture;              // glActiveTextureARB
     PFNGLCLIENTACTIVETEXTUREARBPROC clientActiveTexture;  // glClientActiveTextureARB
     PFNGLTEXIMAGE3DEXTPROC texImage3D;                    // glTexImage3DEXT
@@ -59,35 +52,23 @@ extern GLExtensionEntryPoints GLExtensions;
 // ---------------------------------------------------------------------------
 // Set-up, called by the main window at start-up and on every resize
 
-// First call: creates the context on the preview frame (control 1004), makes
-// it current, fetches the extensions and tells the outcome on the status line
-// ("OpenGL initialization successful." or "Hardware does not support fp1.0,
-// ppl functions unavailable."). Every call: viewport and projection from the
+// First call: creates the context on the preview frame, makes it current,
+// fetches the extensions and tells on the status line whether per-pixel
+// lighting is available. Every call: viewport and projection from the
 // frame's outer rectangle, then SetDefaultGLState. False when the frame has no
 // window or the first call's set-up failed (no message of its own then, and
 // per-pixel lighting is off for good).
-bool SetupPreviewGL(MainDialog& dialog);
+bool SetupPreviewGL(WindowHandle window);
 
-// Texturing on unit 0, the settings' background as clear colour, depth test
-// with GL_LEQUAL (so that additive light passes draw over their first pass at
-// equal depth), smooth shading, nicest perspective correction. Always true.
-bool SetDefaultGLState();
-
-// Reads the extension string ("Unable to obtain GL extension list." and false
-// when there is none), then fetches the entry points and compiles the program
-// named by the settings. A shortfall (under 4 texture units, a missing entry
-// point, a program that is missing or does not compile) only turns per-pixel
-// lighting off and still returns true.
-bool LoadGLExtensions(MainDialog& dialog);
+// Makes the settings' background the clear colour of the current context. Every
+// frame does, so a colour chosen in the properties window shows at the next one.
+void ApplyBackgroundColor();
 
 // Compiles the ARB fragment program in the file at `path` into a new program
 // name stored in *programId. The text is passed up to its first zero byte.
 // False when the file cannot be read or the program does not compile (its
 // name then stays allocated). Silent.
 bool LoadFragmentProgram(const char* path, GLuint* programId);
-
-// glFrustum for a vertical field of view in degrees and an aspect ratio.
-void SetPerspective(float fieldOfViewY, float aspect, float zNear, float zFar);
 
 // ---------------------------------------------------------------------------
 // Shut-down, for the main window's close handler: makes no context current,

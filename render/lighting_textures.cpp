@@ -7,33 +7,13 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "render/gl_setup.h"
 
 int32_t NormalizationCubeMapId = -1;
 int32_t AttenuationTextureId = -1;
 uint8_t AttenuationRamp[AttenuationSize];
 uint8_t AttenuationVolume[AttenuationTexelCount];
-
-void CreateLightingTextures()
-{
-    if (NormalizationCubeMapId != -1)
-        return;
-    NormalizationCubeMapId = static_cast<int32_t>(TakeTextureId());
-    if (AttenuationTextureId == -1)
-        AttenuationTextureId = static_cast<int32_t>(TakeTextureId());
-
-    GLExtensions.activeTexture(GL_TEXTURE3_ARB);
-    glBindTexture(GL_TEXTURE_CUBE_MAP_ARB, static_cast<GLuint>(NormalizationCubeMapId));
-    BuildNormalizationCubeMap(NormalizationCubeMapSize);
-
-    // the volume stays bound on unit 1: the light passes rely on that binding
-    GLExtensions.activeTexture(GL_TEXTURE1_ARB);
-    glBindTexture(GL_TEXTURE_3D, static_cast<GLuint>(AttenuationTextureId));
-    BuildAttenuationTexture();
-
-    GLExtensions.activeTexture(GL_TEXTURE0_ARB);
-}
 
 // The direction through texel (s, t) of cube face `face` (+X, -X, +Y, -Y, +Z, -Z).
 static void CubeFaceDirection(int face, double s, double t, double direction[3])
@@ -64,7 +44,10 @@ static void FillCubeFace(int face, int size, uint8_t* texels)
     }
 }
 
-void BuildNormalizationCubeMap(int size)
+// Fills the cube map bound to GL_TEXTURE_CUBE_MAP_ARB on the active unit: six
+// faces of size x size texels, each the unit direction through the texel centre
+// encoded per component as trunc(c x 127 + 128) (decoded as (byte - 128) / 127).
+static void BuildNormalizationCubeMap(int size)
 {
     if (size < 1 || size > 4096)
         return;
@@ -108,7 +91,10 @@ static void FillAttenuationVolume()
             }
 }
 
-void BuildAttenuationTexture()
+// Fills AttenuationRamp and AttenuationVolume and uploads the volume into the
+// texture bound to GL_TEXTURE_3D on the active unit: about 255 x (1 - |x|^2) for x
+// the texel centre in [-1, 1]^3, clamped at 0.
+static void BuildAttenuationTexture()
 {
     FillAttenuationRamp();
     FillAttenuationVolume();
@@ -125,4 +111,24 @@ void ResetLightingTexturesForTests()
 {
     NormalizationCubeMapId = -1;
     AttenuationTextureId = -1;
+}
+
+void CreateLightingTextures()
+{
+    if (NormalizationCubeMapId != -1)
+        return;
+    NormalizationCubeMapId = static_cast<int32_t>(TakeTextureId());
+    if (AttenuationTextureId == -1)
+        AttenuationTextureId = static_cast<int32_t>(TakeTextureId());
+
+    GLExtensions.activeTexture(GL_TEXTURE3_ARB);
+    glBindTexture(GL_TEXTURE_CUBE_MAP_ARB, static_cast<GLuint>(NormalizationCubeMapId));
+    BuildNormalizationCubeMap(NormalizationCubeMapSize);
+
+    // the volume stays bound on unit 1: the light passes rely on that binding
+    GLExtensions.activeTexture(GL_TEXTURE1_ARB);
+    glBindTexture(GL_TEXTURE_3D, static_cast<GLuint>(AttenuationTextureId));
+    BuildAttenuationTexture();
+
+    GLExtensions.activeTexture(GL_TEXTURE0_ARB);
 }

@@ -28,15 +28,5 @@ extern uint8_t AttenuationVolume[AttenuationTexelCount];
 // Reserves the two names and builds both textures, once; leaves unit 0 active.
 void CreateLightingTextures();
 
-// Fills the cube map bound to GL_TEXTURE_CUBE_MAP_ARB on the active unit: six
-// faces of size x size texels, each the unit direction through the texel centre
-// encoded per component as trunc(c x 127 + 128) (decoded as (byte - 128) / 127).
-void BuildNormalizationCubeMap(int size);
-
-// Fills AttenuationRamp and AttenuationVolume and uploads the volume into the
-// texture bound to GL_TEXTURE_3D on the active unit: about 255 x (1 - |x|^2) for x
-// the texel centre in [-1, 1]^3, clamped at 0.
-void BuildAttenuationTexture();
-
 // Test support only: unreserves the names (the tables are rebuilt on the next call).
 void ResetLightingTexturesForTests();

@@ -1,8 +1,8 @@
 // Scene drawing: the frame's lists, the transforms, the per-pixel light passes,
 // the vertex-colour fallback and the heightmap overlay.
 //
-// Sections: globals; lists and frame; transforms; per-pixel light passes;
-// fallback lighting; surfaces; overlay.
+// Sections: globals; transforms; per-pixel light passes; surfaces; overlay;
+// lists and frame.
 #include "render/scene.h"
 
 #include <GL/gl.h>
@@ -11,7 +11,9 @@
 #include <cstdlib>
 
 #include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/lighting_data.h"
+#include "render/fallback_lighting.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
 
@@ -24,47 +26,6 @@ const SceneCamera Camera = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
 
 // Side in pixels of the heightmap overlay, whatever the picture's own size.
 static const float OverlaySize = 128.0f;
-
-// ---------------------------------------------------------------------------
-// Lists and frame
-
-static void DrawOverlay();
-
-void DrawEntityList(SceneEntity* list, bool freeRecords, bool drawRecords)
-{
-    if (!list)
-        return;
-    DrawEntityList(list->next, freeRecords, drawRecords);
-    if (drawRecords)
-        DrawEntity(*list);
-    if (freeRecords)
-        free(list);
-}
-
-void FreeLightList(SceneLight* first)
-{
-    while (first) {
-        SceneLight* next = first->next;
-        free(first);
-        first = next;
-    }
-}
-
-void RenderFrame()
-{
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    if (EntityList) {
-        // the last added is drawn first, the list head last
-        DrawEntityList(EntityList->next, true, true);
-        DrawEntity(*EntityList);
-        free(EntityList);
-        EntityList = nullptr;
-    }
-    FreeLightList(LightList);
-    LightList = nullptr;
-    if (HeightmapTextureId != 0 && HeightmapImage)
-        DrawOverlay();
-}
 
 // ---------------------------------------------------------------------------
 // Transforms
@@ -84,16 +45,6 @@ void ApplyCameraTransform()
     glRotatef(Camera.angles[2], 0.0f, -1.0f, 0.0f);
     glRotatef(Camera.angles[1] - 90.0f, 0.0f, 0.0f, -1.0f);
     glTranslatef(-Camera.position.x, -Camera.position.y, -Camera.position.z);
-}
-
-void DrawEntity(const SceneEntity& entity)
-{
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    ApplyCameraTransform();
-    ApplyEntityTransform(entity);
-    if (entity.active && entity.surfaces)
-        DrawModelSurfaces(entity.surfaces, entity);
 }
 
 void EntityWorldToObject(const SceneEntity& entity, float worldToObject[12])
@@ -124,7 +75,9 @@ static void SelectTextureUnit(int unit)
     GLExtensions.clientActiveTexture(GL_TEXTURE0_ARB + unit);
 }
 
-void BeginLightPass(const SceneEntity& entity, const SceneLight& light)
+// Set-up and tear-down of one per-pixel light pass. The first three do nothing
+// without fragment programs.
+static void BeginLightPass(const SceneEntity& entity, const SceneLight& light)
 {
     if (!FragmentProgramAvailable)
         return;
@@ -150,7 +103,7 @@ void BeginLightPass(const SceneEntity& entity, const SceneLight& light)
     glEnable(GL_FRAGMENT_PROGRAM_ARB);
 }
 
-void BindLightPassTextures(uint32_t normalTexture, uint32_t decalTexture)
+static void BindLightPassTextures(uint32_t normalTexture, uint32_t decalTexture)
 {
     if (!FragmentProgramAvailable)
         return;
@@ -201,7 +154,7 @@ static void SetTexCoordArray(int components, const void* coordinates)
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
-void SetLightPassArrays(const SceneLight& light, const Vec3* lightVectors, const uint8_t* texCoords)
+static void SetLightPassArrays(const SceneLight& light, const Vec3* lightVectors, const uint8_t* texCoords)
 {
     (void)light;  // every light uses the same arrays
     if (!FragmentProgramAvailable)
@@ -217,7 +170,7 @@ void SetLightPassArrays(const SceneLight& light, const Vec3* lightVectors, const
     SetTexCoordArray(2, texCoords);
 }
 
-void EndLightPass(uint32_t unit0Texture)
+static void EndLightPass(uint32_t unit0Texture)
 {
     if (!GLExtensions.activeTexture || !GLExtensions.clientActiveTexture)
         return;  // no pass can have begun
@@ -251,108 +204,6 @@ static void ResetAttenuationUnit()
 }
 
 // ---------------------------------------------------------------------------
-// Fallback lighting
-
-// The axes of the entity's angles, found once for all faces of a surface.
-struct WorldFrame {
-    Vec3 origin;   // world position of the object's origin
-    Vec3 forward;  // world direction of the object's +x
-    Vec3 right;    // world direction of the object's -y
-    Vec3 up;       // world direction of the object's +z
-};
-
-static WorldFrame MakeWorldFrame(const Vec3& origin, const Vec3& angles)
-{
-    WorldFrame frame;
-    frame.origin = origin;
-    AnglesToAxes(angles, &frame.forward, &frame.right, &frame.up);
-    return frame;
-}
-
-// The same sum as OffsetInFrame, in double precision and rounded once, without
-// finding the axes again for every corner.
-static Vec3 ObjectToWorld(const WorldFrame& frame, const Vec3& p)
-{
-    double x = p.x, y = p.y, z = p.z;
-    Vec3 world;
-    world.x = static_cast<float>(frame.origin.x + x * frame.forward.x - y * frame.right.x + z * frame.up.x);
-    world.y = static_cast<float>(frame.origin.y + x * frame.forward.y - y * frame.right.y + z * frame.up.y);
-    world.z = static_cast<float>(frame.origin.z + x * frame.forward.z - y * frame.right.z + z * frame.up.z);
-    return world;
-}
-
-static void LightFaceCorners(Surface* surface, const WorldFrame& frame, uint32_t a, uint32_t b, uint32_t c)
-{
-    const uint32_t corners[3] = {a, b, c};
-    Vec3 world[3];
-    for (int k = 0; k < 3; ++k)
-        world[k] = ObjectToWorld(frame, surface->positions[corners[k]]);
-    Plane plane;
-    PlaneFromPoints(world[0], world[1], world[2], plane);
-    Vec3 normal = plane.normal;
-    Normalize(normal);
-
-    float* colours[3];
-    for (int k = 0; k < 3; ++k) {
-        colours[k] = surface->vertexColors + static_cast<size_t>(corners[k]) * 4;
-        colours[k][0] = colours[k][1] = colours[k][2] = 0.0f;
-    }
-    for (const SceneLight* light = LightList; light; light = light->next) {
-        Vec3 direction[3];
-        float distance[3];
-        for (int k = 0; k < 3; ++k) {
-            VecSubtract(world[k], light->position, direction[k]);
-            distance[k] = Normalize(direction[k]);
-        }
-        for (int k = 0; k < 3; ++k) {
-            if (!(distance[k] < light->radius))
-                continue;
-            float dot = VecDot(normal, direction[k]);
-            // a corner seen edge-on (dot 0) gets nothing, as the positive values tending to it do
-            if (!(dot > 0.0f))
-                continue;
-            float amount = (light->radius - distance[k]) / light->radius * dot;
-            for (int channel = 0; channel < 3; ++channel)
-                colours[k][channel] += amount * light->colour[channel];
-        }
-    }
-    for (int k = 0; k < 3; ++k) {
-        for (int channel = 0; channel < 3; ++channel)
-            if (colours[k][channel] > 1.0f)
-                colours[k][channel] = 1.0f;
-        colours[k][3] = 1.0f;
-    }
-}
-
-void LightFaceVertices(Surface* surface, const Vec3& origin, const Vec3& angles, uint32_t a, uint32_t b, uint32_t c)
-{
-    uint32_t count = surface->vertexCount > 0 ? static_cast<uint32_t>(surface->vertexCount) : 0;
-    if (!surface->positions || !surface->vertexColors || a >= count || b >= count || c >= count)
-        return;
-    LightFaceCorners(surface, MakeWorldFrame(origin, angles), a, b, c);
-}
-
-void ComputeFallbackColors(const SceneEntity& entity, Surface* surface)
-{
-    if (!surface->positions || surface->vertexCount <= 0)
-        return;
-    if (!surface->vertexColors) {
-        surface->vertexColors =
-            static_cast<float*>(malloc(static_cast<size_t>(surface->vertexCount) * 4 * sizeof(float)));
-        if (!surface->vertexColors)
-            return;
-    }
-    // the entity's turns read as (pitch, yaw, roll)
-    const Vec3 angles = {entity.angles[2], entity.angles[1], entity.angles[0]};
-    WorldFrame frame = MakeWorldFrame(entity.position, angles);
-    // triangleIndices holds the faces in order, those with a corner past the
-    // vertex list left out
-    const uint32_t* corners = surface->triangleIndices;
-    for (int32_t face = 0; corners && face < surface->triangleCount; ++face, corners += 3)
-        LightFaceCorners(surface, frame, corners[0], corners[1], corners[2]);
-}
-
-// ---------------------------------------------------------------------------
 // Surfaces
 
 static void DrawTriangles(const Surface* surface)
@@ -374,7 +225,7 @@ static void DrawLightPasses(Surface* surface, const SceneEntity& entity)
         ComputeTangentLightVectors(surface->vertexCount, surface->positions, surface->faceCount, surface->faces,
                                    surface->tangentFrames, surface->normals, surface->lightVectors, lightObject,
                                    texCoords, surface);
-        glColor4f(light->colour[0], light->colour[1], light->colour[2], 1.0f);
+        glColor4f(light->color[0], light->color[1], light->color[2], 1.0f);
         BeginLightPass(entity, *light);
         BindLightPassTextures(entity.normalTexture, entity.decalTexture);
         SetLightPassArrays(*light, surface->lightVectors, texCoords);
@@ -410,7 +261,9 @@ static void DrawFallbackPass(Surface* surface, const SceneEntity& entity)
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
-void DrawModelSurfaces(Surface* firstSurface, const SceneEntity& entity)
+// Deforms and lights every surface of the list: one pass per light per surface
+// (additive after the first), or the fallback pass.
+static void DrawModelSurfaces(Surface* firstSurface, const SceneEntity& entity)
 {
     for (Surface* surface = firstSurface; surface; surface = surface->next) {
         DeformSurface(surface);
@@ -424,10 +277,22 @@ void DrawModelSurfaces(Surface* firstSurface, const SceneEntity& entity)
     }
 }
 
+// Loads the entity's modelview matrix and draws its surfaces when it is active.
+static void DrawEntity(const SceneEntity& entity)
+{
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    ApplyCameraTransform();
+    ApplyEntityTransform(entity);
+    if (entity.active && entity.surfaces)
+        DrawModelSurfaces(entity.surfaces, entity);
+}
+
 // ---------------------------------------------------------------------------
 // Overlay
 
-void BeginOverlay2D()
+// Pushes projection and modelview and sets up pixel coordinates, y downwards.
+static void BeginOverlay2D()
 {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -462,4 +327,43 @@ static void DrawOverlay()
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
+}
+// ---------------------------------------------------------------------------
+// Lists and frame
+
+void DrawEntityList(SceneEntity* list, bool freeRecords, bool drawRecords)
+{
+    if (!list)
+        return;
+    DrawEntityList(list->next, freeRecords, drawRecords);
+    if (drawRecords)
+        DrawEntity(*list);
+    if (freeRecords)
+        free(list);
+}
+
+void FreeLightList(SceneLight* first)
+{
+    while (first) {
+        SceneLight* next = first->next;
+        free(first);
+        first = next;
+    }
+}
+
+void RenderFrame()
+{
+    ApplyBackgroundColor();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    if (EntityList) {
+        // the last added is drawn first, the list head last
+        DrawEntityList(EntityList->next, true, true);
+        DrawEntity(*EntityList);
+        free(EntityList);
+        EntityList = nullptr;
+    }
+    FreeLightList(LightList);
+    LightList = nullptr;
+    if (HeightmapTextureId != 0 && HeightmapImage)
+        DrawOverlay();
 }

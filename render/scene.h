@@ -38,7 +38,7 @@ struct SceneEntity {
 // One point light for one frame; a heap record.
 struct SceneLight {
     Vec3 position;     // world position
-    float colour[3];   // red, green, blue, nominally 0 .. 1
+    float color[3];    // red, green, blue, nominally 0 .. 1
     float radius;      // world distance at which the light's influence reaches zero
     SceneLight* next;  // list link, null at the end
 };
@@ -64,36 +64,9 @@ void RenderFrame();
 void DrawEntityList(SceneEntity* list, bool freeRecords, bool drawRecords);
 void FreeLightList(SceneLight* first);
 
-// Loads the entity's modelview matrix and draws its surfaces when it is active.
-void DrawEntity(const SceneEntity& entity);
 // Multiplies the eye's view transform onto the current modelview matrix: a world
 // point (x, y, z) lands at eye coordinates (-y, -z, x).
 void ApplyCameraTransform();
 // The rigid transform (geometry.h layout) that maps world points into the
 // entity's object space.
 void EntityWorldToObject(const SceneEntity& entity, float worldToObject[12]);
-
-// Deforms and lights every surface of the list: one pass per light per surface
-// (additive after the first), or the fallback pass.
-void DrawModelSurfaces(Surface* firstSurface, const SceneEntity& entity);
-
-// Set-up and tear-down of one per-pixel light pass. The first three do nothing
-// without fragment programs.
-void BeginLightPass(const SceneEntity& entity, const SceneLight& light);
-void BindLightPassTextures(uint32_t normalTexture, uint32_t decalTexture);
-void SetLightPassArrays(const SceneLight& light, const Vec3* lightVectors, const uint8_t* texCoords);
-void EndLightPass(uint32_t unit0Texture);
-
-// The fallback's CPU lighting: fills the surface's vertexColors (allocated on
-// first use, kept with the surface) face by face, so a shared vertex keeps the
-// colour of the last face that names it.
-void ComputeFallbackColors(const SceneEntity& entity, Surface* surface);
-// Colours the corners a, b, c of one face for every light of LightList: each
-// corner nearer than the radius gets (radius - distance) / radius x (n . d) x the
-// light's colour, n the face's unit normal in the world and d the unit direction
-// from the light to the corner, when n . d is greater than 0; clamped at 1.
-// `origin` and `angles` (pitch, yaw, roll) place the surface in the world.
-void LightFaceVertices(Surface* surface, const Vec3& origin, const Vec3& angles, uint32_t a, uint32_t b, uint32_t c);
-
-// Pushes projection and modelview and sets up pixel coordinates, y downwards.
-void BeginOverlay2D();

@@ -9,7 +9,7 @@ const int PropertiesDialogTemplate = 130;
 
 // Menu, string and icon resources
 const int MainMenuResource = 129;
-const int AboutMenuString = 101;  // "&About Orvanel..."
+const int AboutMenuString = 101;
 const int MainIcon = 128;
 
 // Main window controls

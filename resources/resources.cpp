@@ -5,12 +5,16 @@
 #include <cstddef>
 #include <cstring>
 
+#define ORVANEL_TEXT(value) #value
+#define ORVANEL_NUMBER_TEXT(number) ORVANEL_TEXT(number)
+const char ReleaseLine[] = "Orvanel, release " ORVANEL_NUMBER_TEXT(ORVANEL_RELEASE);
+
 // ---------------------------------------------------------------------------
 // Dialog templates
 
 static const ControlTemplate AboutControls[] = {
     {AboutIconControl, ControlIcon, "", 11, 17, 20, 20, 0},
-    {-1, ControlLabel, "Orvanel, release 1", 40, 10, 119, 8, StyleNoPrefix},
+    {-1, ControlLabel, ReleaseLine, 40, 10, 119, 8, StyleNoPrefix},
     {-1, ControlLabel, "Heightmaps into textured 3DS meshes", 40, 29, 119, 8, 0},
     {1, ControlDefaultPushButton, "OK", 178, 7, 50, 16, 0},
 };
@@ -19,18 +23,18 @@ static const ControlTemplate MainControls[] = {
     {PreviewFrameControl, ControlFrame, "", 7, 26, 334, 207, 0},
     {GenerateButtonControl, ControlDefaultPushButton, "&Generate", 7, 1, 48, 13, StyleDisabled},
     {-1, ControlLabel, "Preview:", 7, 17, 57, 8, 0},
-    {StatusLineControl, ControlEdit, "", 59, 1, 201, 12, StyleReadOnly | StyleBorder | StyleAutoHScroll},
+    {StatusLineControl, ControlEdit, "", 59, 1, 201, 12, StyleReadOnly | StyleBorder},
 };
 
 static const ControlTemplate PropertiesControls[] = {
     {-1, ControlLabel, "Texture stretching:", 7, 7, 117, 8, 0},
-    {StretchTrackbarControl, ControlTrackbar, "", 7, 16, 151, 12, StyleNoTicks},
+    {StretchTrackbarControl, ControlTrackbar, "", 7, 16, 151, 12, 0},
     {-1, ControlLabel, "Grid fuzz (more means less tesselation):", 7, 28, 144, 8, 0},
-    {FuzzTrackbarControl, ControlTrackbar, "", 7, 38, 151, 12, StyleNoTicks},
+    {FuzzTrackbarControl, ControlTrackbar, "", 7, 38, 151, 12, 0},
     {-1, ControlLabel, "Height scaling:", 7, 51, 144, 8, 0},
-    {HeightTrackbarControl, ControlTrackbar, "", 7, 61, 151, 12, StyleNoTicks},
+    {HeightTrackbarControl, ControlTrackbar, "", 7, 61, 151, 12, 0},
     {-1, ControlLabel, "Overall scale:", 7, 74, 144, 8, 0},
-    {ScaleTrackbarControl, ControlTrackbar, "", 7, 84, 151, 12, StyleNoTicks},
+    {ScaleTrackbarControl, ControlTrackbar, "", 7, 84, 151, 12, 0},
     {SetDefaultsButtonControl, ControlPushButton, "&Set defaults", 110, 108, 48, 17, 0},
     {BackgroundColorButtonControl, ControlPushButton, "&Background color", 7, 99, 65, 16, 0},
     {EliminateCheckboxControl, ControlCheckbox, "&Eliminate 0-height tris", 75, 99, 83, 8, 0},
@@ -39,15 +43,13 @@ static const ControlTemplate PropertiesControls[] = {
 #define COUNT_OF(array) static_cast<int>(sizeof(array) / sizeof((array)[0]))
 
 static const DialogTemplate DialogTemplates[] = {
-    {AboutDialogTemplate, "About Orvanel", 0, 0, 235, 55, WindowCaption | WindowSystemMenu | WindowModalFrame, 0,
-     "MS Shell Dlg", 8, AboutControls, COUNT_OF(AboutControls)},
+    {AboutDialogTemplate, "About Orvanel", 0, 0, 235, 55, WindowCaption | WindowSystemMenu, 0, AboutControls,
+     COUNT_OF(AboutControls)},
     {MainDialogTemplate, "Orvanel", 0, 0, 348, 240,
-     WindowVisible | WindowCaption | WindowSystemMenu | WindowSizing | WindowMinMaxBoxes | WindowAppWindow |
-         WindowAcceptFiles,
-     MainMenuResource, "MS Shell Dlg", 8, MainControls, COUNT_OF(MainControls)},
-    {PropertiesDialogTemplate, "Generation Properties", 0, 0, 165, 132,
-     WindowCaption | WindowModalFrame | WindowToolWindow, 0, "MS Shell Dlg", 8, PropertiesControls,
-     COUNT_OF(PropertiesControls)},
+     WindowVisible | WindowCaption | WindowSystemMenu | WindowSizing | WindowMinMaxBoxes | WindowAcceptFiles,
+     MainMenuResource, MainControls, COUNT_OF(MainControls)},
+    {PropertiesDialogTemplate, "Generation Properties", 0, 0, 165, 132, WindowCaption | WindowToolWindow, 0,
+     PropertiesControls, COUNT_OF(PropertiesControls)},
 };
 
 const DialogTemplate* FindDialogTemplate(int id)
@@ -55,16 +57,6 @@ const DialogTemplate* FindDialogTemplate(int id)
     for (const DialogTemplate& dialog : DialogTemplates)
         if (dialog.id == id)
             return &dialog;
-    return nullptr;
-}
-
-const ControlTemplate* FindControlTemplate(const DialogTemplate* dialog, int controlId)
-{
-    if (!dialog)
-        return nullptr;
-    for (int i = 0; i < dialog->controlCount; ++i)
-        if (dialog->controls[i].id == controlId)
-            return &dialog->controls[i];
     return nullptr;
 }
 

@@ -20,12 +20,10 @@ enum ControlKind {
 };
 
 // Control style bits that the back ends honour.
-const unsigned StyleDisabled = 0x0001;     // disabled at creation
-const unsigned StyleReadOnly = 0x0002;     // edit box the user cannot change
-const unsigned StyleBorder = 0x0004;       // with a border
-const unsigned StyleAutoHScroll = 0x0008;  // edit box scrolls horizontally
-const unsigned StyleNoTicks = 0x0010;      // trackbar without tick marks
-const unsigned StyleNoPrefix = 0x0020;     // '&' is shown, not a mnemonic
+const unsigned StyleDisabled = 0x0001;  // disabled at creation
+const unsigned StyleReadOnly = 0x0002;  // edit box the user cannot change
+const unsigned StyleBorder = 0x0004;    // with a border
+const unsigned StyleNoPrefix = 0x0020;  // '&' is shown, not a mnemonic
 
 struct ControlTemplate {
     int id;             // control id, or -1 for none
@@ -42,10 +40,8 @@ const unsigned WindowCaption = 0x0002;      // title bar
 const unsigned WindowSystemMenu = 0x0004;   // system menu and close box
 const unsigned WindowSizing = 0x0008;       // sizing border
 const unsigned WindowMinMaxBoxes = 0x0010;  // minimise and maximise boxes
-const unsigned WindowModalFrame = 0x0020;   // dialog frame
 const unsigned WindowToolWindow = 0x0040;   // small caption, no taskbar entry
 const unsigned WindowAcceptFiles = 0x0080;  // accepts dropped files
-const unsigned WindowAppWindow = 0x0100;    // shown in the taskbar
 
 struct DialogTemplate {
     int id;                           // template id
@@ -54,8 +50,6 @@ struct DialogTemplate {
     int width, height;                // client size, dialog units
     unsigned style;                   // Window* bits
     int menuId;                       // menu resource, or 0
-    const char* fontName;             // dialog font
-    int fontPoints;                   // its size in points
     const ControlTemplate* controls;  // in template order
     int controlCount;                 // number of controls
 };
@@ -83,9 +77,11 @@ struct IconImage {
     const uint8_t* rgba;  // width * height * 4 bytes, top row first
 };
 
+// "Orvanel, release N", N the project's major version: the about box and --version.
+extern const char ReleaseLine[];
+
 // Null when there is no such resource.
 const DialogTemplate* FindDialogTemplate(int id);
-const ControlTemplate* FindControlTemplate(const DialogTemplate* dialog, int controlId);
 const MenuTemplate* FindMenuTemplate(int id);
 // "" when there is no such string (as the desktop's string loader returns nothing).
 const char* LoadResourceString(int id);

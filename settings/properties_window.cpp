@@ -4,11 +4,9 @@
 // procedure; creating and toggling.
 #include "settings/properties_window.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
-#include "app/main_dialog.h"
+#include "platform/shell.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 
@@ -25,7 +23,7 @@ static WindowHandle MenuWindowOf(WindowHandle window)
 {
     if (window && window == CreatedPropertiesWindow && CreatedPropertiesOwner)
         return CreatedPropertiesOwner;
-    return MainWindowHandle();
+    return MainWindow;
 }
 
 static void SetViewMenuCheck(WindowHandle mainWindow, bool checked)
@@ -73,12 +71,6 @@ void SetBackgroundFromColorValue(float backgroundColor[4], uint32_t color)
 // ---------------------------------------------------------------------------
 // Commands
 
-static void ApplyClearColor()
-{
-    const float* color = GenerationSettings.backgroundColor;
-    glClearColor(color[0], color[1], color[2], color[3]);
-}
-
 static void ChooseBackgroundColor(WindowHandle window)
 {
     uint32_t chosen = 0;
@@ -87,12 +79,11 @@ static void ChooseBackgroundColor(WindowHandle window)
     if (!ShowColorDialog(owner ? owner : window, ColorValueFromBackground(GenerationSettings.backgroundColor), &chosen))
         return;
     SetBackgroundFromColorValue(GenerationSettings.backgroundColor, chosen);
-    ApplyClearColor();
 }
 
 static void RestoreDefaults(WindowHandle window)
 {
-    SetDefaultSettings();  // also clears the preview to the default colour
+    SetDefaultSettings();
     FillPropertiesWindow(window);
 }
 
@@ -165,6 +156,6 @@ void TogglePropertiesWindow(WindowHandle mainWindow, WindowHandle propertiesWind
 
 void OnGenerationProperties()
 {
-    if (TheMainDialog)
-        TogglePropertiesWindow(TheMainDialog->Window(), TheMainDialog->propertiesWindow);
+    if (MainWindow)
+        TogglePropertiesWindow(MainWindow, PropertiesWindow);
 }

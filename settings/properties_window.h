@@ -3,28 +3,28 @@
 //
 // The trackbars and the checkbox are not acted on when they change; they are
 // read back by ReadPropertiesWindow. Only the background colour takes effect
-// at once (glClearColor on the current GL context).
+// at once: the preview clears with it from the next frame on.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/platform.h"
 
-// The window's dialog procedure. WM_CLOSE is refused (the window has no close
-// box); OK and Cancel hide the window and clear the View menu's check mark;
-// "&Set defaults" and "&Background color" act as their names say.
+// The window's dialog procedure. A close request is refused (the window has no
+// close box); OK and Cancel hide the window and clear the View menu's check
+// mark; the two buttons restore the defaults and choose the background colour.
 intptr_t PropertiesDialogProc(WindowHandle window, unsigned message, uintptr_t wParam, intptr_t lParam);
 
 // Creates the window from its template, owned by `owner`, fills it from
 // GenerationSettings and shows it. The handle, or null when creation failed.
 WindowHandle CreatePropertiesWindow(WindowHandle owner);
 
-// Shows or hides the window as the check mark of View > "&Generation
-// Properties" on `mainWindow` says, and flips the mark. Nothing without a
+// Shows or hides the window as the check mark of its View menu item on
+// `mainWindow` says, and flips the mark. Nothing without a
 // menu, the item or the window.
 void TogglePropertiesWindow(WindowHandle mainWindow, WindowHandle propertiesWindow);
 
-// The View menu command: toggles TheMainDialog's properties window.
+// The View menu command: toggles the main window's properties window.
 void OnGenerationProperties();
 
 // A colour component as the chooser's 8-bit channel: times 255, truncated

@@ -5,18 +5,14 @@
 // the properties window's controls.
 #include "settings/settings.h"
 
-#include <GL/gl.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_dialog.h"
-
-#ifndef O_BINARY
-#define O_BINARY 0  // POSIX makes no difference between text and binary files
-#endif
+#include "platform/file_io.h"
+#include "platform/shell.h"
 
 // ---------------------------------------------------------------------------
 // Globals
@@ -76,39 +72,10 @@ void SetDefaultSettings()
     settings.heightPosition = DefaultHeightPosition;
     settings.scalePosition = DefaultScalePosition;
     settings.eliminateZeroHeight = 0;
-    glClearColor(settings.backgroundColor[0], settings.backgroundColor[1], settings.backgroundColor[2],
-                 settings.backgroundColor[3]);
 }
 
 // ---------------------------------------------------------------------------
 // The configuration file
-
-// Reads up to `size` bytes; returns the count read, or -1 when the very first
-// read fails (a descriptor that is no readable file).
-static long ReadUpTo(int descriptor, char* bytes, size_t size)
-{
-    size_t total = 0;
-    while (total < size) {
-        ssize_t got = read(descriptor, bytes + total, size - total);
-        if (got < 0)
-            return total == 0 ? -1 : static_cast<long>(total);
-        if (got == 0)
-            break;
-        total += static_cast<size_t>(got);
-    }
-    return static_cast<long>(total);
-}
-
-static void WriteAll(int descriptor, const char* bytes, size_t size)
-{
-    size_t total = 0;
-    while (total < size) {
-        ssize_t put = write(descriptor, bytes + total, size - total);
-        if (put <= 0)
-            return;  // settings output is silent
-        total += static_cast<size_t>(put);
-    }
-}
 
 // A path field without a terminator would make every reader run past it; it
 // is taken as empty rather than cut, since a cut path names another file.
@@ -126,7 +93,7 @@ bool LoadSettingsFile(const char* path)
     // a short file fills the leading fields; the rest is zero
     GenerationSettingsRecord loaded;
     memset(&loaded, 0, sizeof loaded);
-    long count = ReadUpTo(descriptor, reinterpret_cast<char*>(&loaded), sizeof loaded);
+    long count = ReadUpTo(descriptor, &loaded, sizeof loaded);
     close(descriptor);
     if (count < 0)
         return false;
@@ -151,14 +118,15 @@ void SaveSettings()
     int descriptor = open(path, O_WRONLY | O_CREAT | O_BINARY | O_CLOEXEC, 0666);
     if (descriptor < 0)
         return;
-    WriteAll(descriptor, reinterpret_cast<const char*>(&GenerationSettings), sizeof GenerationSettings);
+    WriteAll(descriptor, &GenerationSettings, sizeof GenerationSettings);  // settings output is silent
     close(descriptor);
 }
 
 // ---------------------------------------------------------------------------
 // Derivation
 
-int ClampToTrackbarRange(const TrackbarRange& range, int32_t position)
+// The position a trackbar of `range` shows for a stored value.
+static int ClampToTrackbarRange(const TrackbarRange& range, int32_t position)
 {
     if (position < range.minimum)
         return range.minimum;

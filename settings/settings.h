@@ -19,10 +19,10 @@ const size_t ConfigurationPathSize = 1024;
 struct GenerationSettingsRecord {
     float backgroundColor[4];                           // clear colour of the preview: red, green, blue, alpha, 0..1
     char fragmentProgramPath[FragmentProgramPathSize];  // NUL-terminated path of the lighting fragment program
-    int32_t stretchPosition;                            // "Texture stretching:" trackbar, 1..1024
-    int32_t fuzzPosition;                               // "Grid fuzz" trackbar, 1..6
-    int32_t heightPosition;                             // "Height scaling:" trackbar, 1..4096
-    int32_t scalePosition;                              // "Overall scale:" trackbar, 4..1024
+    int32_t stretchPosition;                            // texture stretching trackbar, 1..1024
+    int32_t fuzzPosition;                               // grid fuzz trackbar, 1..6
+    int32_t heightPosition;                             // height scaling trackbar, 1..4096
+    int32_t scalePosition;                              // overall scale trackbar, 4..1024
     int32_t eliminateZeroHeight;                        // the checkbox: 0 off, 1 on
 };
 static_assert(sizeof(GenerationSettingsRecord) == 2084, "orvanel.cfg is the record's raw 2084 bytes");
@@ -61,9 +61,8 @@ extern GenerationSettingsRecord GenerationSettings;
 extern GenerationParamsRecord GenerationParams;
 
 // Colour (0, 0, 0, 1), the program path beside ExeDirectory, positions 128,
-// 2, 256, 24, flag 0; passes the colour to glClearColor (no effect before a
-// GL context is current). An ExeDirectory too long for the path field leaves
-// the path empty rather than naming a cut, different file.
+// 2, 256, 24, flag 0. An ExeDirectory too long for the path field leaves the
+// path empty rather than naming a cut, different file.
 void SetDefaultSettings();
 // Reads up to 2084 bytes of a settings file into GenerationSettings, as
 // LoadSettings does with orvanel.cfg. False (nothing changed) when the file
@@ -85,7 +84,5 @@ void ReadPropertiesWindow(WindowHandle window);
 
 // "%s/orvanel.cfg" from ExeDirectory; false (and "") when it does not fit into `size` bytes.
 bool FormConfigurationPath(char* path, size_t size);
-// The position a trackbar of `range` shows for a stored value.
-int ClampToTrackbarRange(const TrackbarRange& range, int32_t position);
 // The mesh parameters for the positions the trackbars show for `settings`.
 GenerationParamsRecord DeriveGenerationParams(const GenerationSettingsRecord& settings);

@@ -13,6 +13,7 @@
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
 #include "platform/platform_ops.h"
+#include "platform/shell.h"
 #include "resources/resource_ids.h"
 #include "settings/properties_window.h"
 #include "settings/settings.h"
@@ -47,11 +48,10 @@ void GenerateLargestMesh(benchmark::State& state, const char* parent)
     SetExecutablePathOverride(exe.c_str());
     ResetHeadlessPlatform();
     MainDialog* dialog = new MainDialog();
-    TheMainDialog = dialog;
     dialog->Create();
-    if (!dialog->propertiesWindow)
-        dialog->propertiesWindow = CreatePropertiesWindow(dialog->Window());
-    WindowHandle properties = dialog->propertiesWindow;
+    if (!PropertiesWindow)
+        PropertiesWindow = CreatePropertiesWindow(dialog->Window());
+    WindowHandle properties = PropertiesWindow;
     HeadlessMoveTrackbar(properties, StretchTrackbarControl, 128);
     HeadlessMoveTrackbar(properties, FuzzTrackbarControl, 1);
     HeadlessMoveTrackbar(properties, HeightTrackbarControl, 256);
@@ -76,7 +76,6 @@ void GenerateLargestMesh(benchmark::State& state, const char* parent)
     FreeImage(HeightmapImage);
     HeightmapImage = nullptr;
     delete dialog;
-    TheMainDialog = nullptr;
     SetExecutablePathOverride(nullptr);
     ResetHeadlessPlatform();
     const std::string command = "rm -rf '" + std::string(folder) + "'";

@@ -20,10 +20,12 @@
 #include <sys/stat.h>
 
 #include "app/main_dialog.h"
-#include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/lighting_data.h"
 #include "model/model_store.h"
 #include "platform/platform_ops.h"
+#include "platform/shell.h"
+#include "render/fallback_lighting.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
@@ -115,11 +117,10 @@ static bool SetUpPreview()
     if (!LayFragmentProgram(BenchDirectory))
         return false;
     BenchDialog = new MainDialog();
-    TheMainDialog = BenchDialog;
     if (!BenchDialog->Create() || !SetControlSize(BenchDialog->Window(), 1004, 800, 600))
         return false;
     GenerationSettings.backgroundColor[3] = 1.0f;
-    if (!SetupPreviewGL(*BenchDialog) || !FragmentProgramAvailable)
+    if (!SetupPreviewGL(BenchDialog->Window()) || !FragmentProgramAvailable)
         return false;
     CreateLightingTextures();  // made at start-up already; kept for a start-up without them
     DecalTextureId = SolidTexture(200, 180, 150);
@@ -175,7 +176,7 @@ static void FrameLightingData(benchmark::State& state)
 }
 BENCHMARK(FrameLightingData)->Unit(benchmark::kMillisecond);
 
-static void FallbackColours(benchmark::State& state)
+static void FallbackColors(benchmark::State& state)
 {
     if (!SetUpPreview()) {
         state.SkipWithError("preview set-up failed");
@@ -183,7 +184,7 @@ static void FallbackColours(benchmark::State& state)
     }
     SceneEntity entity = FrameEntity();
     SceneLight light = {};
-    light.colour[0] = light.colour[1] = light.colour[2] = 1.0f;
+    light.color[0] = light.color[1] = light.color[2] = 1.0f;
     light.radius = FrameLightRadius;
     AddLight(&light);
     ComputeFallbackColors(entity, entity.surfaces);  // the one allocation of the colours
@@ -197,7 +198,7 @@ static void FallbackColours(benchmark::State& state)
     FreeLightList(LightList);
     LightList = nullptr;
 }
-BENCHMARK(FallbackColours)->Unit(benchmark::kMillisecond);
+BENCHMARK(FallbackColors)->Unit(benchmark::kMillisecond);
 
 // state.range(0): 1 per-pixel lighting, 0 the fallback.
 static void WholeFrame(benchmark::State& state)

@@ -147,7 +147,7 @@ TEST_F(BatchTest, GeneratesTheFileAssimpReadsWithTheSameCounts)
 TEST_F(BatchTest, SliderOptionsAndSettingsFileShapeTheMesh)
 {
     ImageMagickHeightmap("hills.bmp", "16x8");
-    ASSERT_EQ(Orvanel("--generate hills.bmp --output one.3ds --grid-fuzz 1").status, 0);
+    ASSERT_EQ(Orvanel("--generate=hills.bmp --output one.3ds --grid-fuzz=1 --").status, 0);
     EXPECT_EQ(Bytes("one.3ds").size(), 67u + 20u * 128u + 8u * 210u);
 
     // a saved settings file with grid fuzz 3 (step 4): 4 x 2 vertices, 6 faces
@@ -214,6 +214,9 @@ TEST_F(BatchTest, UsageErrorsExitWithTwoAndPointToHelp)
         "--generate a.bmp --output a.3ds --preview-size 800",
         "--generate a.bmp --output a.3ds --spin north",
         "--info a.3ds --generate a.bmp",
+        "--gen a.bmp --output a.3ds",  // no abbreviations
+        "--generate= --output a.3ds",
+        "--generate a.bmp --output a.3ds -- a.bmp",
     };
     for (const char* arguments : cases) {
         RunResult run = Orvanel(arguments);

@@ -82,8 +82,8 @@ bool WriteRedGreenHeightmap(const std::string& path)
 std::string ExpectedConfiguration(const std::string& exeDir, const std::vector<uint32_t>& positions)
 {
     std::string bytes;
-    const float colour[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    for (float component : colour) {
+    const float color[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    for (float component : color) {
         uint32_t bits = 0;
         memcpy(&bits, &component, sizeof bits);
         PutLittleEndian(&bytes, bits, 4);
@@ -122,7 +122,7 @@ bool TakeScreenshot(Screenshot* shot)
 }
 
 // Counts the pixels of a rectangle that have exactly the colour.
-int CountColour(const Screenshot& shot, const ScreenRect& area, uint8_t r, uint8_t g, uint8_t b)
+int CountColor(const Screenshot& shot, const ScreenRect& area, uint8_t r, uint8_t g, uint8_t b)
 {
     int count = 0;
     for (int y = area.y; y < area.y + area.height; ++y)
@@ -313,13 +313,13 @@ TEST_F(DesktopTest, CommandLineHeightmapShowsAsOverlayAndOnStatusLine)
     const ScreenRect below = {layout.canvas.x, layout.canvas.y + OverlaySide, OverlaySide, 8};
     const int half = OverlaySide / 2 * OverlaySide;
     Screenshot shot;
-    ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) { return CountColour(s, left, 255, 0, 0) == half; }))
+    ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) { return CountColor(s, left, 255, 0, 0) == half; }))
         << "ImageMagick's import failed or is missing";
-    EXPECT_EQ(CountColour(shot, left, 255, 0, 0), half);
-    EXPECT_EQ(CountColour(shot, right, 0, 255, 0), half);
+    EXPECT_EQ(CountColor(shot, left, 255, 0, 0), half);
+    EXPECT_EQ(CountColor(shot, right, 0, 255, 0), half);
     // exactly 128 pixels each way: the background (black by default) follows
-    EXPECT_EQ(CountColour(shot, beside, 0, 0, 0), 8 * OverlaySide);
-    EXPECT_EQ(CountColour(shot, below, 0, 0, 0), 8 * OverlaySide);
+    EXPECT_EQ(CountColor(shot, beside, 0, 0, 0), 8 * OverlaySide);
+    EXPECT_EQ(CountColor(shot, below, 0, 0, 0), 8 * OverlaySide);
 
     CloseFromWindowManager();
     ExpectCleanExit();
@@ -405,9 +405,9 @@ TEST_F(DesktopTest, GenerateWritesTheMeshChosenInTheSaveAsDialogAndPreviewsIt)
     const int sceneArea = scene.width * scene.height;
     Screenshot shot;
     ASSERT_TRUE(ScreenshotWhen(&shot, [&](const Screenshot& s) {
-        return CountColour(s, scene, 0, 0, 0) <= sceneArea * 9 / 10;
+        return CountColor(s, scene, 0, 0, 0) <= sceneArea * 9 / 10;
     })) << "ImageMagick's import failed or is missing";
-    EXPECT_LT(CountColour(shot, scene, 0, 0, 0), sceneArea * 9 / 10) << "the mesh does not show in the preview";
+    EXPECT_LT(CountColor(shot, scene, 0, 0, 0), sceneArea * 9 / 10) << "the mesh does not show in the preview";
 
     CloseFromWindowManager();
     ExpectCleanExit();

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "image/bmp.h"
+#include "image/file_buffer.h"
 #include "tests/image/bmp_files.h"
 
 using namespace bmptest;
@@ -36,11 +37,10 @@ protected:
         std::string path = folder.File("refused.bmp");
         ASSERT_TRUE(WriteWholeFile(path, bytes));
         ASSERT_TRUE(OpenFileBuffer(path.c_str()));
-        image = GetBMPFromBuffer(0, 0);
+        image = GetBMPFromBuffer();
         EXPECT_EQ(image, nullptr);
         FreeImage(image);
         CloseFileBuffer();
-        EXPECT_EQ(TheFileBuffer.fileHandle, -1);
         EXPECT_EQ(TheFileBuffer.bytes, nullptr);
     }
 };
@@ -109,9 +109,9 @@ TEST_F(ImageMagickBmpTest, RefusesEveryOtherMode)
         const char* format;
         uint32_t infoSize;
         uint16_t bitsPerPixel;
-        int compression;      // -1: not checked
-        uint32_t minColours;  // palette entries the file must declare
-        uint32_t maxColours;
+        int compression;     // -1: not checked
+        uint32_t minColors;  // palette entries the file must declare
+        uint32_t maxColors;
     } const modes[] = {
         {gradient, "-type Bilevel -compress None", "BMP3", 40, 1, 0, 0, UINT32_MAX},
         {gradient, "-colors 8 -type Palette -compress None", "BMP3", 40, 4, 0, 0, UINT32_MAX},
@@ -138,8 +138,8 @@ TEST_F(ImageMagickBmpTest, RefusesEveryOtherMode)
         if (mode.compression >= 0) {
             ASSERT_EQ(header.compression, static_cast<uint32_t>(mode.compression));
         }
-        ASSERT_GE(header.coloursUsed, mode.minColours);
-        ASSERT_LE(header.coloursUsed, mode.maxColours);
+        ASSERT_GE(header.colorsUsed, mode.minColors);
+        ASSERT_LE(header.colorsUsed, mode.maxColors);
         ExpectRefused(bytes);
     }
 }

@@ -93,7 +93,7 @@ struct BmpHeader {
     int32_t height;         // rows; positive = bottom row first
     uint16_t bitsPerPixel;  // 1, 4, 8, 16, 24 or 32
     uint32_t compression;   // 0 none, 1 RLE8, 2 RLE4, 3 bit fields
-    uint32_t coloursUsed;   // palette entries
+    uint32_t colorsUsed;    // palette entries
 };
 
 // Reads the header of a BITMAPINFOHEADER-style file (info size 40 or more),
@@ -114,7 +114,7 @@ inline BmpHeader HeaderOf(const std::vector<uint8_t>& bytes)
     header.height = static_cast<int32_t>(U32At(bytes, 22));
     header.bitsPerPixel = U16At(bytes, 28);
     header.compression = U32At(bytes, 30);
-    header.coloursUsed = U32At(bytes, 46);
+    header.colorsUsed = U32At(bytes, 46);
     return header;
 }
 

@@ -103,7 +103,7 @@ TEST_F(LoadImageFileTest, MessageTable)
 
 TEST_F(LoadImageFileTest, NoFileBufferIsReportedOnTheMainWindow)
 {
-    EXPECT_EQ(GetBMPFromBuffer(0, 0), nullptr);
+    EXPECT_EQ(GetBMPFromBuffer(), nullptr);
     EXPECT_EQ(StatusLine(), "GetBMPFromBuffer call with no file buffer\n");
 }
 
@@ -397,5 +397,5 @@ TEST_F(NoMainWindowTest, CommandsDoNothingWithoutTheMainWindow)
     EXPECT_TRUE(HeadlessDialogCalls().empty());
     EXPECT_EQ(HeightmapImage, nullptr);
     // The message of a read with no file has nowhere to go, and nothing breaks.
-    EXPECT_EQ(GetBMPFromBuffer(0, 0), nullptr);
+    EXPECT_EQ(GetBMPFromBuffer(), nullptr);
 }

@@ -77,9 +77,9 @@ TEST_F(HeightMeshTest, TextureCoordinatesStopOneStepShortOfTheScale)
     ASSERT_EQ(mesh.vertexCount(), 16);
     const float along[4] = {0.0f, 0.5f, 1.0f, 1.5f};
     for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(mesh.texcoords[2 * c], FloatBits(along[c])) << c;
-        EXPECT_EQ(mesh.texcoords[2 * (4 * c)], FloatBits(0.0f)) << c;
-        EXPECT_EQ(mesh.texcoords[2 * (4 * c) + 1], FloatBits(along[c])) << c;
+        EXPECT_EQ(mesh.texCoords[2 * c], FloatBits(along[c])) << c;
+        EXPECT_EQ(mesh.texCoords[2 * (4 * c)], FloatBits(0.0f)) << c;
+        EXPECT_EQ(mesh.texCoords[2 * (4 * c) + 1], FloatBits(along[c])) << c;
     }
 }
 
@@ -130,17 +130,17 @@ TEST_F(HeightMeshTest, PropertiesWindowIsReadBeforeSamplingAndSaved)
 
 TEST_F(HeightMeshTest, WithoutPropertiesWindowTheParamsAreUsedAsTheyAre)
 {
-    dialog->propertiesWindow = nullptr;
+    PropertiesWindow = nullptr;
     GenerationParams = GenerationParamsRecord{2.0f, 1, 0.5f, 10.0f, 0};
     SetHeightmap(2, 2, [](int, int) { return static_cast<uint8_t>(8); });
     GenerateTo(PathInExeDir("params.3ds"));
-    dialog->propertiesWindow = properties;
+    PropertiesWindow = properties;
     WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(PathInExeDir("params.3ds")));
     ASSERT_TRUE(mesh.valid);
     ASSERT_EQ(mesh.vertexCount(), 4);
     EXPECT_EQ(mesh.positions[0], FloatBits(-10.0f));
     EXPECT_EQ(mesh.positions[2], FloatBits(4.0f));
-    EXPECT_EQ(mesh.texcoords[2], FloatBits(1.0f));
+    EXPECT_EQ(mesh.texCoords[2], FloatBits(1.0f));
     EXPECT_FALSE(FileExists(exeDir + "/orvanel.cfg"));
     ExpectAssimpReadsMesh(PathInExeDir("params.3ds"), mesh.positions, mesh.faces);
 }

@@ -102,7 +102,7 @@ WrittenMesh DecodeWrittenMesh(const std::vector<uint8_t>& bytes)
     for (uint32_t i = 0; i < 3 * n; ++i)
         mesh.positions.push_back(in.U32(51 + 4 * i));
     for (uint32_t i = 0; i < 2 * n; ++i)
-        mesh.texcoords.push_back(in.U32(texAt + 8 + 4 * i));
+        mesh.texCoords.push_back(in.U32(texAt + 8 + 4 * i));
     for (uint32_t i = 0; i < f; ++i) {
         const size_t at = faceAt + 8 + 8 * i;
         mesh.faces.push_back(MeshFace{static_cast<uint16_t>(in.U16(at)), static_cast<uint16_t>(in.U16(at + 2)),
@@ -132,8 +132,8 @@ ExpectedMesh ComputeExpectedMesh(int width, int height, const RedFunction& red, 
             mesh.positions.push_back(FloatBits(static_cast<float>(x - width / 2) * overallScale));
             mesh.positions.push_back(FloatBits(-(static_cast<float>(y - height / 2) * overallScale)));
             mesh.positions.push_back(FloatBits(static_cast<float>(red(x, y)) * heightScale));
-            mesh.texcoords.push_back(FloatBits(static_cast<float>(x) / static_cast<float>(width) * textureScale));
-            mesh.texcoords.push_back(FloatBits(static_cast<float>(y) / static_cast<float>(height) * textureScale));
+            mesh.texCoords.push_back(FloatBits(static_cast<float>(x) / static_cast<float>(width) * textureScale));
+            mesh.texCoords.push_back(FloatBits(static_cast<float>(y) / static_cast<float>(height) * textureScale));
         }
     for (int r = 0; r + 1 < rows; ++r)
         for (int c = 0; c + 1 < cols; ++c) {
@@ -211,11 +211,11 @@ void MeshTest::StartWindow()
 {
     StartMainWindow();
     EnsureGLContext();
-    if (!dialog->propertiesWindow) {
+    if (!PropertiesWindow) {
         SetDefaultSettings();
-        dialog->propertiesWindow = CreatePropertiesWindow(Window());
+        PropertiesWindow = CreatePropertiesWindow(Window());
     }
-    properties = dialog->propertiesWindow;
+    properties = PropertiesWindow;
     ASSERT_NE(properties, nullptr);
 }
 
@@ -272,7 +272,7 @@ WrittenMesh MeshTest::GenerateAndCheck(const std::string& path, int width, int h
     EXPECT_TRUE(written.valid);
     ExpectedMesh expected = ComputeExpectedMesh(width, height, red, settings);
     EXPECT_EQ(written.positions, expected.positions);
-    EXPECT_EQ(written.texcoords, expected.texcoords);
+    EXPECT_EQ(written.texCoords, expected.texCoords);
     if (written.valid)
         ExpectAssimpReadsMesh(path, written.positions, written.faces);
     return written;

@@ -36,7 +36,7 @@ struct WrittenMesh {
     bool valid = false;               // the layout matched the writer's exactly
     std::vector<uint32_t> lengths;    // the eight chunk lengths in file order
     std::vector<uint32_t> positions;  // float32 bits, 3 per vertex
-    std::vector<uint32_t> texcoords;  // float32 bits, 2 per vertex
+    std::vector<uint32_t> texCoords;  // float32 bits, 2 per vertex
     std::vector<MeshFace> faces;      // as stored
     int vertexCount() const
     {
@@ -51,7 +51,7 @@ struct WrittenMesh {
 // The mesh the written file must hold, computed here with plain float arithmetic.
 struct ExpectedMesh {
     std::vector<uint32_t> positions;  // float32 bits
-    std::vector<uint32_t> texcoords;  // float32 bits
+    std::vector<uint32_t> texCoords;  // float32 bits
     std::vector<MeshFace> faces;      // all faces of the grid, flags 0
 };
 

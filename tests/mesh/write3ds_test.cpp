@@ -106,18 +106,20 @@ TEST_F(Write3DSTest, CancelLeavesThePreviewModelAndStatusLine)
 TEST_F(Write3DSTest, FacesAreWrittenAsGivenFlagsIncluded)
 {
     const float positions[] = {1.5f, -2.25f, 3.0f, -0.0f, 0.0f, 1e-30f, 65504.0f, -1e30f, 7.0f};
-    const float texcoords[] = {0.0f, 1.0f, 0.25f, -0.0f, 3.5f, 0.125f};
+    const float texCoords[] = {0.0f, 1.0f, 0.25f, -0.0f, 3.5f, 0.125f};
     const MeshFace faces[] = {{0, 1, 2, 0x0007}, {2, 1, 0, 0xABCD}};
     const std::string path = PathInExeDir("direct.3ds");
     QueueFileDialogAnswer(path.c_str());
-    Write3DS(Window(), 3, positions, texcoords, 2, faces);
+    char saved[SavePathSize];
+    ASSERT_TRUE(Write3DS(Window(), 3, positions, texCoords, 2, faces, saved));
+    EXPECT_EQ(saved, path);
     EXPECT_EQ(StatusLine(), "Successfully saved '" + path + "'.");
     WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(path));
     ASSERT_TRUE(mesh.valid);
     for (int i = 0; i < 9; ++i)
         EXPECT_EQ(mesh.positions[i], FloatBits(positions[i])) << i;
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(mesh.texcoords[i], FloatBits(texcoords[i])) << i;
+        EXPECT_EQ(mesh.texCoords[i], FloatBits(texCoords[i])) << i;
     EXPECT_EQ(mesh.faces, (std::vector<MeshFace>{faces[0], faces[1]}));
     EXPECT_EQ(mesh.lengths, (std::vector<uint32_t>{67 + 60 + 16, 8, 129, 123, 106, 44, 32, 24}));
     ExpectAssimpReadsMesh(path, mesh.positions, mesh.faces);
@@ -128,8 +130,8 @@ TEST_F(Write3DSTest, CountsThe16BitFieldsCannotHoldAreNeverWritten)
     const float positions[3] = {};
     const MeshFace face = {0, 0, 0, 0};
     QueueFileDialogAnswer(PathInExeDir("huge.3ds").c_str());
-    Write3DS(Window(), 65536, positions, positions, 1, &face);
-    Write3DS(Window(), 1, positions, positions, -1, &face);
+    EXPECT_FALSE(Write3DS(Window(), 65536, positions, positions, 1, &face, nullptr));
+    EXPECT_FALSE(Write3DS(Window(), 1, positions, positions, -1, &face, nullptr));
     EXPECT_EQ(SaveDialogCount(), 0);
     EXPECT_FALSE(FileExists(PathInExeDir("huge.3ds")));
 }

@@ -96,10 +96,10 @@ TEST(Reader, FileAsTheWriterWritesIt)
     EXPECT_EQ(s->vertices, loaded.bytes.get() + 51);
     EXPECT_EQ(s->texCoords, loaded.bytes.get() + 105);  // the written count
     EXPECT_EQ(s->texCoords[0], 4);
-    float u, v;
-    ReadTexCoordAt(s->texCoords, 3, &u, &v);
-    EXPECT_EQ(u, 0.5f);
-    EXPECT_EQ(v, 0.5f);
+    float pair[2];
+    std::memcpy(pair, SurfaceTexCoordPairs(s) + 3 * sizeof pair, sizeof pair);
+    EXPECT_EQ(pair[0], 0.5f);
+    EXPECT_EQ(pair[1], 0.5f);
     ExpectIdentityAndPositionsOfTheVertices(s);
     EXPECT_EQ(s->positions[0].x, -48.0f);
     EXPECT_EQ(s->positions[3].z, 40.0f);
@@ -115,8 +115,10 @@ TEST(Reader, FileAsTheWriterWritesIt)
     EXPECT_NEAR(n0.x, expectedNormal.x, 1e-6);
     EXPECT_NEAR(n0.y, expectedNormal.y, 1e-6);
     EXPECT_NEAR(n0.z, expectedNormal.z, 1e-6);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_NEAR(VecLength(ReadVec3At(s->normals, i)), 1.0f, 1e-6);
+    for (int i = 0; i < 4; ++i) {
+        Vec3 normal = ReadVec3At(s->normals, i);
+        EXPECT_NEAR(Normalize(normal), 1.0f, 1e-6);
+    }
 }
 
 // Streams and the surfaces the walk finds in them.
@@ -260,7 +262,8 @@ TEST(Reader, WeightsDeformPositionsAndIgnoreBadRecords)
     // translation leaves the normal as it was
     Vec3 n = ReadVec3At(a->normals, 0);
     EXPECT_NEAR(a->deformedNormals[0].z, n.z, 1e-6);
-    EXPECT_NEAR(VecLength(a->deformedNormals[1]), 1.0f, 1e-6);
+    Vec3 deformed = a->deformedNormals[1];
+    EXPECT_NEAR(Normalize(deformed), 1.0f, 1e-6);
 }
 
 TEST(Reader, ZeroChunkLengthEndsTheWalk)

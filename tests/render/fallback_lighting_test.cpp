@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "render/fallback_lighting.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/scene.h"
@@ -53,22 +54,22 @@ protected:
     {
         SceneLight light = {};
         light.position = position;
-        light.colour[0] = light.colour[1] = light.colour[2] = level;
+        light.color[0] = light.color[1] = light.color[2] = level;
         light.radius = radius;
         AddLight(&light);
     }
 
-    const float* Colour(int vertex) const
+    const float* Color(int vertex) const
     {
         return surface.vertexColors + vertex * 4;
     }
 
-    void ExpectColour(int vertex, float grey, float tolerance = 1e-4f) const
+    void ExpectColor(int vertex, float grey, float tolerance = 1e-4f) const
     {
-        EXPECT_NEAR(Colour(vertex)[0], grey, tolerance) << "vertex " << vertex;
-        EXPECT_NEAR(Colour(vertex)[1], grey, tolerance) << "vertex " << vertex;
-        EXPECT_NEAR(Colour(vertex)[2], grey, tolerance) << "vertex " << vertex;
-        EXPECT_EQ(Colour(vertex)[3], 1.0f) << "vertex " << vertex;
+        EXPECT_NEAR(Color(vertex)[0], grey, tolerance) << "vertex " << vertex;
+        EXPECT_NEAR(Color(vertex)[1], grey, tolerance) << "vertex " << vertex;
+        EXPECT_NEAR(Color(vertex)[2], grey, tolerance) << "vertex " << vertex;
+        EXPECT_EQ(Color(vertex)[3], 1.0f) << "vertex " << vertex;
     }
 
     // A face in the plane z = 25 whose normal is +z, with its first corner 50 from
@@ -90,26 +91,26 @@ TEST_F(FallbackLightingTest, LightsAddUpAndClampAtOne)
         if (lights > 0)
             AddWhiteLight(origin, 100.0f);
         LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-        ExpectColour(0, expected[lights], lights == 5 ? 0.0f : 1e-4f);
+        ExpectColor(0, expected[lights], lights == 5 ? 0.0f : 1e-4f);
         if (lights == 5)
             for (int vertex : {1, 2})
-                ExpectColour(vertex, 1.0f, 0.0f);
+                ExpectColor(vertex, 1.0f, 0.0f);
     }
 }
 
-TEST_F(FallbackLightingTest, LightColourScalesEachChannel)
+TEST_F(FallbackLightingTest, LightColorScalesEachChannel)
 {
     UseHalfFacingFace();
     SceneLight light = {};
-    light.colour[0] = 1.0f;
-    light.colour[1] = 0.5f;
-    light.colour[2] = 0.0f;
+    light.color[0] = 1.0f;
+    light.color[1] = 0.5f;
+    light.color[2] = 0.0f;
     light.radius = 100.0f;
     AddLight(&light);
     LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    EXPECT_NEAR(Colour(0)[0], 0.25f, 1e-4);
-    EXPECT_NEAR(Colour(0)[1], 0.125f, 1e-4);
-    EXPECT_EQ(Colour(0)[2], 0.0f);
+    EXPECT_NEAR(Color(0)[0], 0.25f, 1e-4);
+    EXPECT_NEAR(Color(0)[1], 0.125f, 1e-4);
+    EXPECT_EQ(Color(0)[2], 0.0f);
 }
 
 TEST_F(FallbackLightingTest, EdgeOnIsTheLimitOfNearlyEdgeOn)
@@ -118,8 +119,8 @@ TEST_F(FallbackLightingTest, EdgeOnIsTheLimitOfNearlyEdgeOn)
     UseVertices({{50.0f, 0.0f, 0.01f}, {51.0f, 0.0f, 0.01f}, {50.0f, 1.0f, 0.01f}});
     AddWhiteLight(origin, 100.0f);
     LightFaceVertices(&surface, origin, noTurn, 0, 1, 2);
-    EXPECT_GT(Colour(0)[0], 0.0f);
-    EXPECT_LT(Colour(0)[0], 1e-3f);
+    EXPECT_GT(Color(0)[0], 0.0f);
+    EXPECT_LT(Color(0)[0], 1e-3f);
 }
 
 // Turned away (reversed winding: n . d = -0.5), seen edge-on (the light in the
@@ -146,7 +147,7 @@ TEST_F(FallbackLightingTest, UnlitCornersStayBlack)
         AddWhiteLight(origin, entry.radius);
         LightFaceVertices(&surface, origin, noTurn, 0, entry.second, entry.third);
         for (int vertex = 0; vertex < 3; ++vertex)
-            ExpectColour(vertex, 0.0f, 0.0f);
+            ExpectColor(vertex, 0.0f, 0.0f);
     }
 }
 
@@ -159,7 +160,7 @@ TEST_F(FallbackLightingTest, OriginMovesTheFace)
     float x = std::sqrt(50.0f * 50.0f - 25.0f * 25.0f) + 30.0f;
     float distance = std::sqrt(x * x + 25.0f * 25.0f);
     float expected = (100.0f - distance) / 100.0f * (25.0f / distance);
-    ExpectColour(0, expected);
+    ExpectColor(0, expected);
 }
 
 TEST_F(FallbackLightingTest, CornerIndexPastTheVerticesIsIgnored)
@@ -167,12 +168,12 @@ TEST_F(FallbackLightingTest, CornerIndexPastTheVerticesIsIgnored)
     UseHalfFacingFace();
     AddWhiteLight(origin, 100.0f);
     LightFaceVertices(&surface, origin, noTurn, 0, 1, 3);
-    EXPECT_EQ(Colour(0)[0], -7.0f);  // untouched
+    EXPECT_EQ(Color(0)[0], -7.0f);  // untouched
 }
 
-class FallbackColoursTest : public FallbackLightingTest {};
+class FallbackColorsTest : public FallbackLightingTest {};
 
-TEST_F(FallbackColoursTest, AllocatesColoursOnceAndKeepsThem)
+TEST_F(FallbackColorsTest, AllocatesColorsOnceAndKeepsThem)
 {
     positions = {{10, 0, 0}, {11, 0, 0}, {10, 1, 0}};
     surface.positions = positions.data();
@@ -186,11 +187,11 @@ TEST_F(FallbackColoursTest, AllocatesColoursOnceAndKeepsThem)
     float* first = surface.vertexColors;
     ComputeFallbackColors(entity, &surface);
     EXPECT_EQ(surface.vertexColors, first);
-    EXPECT_GT(Colour(0)[0], 0.0f);
-    EXPECT_EQ(Colour(0)[3], 1.0f);
+    EXPECT_GT(Color(0)[0], 0.0f);
+    EXPECT_EQ(Color(0)[3], 1.0f);
 }
 
-TEST_F(FallbackColoursTest, SharedVertexKeepsTheLastFacesColour)
+TEST_F(FallbackColorsTest, SharedVertexKeepsTheLastFacesColor)
 {
     // two faces share vertices 1 and 2; the second is turned away from the light
     UseVertices({{0, 0, 10}, {1, 0, 10}, {0, 1, 10}, {1, 1, 10}});
@@ -198,13 +199,13 @@ TEST_F(FallbackColoursTest, SharedVertexKeepsTheLastFacesColour)
     SceneEntity entity = {};
     AddWhiteLight({0.0f, 0.0f, 0.0f}, 100.0f);
     ComputeFallbackColors(entity, &surface);
-    EXPECT_GT(Colour(0)[0], 0.05f);  // only in the lit face
-    EXPECT_EQ(Colour(1)[0], 0.0f);   // last named by the dark face
-    EXPECT_EQ(Colour(2)[0], 0.0f);
-    EXPECT_EQ(Colour(3)[0], 0.0f);
+    EXPECT_GT(Color(0)[0], 0.05f);  // only in the lit face
+    EXPECT_EQ(Color(1)[0], 0.0f);   // last named by the dark face
+    EXPECT_EQ(Color(2)[0], 0.0f);
+    EXPECT_EQ(Color(3)[0], 0.0f);
 }
 
-TEST_F(FallbackColoursTest, EntityAnglesTurnTheFaceIntoTheWorld)
+TEST_F(FallbackColorsTest, EntityAnglesTurnTheFaceIntoTheWorld)
 {
     // angles[1] is the yaw: 90 degrees turns object +x into world +y
     UseHalfFacingFace();
@@ -215,12 +216,12 @@ TEST_F(FallbackColoursTest, EntityAnglesTurnTheFaceIntoTheWorld)
     // 25 straight below the turned first corner; 66 from the unturned one
     AddWhiteLight({0.0f, x, 0.0f}, 60.0f);
     ComputeFallbackColors(entity, &surface);
-    ExpectColour(0, (60.0f - 25.0f) / 60.0f, 1e-4f);
+    ExpectColor(0, (60.0f - 25.0f) / 60.0f, 1e-4f);
     // with angles[0] (the roll) instead, the face turns about x, out of the light's reach
     entity.angles[1] = 0.0f;
     entity.angles[0] = 180.0f;
     ComputeFallbackColors(entity, &surface);
-    ExpectColour(0, 0.0f, 0.0f);
+    ExpectColor(0, 0.0f, 0.0f);
 }
 
 }  // namespace

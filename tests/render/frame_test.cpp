@@ -60,10 +60,10 @@ TEST_F(FrameTest, TimerTickDrawsAndSwapsWhileTheWindowExists)
     EXPECT_EQ(LightList, nullptr);
     EXPECT_FALSE(MeshBox(ReadPreview()).Empty());
 
-    TheMainDialog = nullptr;  // no window: no frame, no swap
+    MainWindow = nullptr;  // no window: no frame, no swap
     FrameTimerProc(nullptr, 0, FrameTimerId, 0);
     EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + calls);
-    TheMainDialog = dialog;
+    MainWindow = Window();
 }
 
 TEST_F(FrameTest, FrameWithoutModelShowsOnlyTheBackground)
@@ -111,7 +111,7 @@ TEST_F(FrameTest, SceneConstants)
     EXPECT_EQ(FrameEntityPosition.y, 0.0f);
     EXPECT_EQ(FrameEntityPosition.z, 64.0f);
     EXPECT_EQ(FrameLightRadius, 163840.0f);
-    EXPECT_EQ(FrameLightColour[0], 1.0f);
+    EXPECT_EQ(FrameLightColor[0], 1.0f);
     EXPECT_EQ(FrameLightPosition.x, 0.0f);
     EXPECT_EQ(Camera.position.x, 0.0f);
     EXPECT_EQ(Camera.angles[1], 0.0f);

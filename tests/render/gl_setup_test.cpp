@@ -33,12 +33,7 @@ TEST_F(RenderTest, FirstSetupCreatesContextOnPreviewFrameAndReportsSuccess)
     EXPECT_NE(StdLightProgramId, 0u);
     const void* entryPoints[] = {reinterpret_cast<const void*>(GLExtensions.programString),
                                  reinterpret_cast<const void*>(GLExtensions.bindProgram),
-                                 reinterpret_cast<const void*>(GLExtensions.deletePrograms),
                                  reinterpret_cast<const void*>(GLExtensions.genPrograms),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord2i),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord3f),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord3fv),
-                                 reinterpret_cast<const void*>(GLExtensions.multiTexCoord2fv),
                                  reinterpret_cast<const void*>(GLExtensions.activeTexture),
                                  reinterpret_cast<const void*>(GLExtensions.clientActiveTexture),
                                  reinterpret_cast<const void*>(GLExtensions.texImage3D)};
@@ -56,7 +51,7 @@ TEST_F(RenderTest, LaterSetupKeepsContextAndStatusLine)
     StartPreview();
     GLContextHandle first = PreviewGLContext;
     SetControlText(Window(), 1008, "unchanged");
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
+    EXPECT_TRUE(SetupPreviewGL(Window()));
     EXPECT_EQ(PreviewGLContext, first);
     EXPECT_EQ(StatusLine(), "unchanged");
 }
@@ -101,7 +96,7 @@ TEST_F(RenderTest, ResizedFrameGetsNewViewportAndAspect)
     for (const auto& size : sizes) {
         SCOPED_TRACE(std::to_string(size[0]) + "x" + std::to_string(size[1]));
         ASSERT_TRUE(SetControlSize(Window(), 1004, size[0], size[1]));
-        EXPECT_TRUE(SetupPreviewGL(*dialog));
+        EXPECT_TRUE(SetupPreviewGL(Window()));
         EXPECT_EQ(ViewportWidth, size[2]);
         EXPECT_EQ(ViewportHeight, size[3]);
         GLint viewport[4];
@@ -137,13 +132,13 @@ TEST_F(RenderTest, DefaultStateAfterSetup)
     EXPECT_EQ(clear[3], 1.0f);
 }
 
-TEST_F(RenderTest, ResizeReappliesBackgroundColour)
+// The properties window changes the colour without touching the GL.
+TEST_F(RenderTest, EachFrameClearsWithTheCurrentBackgroundColor)
 {
     StartPreview();
     GenerationSettings.backgroundColor[0] = 1.0f;
     GenerationSettings.backgroundColor[1] = 0.0f;
     GenerationSettings.backgroundColor[2] = 0.5f;
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
     Picture picture = DrawFrame();
     ASSERT_GT(picture.width, 0);
     const uint8_t* p = picture.At(picture.width / 2, picture.height / 2);
@@ -154,8 +149,7 @@ TEST_F(RenderTest, ResizeReappliesBackgroundColour)
 
 TEST_F(RenderTest, WindowWithoutPreviewFrameChangesNothing)
 {
-    MainDialog notCreated;  // its window does not exist
-    EXPECT_FALSE(SetupPreviewGL(notCreated));
+    EXPECT_FALSE(SetupPreviewGL(nullptr));
     EXPECT_EQ(PreviewWindow, nullptr);
     EXPECT_EQ(PreviewGLContext, nullptr);
     EXPECT_TRUE(FragmentProgramAvailable);
@@ -170,7 +164,7 @@ TEST_F(RenderTest, ReleaseDeletesTheContext)
     EXPECT_EQ(HeadlessFindGLContext(Window(), 1004), nullptr);
     ReleasePreviewGL();  // harmless twice
     // a resize after shut-down makes no GL call without a context
-    EXPECT_FALSE(SetupPreviewGL(*dialog));
+    EXPECT_FALSE(SetupPreviewGL(Window()));
     EXPECT_EQ(PreviewGLContext, nullptr);
 }
 
@@ -234,12 +228,12 @@ TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
     if (GetParam() == ProgramFile::Missing) {
         // the entry points after the program are not fetched
         EXPECT_NE(GLExtensions.genPrograms, nullptr);
-        EXPECT_EQ(GLExtensions.multiTexCoord2i, nullptr);
+        EXPECT_EQ(GLExtensions.activeTexture, nullptr);
         EXPECT_EQ(GLExtensions.texImage3D, nullptr);
     }
     // per-pixel lighting never comes back, also when a later set-up would find a good program
     std::ofstream(ProgramPath(), std::ios::binary) << MinimalProgram;
-    EXPECT_TRUE(SetupPreviewGL(*dialog));
+    EXPECT_TRUE(SetupPreviewGL(Window()));
     EXPECT_FALSE(FragmentProgramAvailable);
 }
 

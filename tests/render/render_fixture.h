@@ -129,7 +129,7 @@ protected:
         GenerationSettings.backgroundColor[3] = 1.0f;
         snprintf(GenerationSettings.fragmentProgramPath, sizeof GenerationSettings.fragmentProgramPath, "%s",
                  ProgramPath().c_str());
-        ASSERT_TRUE(SetupPreviewGL(*dialog));
+        ASSERT_TRUE(SetupPreviewGL(Window()));
         if (FragmentProgramAvailable)
             CreateLightingTextures();
     }

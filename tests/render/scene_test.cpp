@@ -91,7 +91,7 @@ protected:
     SceneLight EyeLight(float level)
     {
         SceneLight light = {};
-        light.colour[0] = light.colour[1] = light.colour[2] = level;
+        light.color[0] = light.color[1] = light.color[2] = level;
         light.radius = FrameLightRadius;
         return light;
     }
@@ -163,17 +163,17 @@ TEST_P(ScenePathTest, BrighterWhereTheMeshFacesTheEye)
     ExpectRampLitByTheEye(DrawFrame());
 }
 
-TEST_P(ScenePathTest, DecalColourModulatesTheLight)
+TEST_P(ScenePathTest, DecalColorModulatesTheLight)
 {
     StartWith(FlatShape());
-    const uint8_t colour[3] = {uint8_t(GetParam() ? 255 : 0), uint8_t(GetParam() ? 0 : 255), 0};
-    DecalTextureId = SolidTexture(colour[0], colour[1], colour[2]);
+    const uint8_t color[3] = {uint8_t(GetParam() ? 255 : 0), uint8_t(GetParam() ? 0 : 255), 0};
+    DecalTextureId = SolidTexture(color[0], color[1], color[2]);
     Picture picture = DrawFrame();
     double px, py;
     ProjectAtRest(0, 0, 0, &px, &py);
     const uint8_t* p = picture.At(static_cast<int>(px), static_cast<int>(py));
     for (int k = 0; k < 3; ++k) {
-        if (colour[k])
+        if (color[k])
             EXPECT_GT(p[k], 235) << k;
         else
             EXPECT_LT(p[k], 3) << k;

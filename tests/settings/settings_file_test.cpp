@@ -198,7 +198,7 @@ TEST_F(SettingsTest, LongerFileKeepsItsTailAfterASave)
     EXPECT_EQ(expected, ReadConfig());
 }
 
-TEST_F(SettingsTest, FileOfColourAndPathOnlyShowsTheMinimumPositions)
+TEST_F(SettingsTest, FileOfColorAndPathOnlyShowsTheMinimumPositions)
 {
     Bytes bytes(2064, 0);
     PutUint32(bytes, 0, FloatBits(0.5f));
@@ -228,7 +228,7 @@ TEST_F(SettingsTest, FileOfColourAndPathOnlyShowsTheMinimumPositions)
     EXPECT_EQ(expected, ReadConfig());
 }
 
-TEST_F(SettingsTest, EmptyFileGivesZeroColourAndEmptyPath)
+TEST_F(SettingsTest, EmptyFileGivesZeroColorAndEmptyPath)
 {
     GenerationSettings.stretchPosition = 99;  // a second load must not keep old values
     WriteConfig(Bytes());

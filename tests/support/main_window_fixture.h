@@ -11,9 +11,11 @@
 
 #include "app/main_dialog.h"
 #include "image/image_load.h"
+#include "image/picture_texture.h"
 #include "model/model_store.h"
 #include "platform/headless/headless.h"
 #include "platform/platform_ops.h"
+#include "platform/shell.h"
 #include "render/gl_setup.h"
 #include "settings/settings.h"
 
@@ -62,7 +64,6 @@ protected:
     void StartMainWindow()
     {
         dialog = new MainDialog();
-        TheMainDialog = dialog;
         ASSERT_TRUE(dialog->Create());
     }
 
@@ -100,7 +101,6 @@ protected:
         }
         delete dialog;
         dialog = nullptr;
-        TheMainDialog = nullptr;
         ResetProgramState();
         SetExecutablePathOverride(nullptr);
         ResetHeadlessPlatform();

@@ -4,7 +4,7 @@
 // Usage: make_icon <output.png>
 #include <cstdio>
 
-#include "app/png_writer.h"
+#include "image/png_write.h"
 #include "resources/resources.h"
 
 int main(int argc, char** argv)

@@ -1,0 +1,7 @@
+#include "platform/shell.h"
+
+WindowHandle MainWindow = nullptr;
+WindowHandle PropertiesWindow = nullptr;
+char ExeDirectory[ExeDirectorySize];
+float ViewTilt = 0.0f;
+float ViewSpin = 0.0f;

@@ -1,0 +1,21 @@
+// The few values of the program's shell that the subsystems read. The main
+// window (app/) sets them while it exists and clears them when it ends, so that
+// nothing below app/ needs to know the window object.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/platform.h"
+
+const size_t ExeDirectorySize = 2048;
+
+// The main window; null before it is created and after it has ended.
+extern WindowHandle MainWindow;
+// The modeless properties window; null until the main window creates it, and in
+// batch mode, which never reads it back (reading it back saves orvanel.cfg).
+extern WindowHandle PropertiesWindow;
+// The executable's directory without a trailing separator; "" when unknown.
+extern char ExeDirectory[ExeDirectorySize];
+// Accumulated drag angles in degrees: vertical drag tilts, horizontal drag spins.
+extern float ViewTilt;
+extern float ViewSpin;
