@@ -49,8 +49,8 @@ static aiMesh* BuildAssimpMesh(const TriangleMesh& mesh, ExportProgress* progres
     copy->mVertices = CopyVectors(mesh.positions, mesh.vertexCount, 3);
     if (mesh.normals)
         copy->mNormals = CopyVectors(mesh.normals, mesh.vertexCount, 3);
-    if (mesh.texcoords) {
-        copy->mTextureCoords[0] = CopyVectors(mesh.texcoords, mesh.vertexCount, 2);
+    if (mesh.texCoords) {
+        copy->mTextureCoords[0] = CopyVectors(mesh.texCoords, mesh.vertexCount, 2);
         copy->mNumUVComponents[0] = 2;
     }
     copy->mFaces = new aiFace[size_t(mesh.faceCount)];

@@ -74,7 +74,7 @@ static const uint64_t ObjIndexText = 10;  // a 32-bit index counted from 1 has a
 
 uint64_t ObjFileBound(const TriangleMesh& mesh)
 {
-    const uint64_t lists = 1 + (mesh.texcoords ? 1 : 0) + (mesh.normals ? 1 : 0);
+    const uint64_t lists = 1 + (mesh.texCoords ? 1 : 0) + (mesh.normals ? 1 : 0);
     const uint64_t perVertex = (3 + MaxFloatText + 1) * 3 + 1;  // "vn " and three numbers with their spaces
     const uint64_t perCorner = 1 + lists * ObjIndexText + 2;    // " a/b/c"
     return ObjHeaderBound + lists * perVertex * uint64_t(mesh.vertexCount) +
@@ -102,7 +102,7 @@ static void AppendObjLine(ExportBuffer* out, const char* key, const float* value
     out->used = size_t(reinterpret_cast<uint8_t*>(at) - out->bytes);
 }
 
-static void AppendObjFace(ExportBuffer* out, const uint32_t* corner, bool texcoords, bool normals)
+static void AppendObjFace(ExportBuffer* out, const uint32_t* corner, bool texCoords, bool normals)
 {
     char* at = reinterpret_cast<char*>(out->bytes + out->used);
     *at++ = 'f';
@@ -111,9 +111,9 @@ static void AppendObjFace(ExportBuffer* out, const uint32_t* corner, bool texcoo
         const char* index = at;
         const size_t length = FormatUnsigned(at, uint64_t(corner[k]) + 1);
         at += length;
-        if (texcoords || normals)
+        if (texCoords || normals)
             *at++ = '/';
-        if (texcoords)
+        if (texCoords)
             at = CopyText(at, index, length);
         if (normals) {
             *at++ = '/';
@@ -134,13 +134,13 @@ ExportResult WriteObj(const TriangleMesh& mesh, ExportBuffer* out, ExportProgres
     const uint64_t total = uint64_t(mesh.vertexCount) + uint64_t(mesh.faceCount);
     for (int64_t v = 0; v < mesh.vertexCount; ++v)
         AppendObjLine(out, "v", mesh.positions + 3 * v, 3);
-    for (int64_t v = 0; mesh.texcoords && v < mesh.vertexCount; ++v)
-        AppendObjLine(out, "vt", mesh.texcoords + 2 * v, 2);
+    for (int64_t v = 0; mesh.texCoords && v < mesh.vertexCount; ++v)
+        AppendObjLine(out, "vt", mesh.texCoords + 2 * v, 2);
     for (int64_t v = 0; mesh.normals && v < mesh.vertexCount; ++v)
         AppendObjLine(out, "vn", mesh.normals + 3 * v, 3);
     ReportExportProgress(progress, uint64_t(mesh.vertexCount), total);
     for (int64_t f = 0; f < mesh.faceCount; ++f) {
-        AppendObjFace(out, mesh.faces + 3 * f, mesh.texcoords != nullptr, mesh.normals != nullptr);
+        AppendObjFace(out, mesh.faces + 3 * f, mesh.texCoords != nullptr, mesh.normals != nullptr);
         if (f % ProgressStride == 0)
             ReportExportProgress(progress, uint64_t(mesh.vertexCount + f), total);
     }
@@ -154,7 +154,7 @@ static const uint64_t PlyHeaderBound = 512 + MeshNameSize;
 
 uint64_t PlyFileBound(const TriangleMesh& mesh)
 {
-    const uint64_t perVertex = 4 * (3 + (mesh.normals ? 3 : 0) + (mesh.texcoords ? 2 : 0));
+    const uint64_t perVertex = 4 * (3 + (mesh.normals ? 3 : 0) + (mesh.texCoords ? 2 : 0));
     return PlyHeaderBound + perVertex * uint64_t(mesh.vertexCount) + 13 * uint64_t(mesh.faceCount);
 }
 
@@ -167,7 +167,7 @@ static size_t FormatPlyHeader(char* out, size_t size, const TriangleMesh& mesh)
     if (mesh.normals)
         length += std::snprintf(out + length, size - size_t(length),
                                 "property float nx\nproperty float ny\nproperty float nz\n");
-    if (mesh.texcoords)
+    if (mesh.texCoords)
         length += std::snprintf(out + length, size - size_t(length), "property float s\nproperty float t\n");
     length += std::snprintf(out + length, size - size_t(length),
                             "element face %lld\nproperty list uchar uint vertex_indices\nend_header\n",
@@ -186,8 +186,8 @@ ExportResult WritePly(const TriangleMesh& mesh, ExportBuffer* out, ExportProgres
         AppendLittleFloats(out, mesh.positions + 3 * v, 3);
         if (mesh.normals)
             AppendLittleFloats(out, mesh.normals + 3 * v, 3);
-        if (mesh.texcoords)
-            AppendLittleFloats(out, mesh.texcoords + 2 * v, 2);
+        if (mesh.texCoords)
+            AppendLittleFloats(out, mesh.texCoords + 2 * v, 2);
         if (v % ProgressStride == 0)
             ReportExportProgress(progress, uint64_t(v), total);
     }
@@ -214,7 +214,7 @@ static const char DataUriPrefix[] = "data:application/octet-stream;base64,";
 
 // Byte layout of the buffer.
 struct GltfLayout {
-    uint64_t positions, normals, texcoords, indices, size;  // offsets, and the whole length
+    uint64_t positions, normals, texCoords, indices, size;  // offsets, and the whole length
 };
 
 static GltfLayout LayOutGltfBuffer(const TriangleMesh& mesh)
@@ -223,8 +223,8 @@ static GltfLayout LayOutGltfBuffer(const TriangleMesh& mesh)
     const uint64_t vertices = uint64_t(mesh.vertexCount);
     layout.positions = 0;
     layout.normals = 12 * vertices;
-    layout.texcoords = layout.normals + (mesh.normals ? 12 * vertices : 0);
-    layout.indices = layout.texcoords + (mesh.texcoords ? 8 * vertices : 0);
+    layout.texCoords = layout.normals + (mesh.normals ? 12 * vertices : 0);
+    layout.indices = layout.texCoords + (mesh.texCoords ? 8 * vertices : 0);
     layout.size = layout.indices + 12 * uint64_t(mesh.faceCount);
     return layout;
 }
@@ -310,7 +310,7 @@ static std::string GltfJsonHead(const TriangleMesh& mesh, const GltfLayout& layo
     int accessor = 1;
     if (mesh.normals)
         json += ",\"NORMAL\":" + std::to_string(accessor++);
-    if (mesh.texcoords)
+    if (mesh.texCoords)
         json += ",\"TEXCOORD_0\":" + std::to_string(accessor++);
     json += "},\"indices\":" + std::to_string(accessor) + ",\"mode\":4}]}],";
     // for .gltf the caller writes the buffer's URI behind this head
@@ -328,8 +328,8 @@ static std::string GltfJsonTail(const TriangleMesh& mesh, const GltfLayout& layo
     AppendBufferView(&json, layout.positions, 12 * vertices, 34962);
     if (mesh.normals)
         AppendBufferView(&json, layout.normals, 12 * vertices, 34962);
-    if (mesh.texcoords)
-        AppendBufferView(&json, layout.texcoords, 8 * vertices, 34962);
+    if (mesh.texCoords)
+        AppendBufferView(&json, layout.texCoords, 8 * vertices, 34962);
     AppendBufferView(&json, layout.indices, layout.size - layout.indices, 34963);
     json += "],\"accessors\":[";
     int view = 0;
@@ -342,7 +342,7 @@ static std::string GltfJsonTail(const TriangleMesh& mesh, const GltfLayout& layo
         AppendAccessor(&json, view++, 5126, mesh.vertexCount, "VEC3");
         json += "}";
     }
-    if (mesh.texcoords) {
+    if (mesh.texCoords) {
         AppendAccessor(&json, view++, 5126, mesh.vertexCount, "VEC2");
         json += "}";
     }
@@ -358,9 +358,9 @@ static void AppendGltfBuffer(const TriangleMesh& mesh, ExportBuffer* out, Export
     AppendLittleFloats(out, mesh.positions, 3 * vertices);
     if (mesh.normals)
         AppendLittleFloats(out, mesh.normals, 3 * vertices);
-    for (size_t v = 0; mesh.texcoords && v < vertices; ++v) {
-        StoreLittleFloat(out->bytes + out->used, mesh.texcoords[2 * v]);
-        StoreLittleFloat(out->bytes + out->used + 4, 1.0f - mesh.texcoords[2 * v + 1]);
+    for (size_t v = 0; mesh.texCoords && v < vertices; ++v) {
+        StoreLittleFloat(out->bytes + out->used, mesh.texCoords[2 * v]);
+        StoreLittleFloat(out->bytes + out->used + 4, 1.0f - mesh.texCoords[2 * v + 1]);
         out->used += 8;
     }
     ReportExportProgress(progress, 1, 2);

@@ -255,22 +255,22 @@ bool CloseSolid(const TriangleMesh& surface, float base, TriangleMesh* solid)
     const float bottomZ = border.lowestZ - base;
     if (vertices > MaxMeshVertices || faces > MaxMeshFaces || !std::isfinite(bottomZ))
         return false;
-    const bool texcoords = surface.texcoords != nullptr;
-    if (!AllocateTriangleMesh(solid, vertices, faces, texcoords, false, surface.name))
+    const bool texCoords = surface.texCoords != nullptr;
+    if (!AllocateTriangleMesh(solid, vertices, faces, texCoords, false, surface.name))
         return false;
     const size_t v = size_t(surface.vertexCount);
     std::memcpy(solid->positions, surface.positions, 3 * v * sizeof(float));
-    if (texcoords)
-        std::memcpy(solid->texcoords, surface.texcoords, 2 * v * sizeof(float));
+    if (texCoords)
+        std::memcpy(solid->texCoords, surface.texCoords, 2 * v * sizeof(float));
     std::memcpy(solid->faces, surface.faces, 3 * size_t(surface.faceCount) * sizeof(uint32_t));
     for (size_t i = 0; i < border.ring.size(); ++i) {
         const size_t top = border.ring[i], bottom = v + i;
         solid->positions[3 * bottom] = surface.positions[3 * top];
         solid->positions[3 * bottom + 1] = surface.positions[3 * top + 1];
         solid->positions[3 * bottom + 2] = bottomZ;
-        if (texcoords) {
-            solid->texcoords[2 * bottom] = surface.texcoords[2 * top];
-            solid->texcoords[2 * bottom + 1] = surface.texcoords[2 * top + 1];
+        if (texCoords) {
+            solid->texCoords[2 * bottom] = surface.texCoords[2 * top];
+            solid->texCoords[2 * bottom + 1] = surface.texCoords[2 * top + 1];
         }
     }
     int64_t face = surface.faceCount;

@@ -113,11 +113,11 @@ static bool FillTileMesh(const TriangleMesh& grid, int64_t cols, const GridTile&
     else
         std::snprintf(name, sizeof name, "%s_%lld", grid.name, static_cast<long long>(tileIndex));
     if (faceCount > MaxObjectFaces ||
-        !AllocateTriangleMesh(object, width * height, faceCount, grid.texcoords, grid.normals, name))
+        !AllocateTriangleMesh(object, width * height, faceCount, grid.texCoords, grid.normals, name))
         return false;
     CopyTilePoints(grid.positions, object->positions, 3, tile, cols);
-    if (grid.texcoords)
-        CopyTilePoints(grid.texcoords, object->texcoords, 2, tile, cols);
+    if (grid.texCoords)
+        CopyTilePoints(grid.texCoords, object->texCoords, 2, tile, cols);
     if (grid.normals)
         CopyTilePoints(grid.normals, object->normals, 3, tile, cols);
     int64_t face = 0;
@@ -179,7 +179,7 @@ static const uint64_t ChunkHeader = 6;
 static uint64_t TriMeshChunkSize(const TriangleMesh& mesh)
 {
     const uint64_t n = uint64_t(mesh.vertexCount), f = uint64_t(mesh.faceCount);
-    return ChunkHeader + (ChunkHeader + 2 + 12 * n) + (mesh.texcoords ? ChunkHeader + 2 + 8 * n : 0) +
+    return ChunkHeader + (ChunkHeader + 2 + 12 * n) + (mesh.texCoords ? ChunkHeader + 2 + 8 * n : 0) +
         (ChunkHeader + 2 + 8 * f);
 }
 
@@ -210,10 +210,10 @@ static void AppendObject(ExportBuffer* out, const TriangleMesh& mesh)
     AppendChunk(out, 0x4110, ChunkHeader + 2 + 12 * n);
     AppendCount(out, mesh.vertexCount);
     AppendLittleFloats(out, mesh.positions, 3 * size_t(n));
-    if (mesh.texcoords) {
+    if (mesh.texCoords) {
         AppendChunk(out, 0x4140, ChunkHeader + 2 + 8 * n);
         AppendCount(out, mesh.vertexCount);
-        AppendLittleFloats(out, mesh.texcoords, 2 * size_t(n));
+        AppendLittleFloats(out, mesh.texCoords, 2 * size_t(n));
     }
     AppendChunk(out, 0x4120, ChunkHeader + 2 + 8 * f);
     AppendCount(out, mesh.faceCount);

@@ -41,12 +41,12 @@ uint64_t AvailableMeshMemory()
     return available;
 }
 
-uint64_t TriangleMeshBytes(int64_t vertexCount, int64_t faceCount, bool texcoords, bool normals)
+uint64_t TriangleMeshBytes(int64_t vertexCount, int64_t faceCount, bool texCoords, bool normals)
 {
     if (vertexCount < 0 || vertexCount > MaxMeshVertices || faceCount < 0 || faceCount > MaxMeshFaces)
         return 0;
     // both counts are below 2^33, so none of these products can overflow 64 bits
-    const uint64_t perVertex = 4 * (3 + (texcoords ? 2 : 0) + (normals ? 3 : 0));
+    const uint64_t perVertex = 4 * (3 + (texCoords ? 2 : 0) + (normals ? 3 : 0));
     return perVertex * uint64_t(vertexCount) + 12 * uint64_t(faceCount) + 1;
 }
 
@@ -58,7 +58,7 @@ void SetTriangleMeshName(TriangleMesh* mesh, const char* name)
 void FreeTriangleMesh(TriangleMesh* mesh)
 {
     std::free(mesh->positions);
-    std::free(mesh->texcoords);
+    std::free(mesh->texCoords);
     std::free(mesh->normals);
     std::free(mesh->faces);
     std::memset(mesh, 0, sizeof *mesh);
@@ -71,20 +71,20 @@ static void* AllocateArray(int64_t count, size_t itemSize)
     return std::malloc(count > 0 ? size_t(count) * itemSize : 1);
 }
 
-bool AllocateTriangleMesh(TriangleMesh* mesh, int64_t vertexCount, int64_t faceCount, bool texcoords, bool normals,
+bool AllocateTriangleMesh(TriangleMesh* mesh, int64_t vertexCount, int64_t faceCount, bool texCoords, bool normals,
                           const char* name)
 {
     std::memset(mesh, 0, sizeof *mesh);
-    const uint64_t bytes = TriangleMeshBytes(vertexCount, faceCount, texcoords, normals);
+    const uint64_t bytes = TriangleMeshBytes(vertexCount, faceCount, texCoords, normals);
     if (!bytes || bytes > SIZE_MAX || bytes > AvailableMeshMemory())
         return false;
     mesh->vertexCount = vertexCount;
     mesh->faceCount = faceCount;
     mesh->positions = static_cast<float*>(AllocateArray(3 * vertexCount, sizeof(float)));
-    mesh->texcoords = texcoords ? static_cast<float*>(AllocateArray(2 * vertexCount, sizeof(float))) : nullptr;
+    mesh->texCoords = texCoords ? static_cast<float*>(AllocateArray(2 * vertexCount, sizeof(float))) : nullptr;
     mesh->normals = normals ? static_cast<float*>(AllocateArray(3 * vertexCount, sizeof(float))) : nullptr;
     mesh->faces = static_cast<uint32_t*>(AllocateArray(3 * faceCount, sizeof(uint32_t)));
-    if (!mesh->positions || (texcoords && !mesh->texcoords) || (normals && !mesh->normals) || !mesh->faces) {
+    if (!mesh->positions || (texCoords && !mesh->texCoords) || (normals && !mesh->normals) || !mesh->faces) {
         FreeTriangleMesh(mesh);
         return false;
     }

@@ -14,7 +14,7 @@ static const size_t MeshNameSize = 32;
 struct TriangleMesh {
     int64_t vertexCount;      // vertices
     float* positions;         // X, Y, Z in world units, 3 per vertex; Z is the height
-    float* texcoords;         // U, V, 2 per vertex (V = 0 at the picture's first row), or null
+    float* texCoords;         // U, V, 2 per vertex (V = 0 at the picture's first row), or null
     float* normals;           // X, Y, Z of unit length, 3 per vertex, or null
     int64_t faceCount;        // triangles
     uint32_t* faces;          // vertex indices, 3 per face, counter-clockwise seen from outside
@@ -35,12 +35,12 @@ uint64_t AvailableMeshMemory();
 
 // Bytes the arrays of such a mesh take, or 0 when the counts are negative, too large for
 // 32-bit indices, or the sum overflows.
-uint64_t TriangleMeshBytes(int64_t vertexCount, int64_t faceCount, bool texcoords, bool normals);
+uint64_t TriangleMeshBytes(int64_t vertexCount, int64_t faceCount, bool texCoords, bool normals);
 
-// Allocates the arrays (texcoords and normals only when asked) and names the mesh; its
+// Allocates the arrays (texCoords and normals only when asked) and names the mesh; its
 // contents are left for the caller. False, with *mesh left empty (all zero), when the counts
 // are invalid or the memory is not available.
-bool AllocateTriangleMesh(TriangleMesh* mesh, int64_t vertexCount, int64_t faceCount, bool texcoords, bool normals,
+bool AllocateTriangleMesh(TriangleMesh* mesh, int64_t vertexCount, int64_t faceCount, bool texCoords, bool normals,
                           const char* name);
 
 // Frees the arrays of a mesh made by AllocateTriangleMesh and empties the record.

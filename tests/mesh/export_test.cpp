@@ -19,7 +19,7 @@ namespace {
 
 struct FormatCase {
     ExportFormat format;
-    bool texcoords;  // assimp reads back the texture coordinates written
+    bool texCoords;  // assimp reads back the texture coordinates written
     bool normals;    // and the vertex normals (STL's are the faces')
     bool name;       // and "heightmesh" names a node or the mesh (its 3MF reader ignores names)
     float slack;     // how far a position read back may be off: assimp's OBJ reader rounds
@@ -94,7 +94,7 @@ TEST_P(ExportFormatTest, AssimpReadsBackEveryCornerAsWritten)
     ASSERT_EQ(scene->mNumMeshes, 1u);
     const aiMesh* read = scene->mMeshes[0];
     ASSERT_EQ(int64_t(read->mNumFaces), mesh.faceCount);
-    EXPECT_EQ(read->HasTextureCoords(0), format.texcoords);
+    EXPECT_EQ(read->HasTextureCoords(0), format.texCoords);
     ASSERT_TRUE(read->HasNormals() || !format.normals);
     EXPECT_TRUE(HasName(scene->mRootNode, scene) || !format.name);
     std::set<std::tuple<float, float, float>> positions;
@@ -108,9 +108,9 @@ TEST_P(ExportFormatTest, AssimpReadsBackEveryCornerAsWritten)
                 ASSERT_NEAR(p[axis], mesh.positions[3 * v + axis], format.slack * std::fabs(p[axis]))
                     << "face " << f << " corner " << k;
             positions.insert(std::make_tuple(p.x, p.y, p.z));
-            if (format.texcoords) {
-                EXPECT_NEAR(read->mTextureCoords[0][at].x, mesh.texcoords[2 * v], 1e-6);
-                EXPECT_NEAR(read->mTextureCoords[0][at].y, mesh.texcoords[2 * v + 1], 1e-6);
+            if (format.texCoords) {
+                EXPECT_NEAR(read->mTextureCoords[0][at].x, mesh.texCoords[2 * v], 1e-6);
+                EXPECT_NEAR(read->mTextureCoords[0][at].y, mesh.texCoords[2 * v + 1], 1e-6);
             }
             for (int axis = 0; format.normals && axis < 3; ++axis)
                 EXPECT_NEAR(read->mNormals[at][axis], mesh.normals[3 * v + axis], 1e-6);

@@ -23,8 +23,8 @@ inline bool MakeGridMesh(TriangleMesh* mesh, int64_t cols, int64_t rows, bool no
             p[0] = 1.5f * float(x) - 0.1f;
             p[1] = 2.25f * float(y) + 0.3f;
             p[2] = GridHeight(x, y);
-            mesh->texcoords[2 * (y * cols + x)] = float(x) / float(cols - 1) * 0.7f;
-            mesh->texcoords[2 * (y * cols + x) + 1] = float(y) / float(rows - 1) * 1.3f;
+            mesh->texCoords[2 * (y * cols + x)] = float(x) / float(cols - 1) * 0.7f;
+            mesh->texCoords[2 * (y * cols + x) + 1] = float(y) / float(rows - 1) * 1.3f;
         }
     uint32_t* face = mesh->faces;
     for (int64_t y = 0; y + 1 < rows; ++y)

@@ -200,7 +200,7 @@ TEST(SplitObjectsTest, OneObjectGivesTheBytesOfTodaysWriter)
     TriangleMesh mesh = {};
     ASSERT_TRUE(AllocateTriangleMesh(&mesh, 4, 2, true, false, "heightmesh"));
     std::memcpy(mesh.positions, WriterExampleFile + 51, 48);
-    std::memcpy(mesh.texcoords, WriterExampleFile + 107, 32);
+    std::memcpy(mesh.texCoords, WriterExampleFile + 107, 32);
     const uint32_t faces[6] = {1, 0, 2, 3, 1, 2};
     std::memcpy(mesh.faces, faces, sizeof faces);
     uint8_t* bytes = nullptr;
