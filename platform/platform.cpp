@@ -344,17 +344,28 @@ const char* GetDroppedFilePath(DropHandle drop, unsigned index)
 
 const GLPixelFormatRequest PreviewPixelFormat = {32, 24, 16, true};
 
+static GLContextHandle CurrentContext = nullptr;
+
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
     return Ops().CreateGLContext(window, controlId, format);
 }
 bool MakeGLContextCurrent(GLContextHandle context)
 {
-    return Ops().MakeGLContextCurrent(context);
+    if (!Ops().MakeGLContextCurrent(context))
+        return false;
+    CurrentContext = context;
+    return true;
+}
+GLContextHandle CurrentGLContext()
+{
+    return CurrentContext;
 }
 void DeleteGLContext(GLContextHandle context)
 {
     Ops().DeleteGLContext(context);
+    if (context == CurrentContext)
+        CurrentContext = nullptr;
 }
 bool SwapGLBuffers(GLContextHandle context)
 {

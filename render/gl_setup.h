@@ -9,8 +9,9 @@
 // shut-down; test support.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+// libepoxy's GL: each entry point is looked up when first called, so no GL
+// library is loaded until something is drawn.
+#include <epoxy/gl.h>
 
 #include <cstdint>
 

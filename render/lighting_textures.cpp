@@ -1,8 +1,7 @@
 // The normalisation cube map and the attenuation volume.
 #include "render/lighting_textures.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <epoxy/gl.h>
 
 #include <cmath>
 #include <cstdlib>

@@ -5,8 +5,7 @@
 // lists and frame.
 #include "render/scene.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <epoxy/gl.h>
 
 #include <cstdlib>
 

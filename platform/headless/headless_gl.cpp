@@ -1,9 +1,9 @@
 // Offscreen OpenGL for the headless back end: a desktop GL context through
 // EGL on Mesa's surfaceless platform, drawing into a pbuffer the size of the
 // control it was created on. Without a GPU Mesa renders with llvmpipe.
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
-#include <GL/gl.h>
+// libepoxy loads EGL and GL when the first context is made.
+#include <epoxy/egl.h>
+#include <epoxy/gl.h>
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,6 @@
 // The preview's GL context, status messages, viewport, projection, default
 // state and the fragment program, on a real Mesa context.
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <epoxy/gl.h>
 
 #include <fstream>
 

@@ -1,7 +1,6 @@
 // The normalisation cube map and the attenuation volume, read back from GL
 // texel for texel and compared with their definitions.
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <epoxy/gl.h>
 
 #include <cmath>
 #include <vector>

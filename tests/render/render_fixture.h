@@ -4,8 +4,7 @@
 // for textures, a generated heightmesh model and reading pixels back.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,8 +1,7 @@
 // Whole frames of a generated heightmesh, drawn by Mesa and read back as pixels:
 // placement, lighting in both paths, the overlay, light passes, entity order,
 // the GL state between frames and the drag angles.
-#include <GL/gl.h>
-#include <GL/glext.h>
+#include <epoxy/gl.h>
 
 #include <cmath>
 
