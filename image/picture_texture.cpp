@@ -1,8 +1,8 @@
 #include "image/picture_texture.h"
 
 #include <dlfcn.h>
-#include <epoxy/gl.h>
 
+#include "platform/gl_library.h"
 #include "platform/platform.h"
 
 // Texture names are the program's own, never asked of the GL; none is deleted.

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/gl_library.h"
 #include "platform/platform_ops.h"
 #include "resources/resources.h"
 
@@ -348,7 +349,13 @@ static GLContextHandle CurrentContext = nullptr;
 
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
-    return Ops().CreateGLContext(window, controlId, format);
+    GLContextHandle context = Ops().CreateGLContext(window, controlId, format);
+    // the GL library is opened with the first context: a context without it is no use
+    if (context && !OpenGLLibrary()) {
+        Ops().DeleteGLContext(context);
+        return nullptr;
+    }
+    return context;
 }
 bool MakeGLContextCurrent(GLContextHandle context)
 {

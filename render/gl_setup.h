@@ -9,12 +9,9 @@
 // shut-down; test support.
 #pragma once
 
-// libepoxy's GL: each entry point is looked up when first called, so no GL
-// library is loaded until something is drawn.
-#include <epoxy/gl.h>
-
 #include <cstdint>
 
+#include "platform/gl_library.h"
 #include "platform/platform.h"
 
 // ---------------------------------------------------------------------------

@@ -8,8 +8,8 @@
 //   WholeFrame/...       BuildFrame, RenderFrame and the swap (which finishes the
 //                        GL work); frames per second in items_per_second
 // "allocations" counts the program's own malloc/calloc/realloc calls per frame.
+#include <GL/gl.h>
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
 
 #include <cmath>
 #include <cstdio>

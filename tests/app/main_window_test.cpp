@@ -1,6 +1,6 @@
 // The main window on the headless back end: start-up order, the command
 // line, drops, drags, resizing, the about box, Generate and every way out.
-#include <epoxy/gl.h>
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>

@@ -3,7 +3,7 @@
 // button and textures.
 #pragma once
 
-#include <epoxy/gl.h>
+#include <GL/gl.h>
 
 #include "image/bmp.h"
 #include "image/file_buffer.h"

@@ -1,6 +1,6 @@
 // The headless back end: windows from templates, menus, controls, scripted
 // dialogs, timers and real offscreen GL.
-#include <epoxy/gl.h>
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>

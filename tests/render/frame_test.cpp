@@ -1,5 +1,5 @@
 // The frame loop: the timer callback, the frame's scene and the lists.
-#include <epoxy/gl.h>
+#include <GL/gl.h>
 
 #include "tests/render/render_fixture.h"
 

@@ -1,6 +1,7 @@
 // The preview's GL context, status messages, viewport, projection, default
 // state and the fragment program, on a real Mesa context.
-#include <epoxy/gl.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <fstream>
 

@@ -1,6 +1,7 @@
 // The normalisation cube map and the attenuation volume, read back from GL
 // texel for texel and compared with their definitions.
-#include <epoxy/gl.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 #include <vector>

@@ -4,7 +4,8 @@
 // for textures, a generated heightmesh model and reading pixels back.
 #pragma once
 
-#include <epoxy/gl.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 // Whole frames of a generated heightmesh, drawn by Mesa and read back as pixels:
 // placement, lighting in both paths, the overlay, light passes, entity order,
 // the GL state between frames and the drag angles.
-#include <epoxy/gl.h>
+#include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 
