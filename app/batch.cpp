@@ -372,6 +372,8 @@ static int RunGenerate(const BatchOptions& options)
 {
     SetHeadlessTextObserver(EchoText);
     MainDialog dialog;
+    // GL is set up only to draw the preview image
+    dialog.drawsPreview = options.preview != nullptr;
     bool created = dialog.Create();
     // Batch mode never saves orvanel.cfg, on any path: generation reads the
     // options, and shut-down has no window to read back.

@@ -1,14 +1,13 @@
 // Orvanel's entry: the desktop program, or batch mode when the command line
 // carries options.
 #include <cstdio>
+#include <string>
 
 #include "app/app.h"
 #include "app/batch.h"
 #include "app/command_line.h"
 #include "app/main_dialog.h"
-#ifdef ORVANEL_HAVE_DESKTOP
-#include "platform/wx/wx_platform.h"
-#endif
+#include "platform/desktop_module.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -35,7 +34,11 @@ int main(int argc, char** argv)
     if (IsBatchCommandLine(argc, argv))
         return RunBatch(argc, argv);
 #ifdef ORVANEL_HAVE_DESKTOP
-    RegisterDesktopPlatform();
+    std::string reason;
+    if (!LoadDesktopModule(&reason)) {
+        fprintf(stderr, "orvanel: the desktop part of Orvanel could not be loaded: %s\n", reason.c_str());
+        return 1;
+    }
 #endif
     if (!SelectPlatform(PlatformDesktop)) {
         fprintf(stderr,

@@ -27,7 +27,8 @@ static const int PreviewVerticalMarginUnits = 33;
 char CommandLinePath[CommandLinePathSize + 1];
 
 MainDialog::MainDialog()
-    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), shutDown(false), dragging(false), lastX(0), lastY(0)
+    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), drawsPreview(true), shutDown(false),
+      dragging(false), lastX(0), lastY(0)
 {
 }
 
@@ -70,14 +71,17 @@ bool MainDialog::OnInitDialog()
         AppendSystemMenuItem(Window(), AboutSystemCommand, about);
     SetWindowIcon(Window(), MainIcon);
     LoadSettings();
-    SetupPreviewGL(Window());  // the start-up goes on without a preview when it fails
-    if (FragmentProgramAvailable)
-        CreateLightingTextures();
+    if (drawsPreview) {
+        SetupPreviewGL(Window());  // the start-up goes on without a preview when it fails
+        if (FragmentProgramAvailable)
+            CreateLightingTextures();
+    }
     if (DecalTextureId == 0)
         DecalTextureId = TakeTextureId();
     if (NormalTextureId == 0)
         NormalTextureId = TakeTextureId();
-    LoadDefaultTextures();
+    if (drawsPreview)
+        LoadDefaultTextures();
     if (CommandLinePath[0] != '\0')
         LoadImageFile(Window(), CommandLinePath);
     SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
@@ -115,7 +119,8 @@ void MainDialog::OnSize(unsigned kind, int width, int height)
     int frameWidth = width > margins.right ? width - margins.right : 0;
     int frameHeight = height > margins.bottom ? height - margins.bottom : 0;
     SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
-    SetupPreviewGL(Window());
+    if (drawsPreview)
+        SetupPreviewGL(Window());
 }
 
 // Every way out runs this once: the GL context, the models and the heightmap

@@ -16,6 +16,9 @@ public:
     ~MainDialog() override;
 
     bool previewFrameBound;  // DoDataExchange has bound the preview frame control
+    // The window draws its preview. Batch mode without a preview image clears
+    // it before Create: then no GL is set up and no default texture is loaded.
+    bool drawsPreview;
 
     void DoDataExchange() override;
     bool OnInitDialog() override;

@@ -16,5 +16,8 @@ extern uint32_t NextTextureId;
 uint32_t TakeTextureId();
 
 // Uploads the picture into texture `name` with a full mipmap chain; 0 when a
-// side is not a power of two (the GL is not touched then).
+// side is not a power of two (the GL is not touched then) or the upload
+// fails. Without a current GL context (batch mode without a preview, a GL
+// that could not be set up) there is nothing to upload into: a picture that
+// could be a texture gives `name` and the GL is not touched.
 uint32_t UploadTexture(const Image* image, uint32_t name);

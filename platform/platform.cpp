@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/gl_library.h"
 #include "platform/platform_ops.h"
 #include "resources/resources.h"
 
@@ -344,17 +345,34 @@ const char* GetDroppedFilePath(DropHandle drop, unsigned index)
 
 const GLPixelFormatRequest PreviewPixelFormat = {32, 24, 16, true};
 
+static GLContextHandle CurrentContext = nullptr;
+
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format)
 {
-    return Ops().CreateGLContext(window, controlId, format);
+    GLContextHandle context = Ops().CreateGLContext(window, controlId, format);
+    // the GL library is opened with the first context: a context without it is no use
+    if (context && !OpenGLLibrary()) {
+        Ops().DeleteGLContext(context);
+        return nullptr;
+    }
+    return context;
 }
 bool MakeGLContextCurrent(GLContextHandle context)
 {
-    return Ops().MakeGLContextCurrent(context);
+    if (!Ops().MakeGLContextCurrent(context))
+        return false;
+    CurrentContext = context;
+    return true;
+}
+GLContextHandle CurrentGLContext()
+{
+    return CurrentContext;
 }
 void DeleteGLContext(GLContextHandle context)
 {
     Ops().DeleteGLContext(context);
+    if (context == CurrentContext)
+        CurrentContext = nullptr;
 }
 bool SwapGLBuffers(GLContextHandle context)
 {

@@ -284,6 +284,9 @@ extern const GLPixelFormatRequest PreviewPixelFormat;
 GLContextHandle CreateGLContext(WindowHandle window, int controlId, const GLPixelFormatRequest& format);
 // Makes the context current on this thread; null makes none current.
 bool MakeGLContextCurrent(GLContextHandle context);
+// The context that MakeGLContextCurrent last made current and that still
+// exists; null when none is. GL calls need one.
+GLContextHandle CurrentGLContext();
 void DeleteGLContext(GLContextHandle context);
 bool SwapGLBuffers(GLContextHandle context);
 // An entry point of the current context by name, or null.

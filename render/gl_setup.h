@@ -9,11 +9,9 @@
 // shut-down; test support.
 #pragma once
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <cstdint>
 
+#include "platform/gl_library.h"
 #include "platform/platform.h"
 
 // ---------------------------------------------------------------------------

@@ -1,13 +1,11 @@
 // The normalisation cube map and the attenuation volume.
 #include "render/lighting_textures.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <cmath>
 #include <cstdlib>
 
 #include "image/picture_texture.h"
+#include "platform/gl_library.h"
 #include "render/gl_setup.h"
 
 int32_t NormalizationCubeMapId = -1;

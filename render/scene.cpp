@@ -5,14 +5,12 @@
 // lists and frame.
 #include "render/scene.h"
 
-#include <GL/gl.h>
-#include <GL/glext.h>
-
 #include <cstdlib>
 
 #include "image/image_load.h"
 #include "image/picture_texture.h"
 #include "model/lighting_data.h"
+#include "platform/gl_library.h"
 #include "render/fallback_lighting.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"

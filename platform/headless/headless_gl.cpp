@@ -3,14 +3,71 @@
 // control it was created on. Without a GPU Mesa renders with llvmpipe.
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-#include <GL/gl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
+#include "platform/gl_library.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_internal.h"
+
+// EGL is opened when the first context is made, so that a run which draws
+// nothing loads no EGL library; after the table, each name stands for its entry.
+// clang-format off
+#define HEADLESS_EGL_FUNCTIONS(X) \
+    X(eglBindAPI)                 \
+    X(eglChooseConfig)            \
+    X(eglCreateContext)           \
+    X(eglCreatePbufferSurface)    \
+    X(eglDestroyContext)          \
+    X(eglDestroySurface)          \
+    X(eglGetCurrentContext)       \
+    X(eglGetDisplay)              \
+    X(eglGetProcAddress)          \
+    X(eglInitialize)              \
+    X(eglMakeCurrent)
+// clang-format on
+
+static struct {
+#define HEADLESS_EGL_ENTRY(name) decltype(&::name) name##Entry;
+    HEADLESS_EGL_FUNCTIONS(HEADLESS_EGL_ENTRY)
+#undef HEADLESS_EGL_ENTRY
+} EGLLibrary = {};
+
+#define eglBindAPI EGLLibrary.eglBindAPIEntry
+#define eglChooseConfig EGLLibrary.eglChooseConfigEntry
+#define eglCreateContext EGLLibrary.eglCreateContextEntry
+#define eglCreatePbufferSurface EGLLibrary.eglCreatePbufferSurfaceEntry
+#define eglDestroyContext EGLLibrary.eglDestroyContextEntry
+#define eglDestroySurface EGLLibrary.eglDestroySurfaceEntry
+#define eglGetCurrentContext EGLLibrary.eglGetCurrentContextEntry
+#define eglGetDisplay EGLLibrary.eglGetDisplayEntry
+#define eglGetProcAddress EGLLibrary.eglGetProcAddressEntry
+#define eglInitialize EGLLibrary.eglInitializeEntry
+#define eglMakeCurrent EGLLibrary.eglMakeCurrentEntry
+
+// Fills EGLLibrary from GLVND's libEGL; false when it or an entry is missing.
+static bool OpenEGLLibrary()
+{
+    if (EGLLibrary.eglGetProcAddressEntry)
+        return true;
+    void* library = dlopen("libEGL.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return false;
+    bool found = true;
+#define HEADLESS_EGL_FETCH(name)                                                                                       \
+    EGLLibrary.name##Entry = reinterpret_cast<decltype(EGLLibrary.name##Entry)>(dlsym(library, #name));                \
+    found = found && EGLLibrary.name##Entry;
+    HEADLESS_EGL_FUNCTIONS(HEADLESS_EGL_FETCH)
+#undef HEADLESS_EGL_FETCH
+    if (!found) {
+        EGLLibrary = {};
+        dlclose(library);
+    }
+    return found;
+}
 
 // A context of this back end; the program sees it only as a GLContextHandle.
 struct HeadlessGLContext {
@@ -45,6 +102,8 @@ static EGLDisplay OpenDisplay()
 {
     if (SharedDisplay != EGL_NO_DISPLAY)
         return SharedDisplay;
+    if (!OpenEGLLibrary())
+        return EGL_NO_DISPLAY;
     EGLDisplay display = EGL_NO_DISPLAY;
     auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -172,7 +231,7 @@ static bool SwapHeadlessGLBuffers(GLContextHandle handle)
 
 static void* GetHeadlessGLProcAddress(const char* name)
 {
-    return reinterpret_cast<void*>(eglGetProcAddress(name));
+    return EGLLibrary.eglGetProcAddressEntry ? reinterpret_cast<void*>(eglGetProcAddress(name)) : nullptr;
 }
 
 void AddHeadlessGLOps(PlatformOps* ops)

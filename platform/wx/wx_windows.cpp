@@ -308,10 +308,10 @@ static PlatformOps MakeWxOps()
     return ops;
 }
 
-void RegisterDesktopPlatform()
+const PlatformOps& WxPlatformOps()
 {
     static const PlatformOps ops = MakeWxOps();
-    RegisterPlatform(PlatformDesktop, &ops);
+    return ops;
 }
 
 // ---------------------------------------------------------------------------

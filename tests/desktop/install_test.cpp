@@ -126,6 +126,7 @@ TEST_F(InstalledFolder, HoldsTheProgramAssetsFragmentProgramAndAnEntryNamingThem
               "./assets/sample.bmp\n"
               "./fp/light_std.fp\n"
               "./orvanel\n"
+              "./orvanel-desktop.so\n"
               "./share/applications/orvanel.desktop\n"
               "./share/icons/hicolor/32x32/apps/orvanel.png\n");
     EXPECT_TRUE(IsExecutableFile(prefix + "/orvanel"));

@@ -24,7 +24,7 @@ bool MakeProgramCopy(ProgramCopy* copy, std::string* error)
     copy->pid = 0;
     const std::string runtime = ORVANEL_RUNTIME_DIR;
     const std::string command = "cp '" ORVANEL_EXECUTABLE "' '" + copy->dir + "/orvanel' && cp -R '" + runtime +
-        "/assets' '" + runtime + "/fp' '" + copy->dir + "/'";
+        "/orvanel-desktop.so' '" + runtime + "/assets' '" + runtime + "/fp' '" + copy->dir + "/'";
     if (RunCommand(command) != 0) {
         *error = "cannot copy the program from " + runtime;
         return false;

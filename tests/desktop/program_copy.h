@@ -9,11 +9,11 @@
 #include <vector>
 
 struct ProgramCopy {
-    std::string dir;  // temporary folder holding orvanel, assets/ and fp/
+    std::string dir;  // temporary folder holding orvanel, its desktop module, assets/ and fp/
     pid_t pid;        // the running copy, 0 when none
 };
 
-// Makes the folder and copies the executable, assets/ and fp/ into it.
+// Makes the folder and copies the executable, its desktop module, assets/ and fp/ into it.
 bool MakeProgramCopy(ProgramCopy* copy, std::string* error);
 // Stops the copy if it still runs, then removes the folder.
 void RemoveProgramCopy(ProgramCopy* copy);
