@@ -200,7 +200,7 @@ bool OnGenerate()
     if (!HeightmapImage)
         return false;
     char path[SavePathSize];
-    if (!BuildHeightMesh(MainWindow, HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height, path))
+    if (!BuildHeightMesh(MainWindow, HeightmapImage, path))
         return false;
     ShowWrittenFile(path);
     return true;
