@@ -1,29 +1,23 @@
+// The model store over files on disk: the file table, slots and instances; and files that
+// assimp wrote, read through it.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
+#include <set>
+#include <tuple>
 
 #include "model/model_store.h"
-#include "tests/support/stream_builder.h"
+#include "tests/support/heightmesh_file.h"
 
 namespace {
 
-Bytes MeshStream(int vertexCount)
+// The writer's file of a grid of cols x 2 points.
+Bytes MeshFile(int cols)
 {
-    std::vector<Vec3> vertices;
-    for (int i = 0; i < vertexCount; ++i)
-        vertices.push_back(Vec3{float(i), 0, 0});
-    return Standard(VertexObject("heightmesh", vertices));
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    std::fclose(file);
+    HeightmeshShape shape;
+    shape.width = cols;
+    shape.height = 2;
+    return HeightmeshFileBytes(SampleHeightmesh(shape));
 }
 
 int UsedFileEntries()
@@ -34,194 +28,105 @@ int UsedFileEntries()
     return used;
 }
 
-class ModelStore : public ::testing::Test {
-protected:
-    std::string directory;
-    std::string path;
-
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/orvanel-model-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
-        path = directory + "/mesh.3ds";
-        WriteFile(path, MeshStream(3));
-    }
-    void TearDown() override
-    {
-        ReleaseAllModels();
-        CurrentModelInstance = nullptr;
-        std::remove(path.c_str());
-        rmdir(directory.c_str());
-    }
-};
-
-TEST_F(ModelStore, LoadUsesInstanceSlotAndFileEntryZero)
+int VertexCount(ModelInstance* instance)
 {
-    EXPECT_EQ(CurrentModelInstance, nullptr);  // until the first load
-    ModelInstance* instance = LoadModelInstance(path.c_str());
-    ASSERT_EQ(instance, &ModelInstances[0]);
-    EXPECT_EQ(instance->slot, 0);
-    EXPECT_EQ(instance->loaded, 1);
-    EXPECT_STREQ(instance->path, path.c_str());
-    EXPECT_EQ(instance->model, ModelSlots[0].model);
-    EXPECT_EQ(ModelSlots[0].used, 1);
-    EXPECT_STREQ(ModelSlots[0].name, path.c_str());
-    EXPECT_EQ(FileTable[0].used, 1);
-    EXPECT_EQ(instance->model->bytes, FileTable[0].bytes);
-    EXPECT_EQ(instance->model->length, FileTable[0].size);
-    ASSERT_NE(instance->model->firstSurface, nullptr);
-    EXPECT_STREQ(instance->model->firstSurface->name, "heightmesh");
-    EXPECT_EQ(GetInstanceModel(instance), instance->model);
+    Model* model = GetInstanceModel(instance);
+    return model && model->firstSurface ? model->firstSurface->vertexCount : -1;
 }
 
-TEST_F(ModelStore, SamePathIsReadOnce)
+TEST(ModelStore, InstancesShareCachedFilesAndRebuildUnloadedModels)
 {
+    TempFolder folder;
+    const std::string path = folder.File("mesh.3ds");
+    ASSERT_TRUE(WriteFileBytes(path, MeshFile(2)));
     ModelInstance* first = LoadModelInstance(path.c_str());
-    std::remove(path.c_str());  // the second load must not need the disk
+    ASSERT_EQ(first, &ModelInstances[0]);
+    EXPECT_TRUE(first->slot == 0 && first->loaded && ModelSlots[0].used && first->model == ModelSlots[0].model);
+    EXPECT_TRUE(first->path == path && ModelSlots[0].name == path && first->model->bytes == FileTable[0].bytes);
+    std::remove(path.c_str());  // a second load of the path needs no disk
     ModelInstance* second = LoadModelInstance(path.c_str());
-    ASSERT_NE(first, nullptr);
     ASSERT_EQ(second, &ModelInstances[1]);
-    EXPECT_EQ(UsedFileEntries(), 1);
-    EXPECT_EQ(second->model->bytes, first->model->bytes);
-    EXPECT_NE(second->model, first->model);
+    EXPECT_TRUE(VertexCount(second) == 4 && second->model->bytes == first->model->bytes &&
+                second->model != first->model);
     EXPECT_EQ(OpenModelFile(path.c_str()), 0);
-}
-
-TEST_F(ModelStore, PathsCompareAsTheFileSystemDoes)
-{
-    ASSERT_NE(LoadModelInstance(path.c_str()), nullptr);
-    std::string upper = directory + "/MESH.3DS";
-#ifdef _WIN32
-    EXPECT_EQ(OpenModelFile(upper.c_str()), 0);
-#else
-    // another name on a case-sensitive file system: not the cached file, and not on disk
-    EXPECT_EQ(OpenModelFile(upper.c_str()), -1);
-    EXPECT_EQ(LoadModelInstance(upper.c_str()), nullptr);
-    EXPECT_EQ(UsedFileEntries(), 1);
-#endif
-}
-
-TEST_F(ModelStore, UnloadedSlotRebuildsFromTheFileTable)
-{
-    ModelInstance* instance = LoadModelInstance(path.c_str());
-    ASSERT_NE(instance, nullptr);
-    std::remove(path.c_str());
-    UnloadModelSlot(instance->slot);
-    EXPECT_EQ(instance->loaded, 0);
-    EXPECT_EQ(ModelSlots[0].used, 0);
-    EXPECT_EQ(ModelSlots[0].model, nullptr);
-    EXPECT_EQ(FileTable[0].used, 1);  // the file stays
-    Model* model = GetInstanceModel(instance);
-    ASSERT_NE(model, nullptr);
-    EXPECT_EQ(instance->loaded, 1);
-    EXPECT_EQ(ModelSlots[0].used, 1);
-    EXPECT_EQ(model->firstSurface->vertexCount, 3);
-    UnloadModelSlot(5);  // an unused slot is left alone
-    UnloadModelSlot(-1);
-    UnloadModelSlot(ModelSlotCount);
-}
-
-TEST_F(ModelStore, ReleaseAllRereadsFromDiskOrGivesNull)
-{
-    ModelInstance* instance = LoadModelInstance(path.c_str());
-    ASSERT_NE(instance, nullptr);
-    WriteFile(path, MeshStream(5));
-    EXPECT_EQ(GetInstanceModel(instance)->firstSurface->vertexCount, 3);  // still the cached bytes
+    EXPECT_EQ(LoadModelInstance(folder.File("MESH.3DS").c_str()), nullptr);  // another file here, and not on disk
+    ASSERT_TRUE(WriteFileBytes(path, MeshFile(4)));
+    UnloadModelSlot(0);
+    EXPECT_TRUE(!first->loaded && !first->model && !ModelSlots[0].used && !ModelSlots[0].model);
+    EXPECT_EQ(VertexCount(first), 4);  // from the cached bytes
+    EXPECT_TRUE(first->loaded && ModelSlots[0].used && UsedFileEntries() == 1);
     ReleaseAllModels();
-    EXPECT_EQ(instance->loaded, 0);
-    EXPECT_EQ(UsedFileEntries(), 0);
-    EXPECT_EQ(ModelSlots[0].used, 0);
-    Model* model = GetInstanceModel(instance);
-    ASSERT_NE(model, nullptr);
-    EXPECT_EQ(model->firstSurface->vertexCount, 5);
+    EXPECT_TRUE(!first->loaded && !second->loaded && !ModelSlots[0].used && UsedFileEntries() == 0);
+    EXPECT_EQ(VertexCount(first), 8);  // read again
     ReleaseAllModels();
     std::remove(path.c_str());
-    EXPECT_EQ(GetInstanceModel(instance), nullptr);
-    EXPECT_EQ(GetInstanceModel(instance), nullptr);
-    EXPECT_EQ(ModelSlots[0].used, 0);
-    EXPECT_EQ(ModelSlots[0].model, nullptr);
-    EXPECT_EQ(GetInstanceModel(nullptr), nullptr);
+    EXPECT_EQ(GetInstanceModel(first), nullptr);
+    EXPECT_EQ(GetInstanceModel(first), nullptr);  // tried again
+    EXPECT_TRUE(!ModelSlots[0].used && !ModelSlots[0].model && !GetInstanceModel(nullptr));
+    for (int slot : {5, -1, ModelSlotCount})
+        UnloadModelSlot(slot);  // left alone
 }
 
-TEST_F(ModelStore, WriterSequenceReplacesTheModel)
+TEST(ModelStore, FullTablesMissingFilesAndLongPathsGiveNull)
 {
-    CurrentModelInstance = LoadModelInstance(path.c_str());
-    ASSERT_NE(CurrentModelInstance, nullptr);
-    WriteFile(path, MeshStream(7));
-    UnloadModelSlot(CurrentModelInstance->slot);
-    ReleaseAllModels();
-    CurrentModelInstance = LoadModelInstance(path.c_str());
-    ASSERT_EQ(CurrentModelInstance, &ModelInstances[0]);
-    EXPECT_EQ(GetInstanceModel(CurrentModelInstance)->firstSurface->vertexCount, 7);
-}
-
-TEST_F(ModelStore, AllSlotsUsedGivesNull)
-{
+    TempFolder folder;
+    const std::string path = folder.File("mesh.3ds");
+    ASSERT_TRUE(WriteFileBytes(path, MeshFile(2)));
     for (int i = 0; i < ModelSlotCount; ++i)
         ASSERT_EQ(LoadModelInstance(path.c_str()), &ModelInstances[i]);
     EXPECT_EQ(LoadModelInstance(path.c_str()), nullptr);
     UnloadModelSlot(100);
     EXPECT_EQ(LoadModelInstance(path.c_str()), &ModelInstances[100]);
-}
-
-TEST_F(ModelStore, AllFileEntriesUsedGivesNullAndLeavesTheSlotFree)
-{
-    // 128 different spellings of one file fill the table
-    std::string prefix = directory + "/";
-    for (int i = 0; i < FileTableSize; ++i) {
-        ASSERT_NE(LoadModelInstance((prefix + "mesh.3ds").c_str()), nullptr) << i;
-        prefix += "./";
-    }
-    EXPECT_EQ(UsedFileEntries(), FileTableSize);
-    EXPECT_EQ(LoadModelInstance((prefix + "mesh.3ds").c_str()), nullptr);
-    EXPECT_EQ(ModelSlots[FileTableSize].used, 0);
-    EXPECT_EQ(ModelSlots[FileTableSize].model, nullptr);
-    EXPECT_EQ(OpenModelFile((prefix + "mesh.3ds").c_str()), -1);
-    // a path already in the table still loads
-    EXPECT_NE(LoadModelInstance(path.c_str()), nullptr);
-}
-
-TEST_F(ModelStore, MissingFileGivesNull)
-{
-    EXPECT_EQ(LoadModelInstance((directory + "/absent.3ds").c_str()), nullptr);
-    EXPECT_EQ(ModelSlots[0].used, 0);
-    EXPECT_EQ(UsedFileEntries(), 0);
+    ReleaseAllModels();
+    std::string spelling = folder.path + "/";  // spellings of one file fill the file table
+    for (int i = 0; i < FileTableSize; ++i, spelling += "./")
+        ASSERT_NE(LoadModelInstance((spelling + "mesh.3ds").c_str()), nullptr) << i;
+    EXPECT_EQ(LoadModelInstance((spelling + "mesh.3ds").c_str()), nullptr);
+    EXPECT_TRUE(!ModelSlots[FileTableSize].used && !ModelSlots[FileTableSize].model);
+    EXPECT_NE(LoadModelInstance(path.c_str()), nullptr);  // a path in the table still loads
+    ReleaseAllModels();
+    EXPECT_EQ(LoadModelInstance(folder.File("absent.3ds").c_str()), nullptr);
     EXPECT_EQ(LoadModelInstance(nullptr), nullptr);
+    EXPECT_TRUE(UsedFileEntries() == 0 && !ModelSlots[0].used);
+    // a path that does not fit an instance is refused, never cut
+    for (size_t length : {size_t(1024), size_t(1023)}) {
+        std::string padded = folder.path;
+        while (padded.size() + 11 <= length)
+            padded += "/.";
+        padded += std::string(length - padded.size() - 9, '/') + "/mesh.3ds";
+        ModelInstance* instance = LoadModelInstance(padded.c_str());
+        EXPECT_EQ(instance ? instance->path : "", length < 1024 ? padded : "") << length;
+    }
+    ReleaseAllModels();
 }
 
-TEST_F(ModelStore, PathOf1024BytesIsRefusedNotCut)
+// assimp (assimp-utils) writes the file; each object comes back with the positions and the
+// number of triangles the OBJ text gave it.
+TEST(AssimpFiles, ObjectsWrittenByAssimpReadBackWithTheirPositionsAndTriangles)
 {
-    // pad with "./" to reach the length wanted; the file name stays the same
-    auto padded = [&](size_t length) {
-        std::string tail = "/mesh.3ds";
-        std::string p = directory;
-        while (p.size() + tail.size() + 2 <= length)
-            p += "/.";
-        if (p.size() + tail.size() < length)
-            p += "/";
-        p += tail;
-        return p;
-    };
-    std::string fits = padded(1023), tooLong = padded(1024);
-    ASSERT_EQ(fits.size(), 1023u);
-    ASSERT_EQ(tooLong.size(), 1024u);
-    EXPECT_EQ(LoadModelInstance(tooLong.c_str()), nullptr);
-    EXPECT_EQ(UsedFileEntries(), 0);
-    ModelInstance* instance = LoadModelInstance(fits.c_str());
+    TempFolder folder;
+    std::string output;
+    ASSERT_TRUE(WriteFileText(folder.File("model.obj"),
+                              "o Quads\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\n"
+                              "v 1 0 1\nf 1 2 3 4\nf 1 2 6 5\no Tri\nv 2 0 0\nv 3 0 0\n"
+                              "v 2.5 1 0.25\nf 7 8 9\n"));
+    ASSERT_EQ(RunCommand("assimp export " + folder.File("model.obj") + " " + folder.File("model.3ds"), &output), 0)
+        << output;
+    ModelInstance* instance = LoadModelInstance(folder.File("model.3ds").c_str());
     ASSERT_NE(instance, nullptr);
-    EXPECT_EQ(std::string(instance->path), fits);
-}
-
-TEST_F(ModelStore, FreeModelLeavesTheModelEmpty)
-{
-    ModelInstance* instance = LoadModelInstance(path.c_str());
-    ASSERT_NE(instance, nullptr);
-    Model copy = *instance->model;
-    FreeModel(&copy);
-    EXPECT_EQ(copy.firstSurface, nullptr);
-    FreeModel(&copy);                         // a model without surfaces is left as it is
-    instance->model->firstSurface = nullptr;  // already freed through the copy
+    typedef std::set<std::tuple<float, float, float>> Points;
+    const Points quads = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}};
+    const Points tri = {{2, 0, 0}, {3, 0, 0}, {2.5f, 1, 0.25f}};
+    std::vector<std::tuple<std::string, Points, int>> found;
+    for (const Surface* s = instance->model->firstSurface; s; s = s->next) {
+        Points positions;
+        for (int i = 0; i < s->vertexCount; ++i)
+            positions.insert({s->positions[i].x, s->positions[i].y, s->positions[i].z});
+        if (s->vertices)  // assimp adds to the names
+            found.emplace_back(std::string(s->name).substr(0, s->name[0] == 'Q' ? 5 : 3), positions, s->triangleCount);
+    }
+    EXPECT_EQ(found, (std::vector<std::tuple<std::string, Points, int>>{{"Quads", quads, 4}, {"Tri", tri, 1}}));
+    ReleaseAllModels();
 }
 
 }  // namespace
