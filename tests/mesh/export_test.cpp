@@ -7,13 +7,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <tuple>
 
 #include "mesh/export_formats.h"
+#include "mesh/export_internal.h"
 #include "mesh/solid.h"
 #include "mesh/split_objects.h"
 #include "tests/support/heightmesh_file.h"
@@ -102,6 +106,16 @@ TEST(ExportTest, AssimpReadsBackEveryCornerAndFailuresAreReported)
                     EXPECT_NEAR(read->mNormals[at][axis], mesh.normals[3 * v + axis], 1e-6);
             }
         EXPECT_EQ(int64_t(positions.size()), mesh.vertexCount);
+        if (format.format == ExportFormatGltf || format.format == ExportFormatGlb) {
+            // the position accessor's bounds, which readers may trust without a pass of their own
+            const std::string text(bytes.begin(), bytes.end());
+            float bounds[6];
+            ASSERT_EQ(std::sscanf(text.c_str() + text.find("\"min\":["), "\"min\":[%g,%g,%g],\"max\":[%g,%g,%g]",
+                                  bounds, bounds + 1, bounds + 2, bounds + 3, bounds + 4, bounds + 5),
+                      6);
+            for (int64_t i = 0; i < 3 * mesh.vertexCount; ++i)
+                EXPECT_TRUE(bounds[i % 3] <= mesh.positions[i] && mesh.positions[i] <= bounds[3 + i % 3]) << i;
+        }
         int writes = 0;
         const ExportRequest refused = {format.format, RefuseBytes, &writes, nullptr, nullptr};
         EXPECT_EQ(ExportMesh(mesh, refused, nullptr, 0), ExportWriteFailed);
@@ -112,6 +126,29 @@ TEST(ExportTest, AssimpReadsBackEveryCornerAndFailuresAreReported)
         EXPECT_EQ(writes, 1);
     }
     FreeTriangleMesh(&mesh);
+}
+
+// Whole numbers and fractions of up to 14 binary places print exactly, other finite floats as
+// text that reads back to them, the rest as 0.
+TEST(ExportTest, FloatsPrintAsTextThatReadsBackExactly)
+{
+    std::mt19937 random(9);
+    for (int round = 0; round < 30000; ++round) {
+        const uint32_t bits = random();
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        const bool exact = round % 3 != 0;
+        if (exact)
+            value = std::ldexp(float(bits % (1u << 24)), round % 3 == 1 ? 0 : -int(random() % 15));
+        char text[MaxFloatText + 1] = {};
+        ASSERT_LE(FormatFloat(text, value), MaxFloatText);
+        if (!std::isfinite(value))
+            EXPECT_STREQ(text, "0");
+        else if (exact)
+            ASSERT_EQ(std::strtold(text, nullptr), value) << text;
+        else
+            ASSERT_EQ(std::strtof(text, nullptr), value) << text;
+    }
 }
 
 void RecordPercent(int percent, void* context)
