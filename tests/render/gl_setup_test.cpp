@@ -222,7 +222,10 @@ INSTANTIATE_TEST_SUITE_P(Files, UnusableProgramTest,
 TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
 {
     StartPreview();
-    EXPECT_EQ(StatusLine(), NoProgramMessage);
+    if (GetParam() == ProgramFile::Missing)
+        EXPECT_EQ(StatusLine(), "Could not read the lighting program '" + ProgramPath() + "'.");
+    else
+        EXPECT_EQ(StatusLine(), NoProgramMessage);
     EXPECT_FALSE(FragmentProgramAvailable);
     EXPECT_NE(PreviewGLContext, nullptr);  // the fallback still draws
     if (GetParam() == ProgramFile::Missing) {
