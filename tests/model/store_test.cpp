@@ -190,7 +190,7 @@ TEST_F(ModelStore, MissingFileGivesNull)
     EXPECT_EQ(LoadModelInstance(nullptr), nullptr);
 }
 
-TEST_F(ModelStore, PathOf1024BytesIsRefusedNotCut)
+TEST_F(ModelStore, PathOf4096BytesIsRefusedNotCut)
 {
     // pad with "./" to reach the length wanted; the file name stays the same
     auto padded = [&](size_t length) {
@@ -203,9 +203,9 @@ TEST_F(ModelStore, PathOf1024BytesIsRefusedNotCut)
         p += tail;
         return p;
     };
-    std::string fits = padded(1023), tooLong = padded(1024);
-    ASSERT_EQ(fits.size(), 1023u);
-    ASSERT_EQ(tooLong.size(), 1024u);
+    std::string fits = padded(4095), tooLong = padded(4096);
+    ASSERT_EQ(fits.size(), 4095u);
+    ASSERT_EQ(tooLong.size(), 4096u);
     EXPECT_EQ(LoadModelInstance(tooLong.c_str()), nullptr);
     EXPECT_EQ(UsedFileEntries(), 0);
     ModelInstance* instance = LoadModelInstance(fits.c_str());
