@@ -6,9 +6,13 @@
 #include "settings/settings.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/file_io.h"
@@ -17,11 +21,16 @@
 // ---------------------------------------------------------------------------
 // Globals
 
+bool ConfigurationFilesIgnored = false;
 GenerationSettingsRecord GenerationSettings;
 GenerationParamsRecord GenerationParams = {1.0f, 1, 1.0f, 24.0f, 1};
 
 static const char ConfigurationFileFormat[] = "%s/orvanel.cfg";
 static const char FragmentProgramFormat[] = "%s/fp/light_std.fp";
+static const char UserConfigurationFolder[] = "/orvanel";
+static const char UserConfigurationName[] = "/orvanel.cfg";
+// Bytes kept after the record when the file is saved; a longer file keeps only its record.
+static const size_t MaxConfigurationFileSize = 1 << 20;
 
 static const int32_t DefaultStretchPosition = 128;
 static const int32_t DefaultFuzzPosition = 2;
@@ -54,6 +63,30 @@ bool FormConfigurationPath(char* path, size_t size)
     return FormExePath(ConfigurationFileFormat, path, size);
 }
 
+bool FormDefaultProgramPath(char* path, size_t size)
+{
+    return FormExePath(FragmentProgramFormat, path, size);
+}
+
+// The folder that holds the user's configuration folders; "" when there is none.
+static std::string UserConfigurationHome()
+{
+    const char* home = getenv("XDG_CONFIG_HOME");
+    if (home && home[0] == '/')
+        return home;
+    home = getenv("HOME");
+    if (home && home[0] != '\0')
+        return std::string(home) + "/.config";
+    return "";
+}
+
+bool FormUserConfigurationPath(std::string* path)
+{
+    const std::string home = UserConfigurationHome();
+    *path = home.empty() ? "" : home + UserConfigurationFolder + UserConfigurationName;
+    return !path->empty();
+}
+
 // ---------------------------------------------------------------------------
 // Defaults
 
@@ -66,7 +99,7 @@ void SetDefaultSettings()
     settings.backgroundColor[3] = 1.0f;
     // the bytes behind the terminator go to the file too: keep them zero
     memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
-    FormExePath(FragmentProgramFormat, settings.fragmentProgramPath, sizeof settings.fragmentProgramPath);
+    FormDefaultProgramPath(settings.fragmentProgramPath, sizeof settings.fragmentProgramPath);
     settings.stretchPosition = DefaultStretchPosition;
     settings.fuzzPosition = DefaultFuzzPosition;
     settings.heightPosition = DefaultHeightPosition;
@@ -87,7 +120,7 @@ static void ForgetUnterminatedPath(GenerationSettingsRecord& settings)
 
 bool LoadSettingsFile(const char* path)
 {
-    int descriptor = open(path, O_RDONLY | O_BINARY | O_CLOEXEC);
+    const int descriptor = OpenPlainFile(path);
     if (descriptor < 0)
         return false;
     // a short file fills the leading fields; the rest is zero
@@ -104,22 +137,82 @@ bool LoadSettingsFile(const char* path)
 
 void LoadSettings()
 {
+    std::string user;
     char path[ConfigurationPathSize];
-    if (!FormConfigurationPath(path, sizeof path) || !LoadSettingsFile(path))
+    if (ConfigurationFilesIgnored ||
+        !((FormUserConfigurationPath(&user) && LoadSettingsFile(user.c_str())) ||
+          (FormConfigurationPath(path, sizeof path) && LoadSettingsFile(path))))
         SetDefaultSettings();
 }
 
-void SaveSettings()
+// The record followed by what the file at `path` holds after its own record (a
+// settings block that a later release may put there).
+static std::string SettingsFileBytes(const char* path)
 {
+    std::string bytes(reinterpret_cast<const char*>(&GenerationSettings), sizeof GenerationSettings);
+    FileContents file;
+    if (ReadWholeFile(path, MaxConfigurationFileSize, &file)) {
+        if (file.size > sizeof GenerationSettings)
+            bytes.append(reinterpret_cast<const char*>(file.bytes) + sizeof GenerationSettings,
+                         file.size - sizeof GenerationSettings);
+        free(file.bytes);
+    }
+    return bytes;
+}
+
+static bool SaveSettingsTo(const char* path, const std::string& bytes)
+{
+    return WriteFileReplacing(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Makes the user's configuration folder (private to the user, as the folder
+// convention asks) and the folder holding it; false when either is missing after.
+static bool MakeUserConfigurationFolder(const std::string& path)
+{
+    const std::string folder = path.substr(0, path.size() - (sizeof UserConfigurationName - 1));
+    const std::string home = folder.substr(0, folder.size() - (sizeof UserConfigurationFolder - 1));
+    for (const std::string& level : {home, folder})
+        if (mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    return true;
+}
+
+static void ReportUnsavedSettings(const char* path, int error)
+{
+    char text[PATH_MAX + 256];
+    snprintf(text, sizeof text, "Could not save the settings to '%s': %s.", path, strerror(error));
+    if (MainWindow)
+        SetControlText(MainWindow, StatusLineControl, text);
+}
+
+bool SaveSettings()
+{
+    if (ConfigurationFilesIgnored)
+        return true;
+    std::string user;
+    const bool userKnown = FormUserConfigurationPath(&user);
+    struct stat info;
+    if (userKnown && lstat(user.c_str(), &info) == 0) {
+        if (SaveSettingsTo(user.c_str(), SettingsFileBytes(user.c_str())))
+            return true;
+        ReportUnsavedSettings(user.c_str(), errno);
+        return false;
+    }
     char path[ConfigurationPathSize];
-    if (!FormConfigurationPath(path, sizeof path))
-        return;
-    // not truncated: bytes after the record stay as they were
-    int descriptor = open(path, O_WRONLY | O_CREAT | O_BINARY | O_CLOEXEC, 0666);
-    if (descriptor < 0)
-        return;
-    WriteAll(descriptor, &GenerationSettings, sizeof GenerationSettings);  // settings output is silent
-    close(descriptor);
+    const bool formed = FormConfigurationPath(path, sizeof path);
+    // the tail of the file beside the executable moves with the record
+    const std::string bytes = SettingsFileBytes(formed ? path : nullptr);
+    if (formed && SaveSettingsTo(path, bytes))
+        return true;
+    if (!userKnown) {
+        // an executable's folder that is unknown or too long names no file
+        ReportUnsavedSettings(formed ? path : "orvanel.cfg", formed ? errno : ENAMETOOLONG);
+        return false;
+    }
+    if (MakeUserConfigurationFolder(user) && SaveSettingsTo(user.c_str(), bytes))
+        return true;
+    ReportUnsavedSettings(user.c_str(), errno);
+    return false;
 }
 
 // ---------------------------------------------------------------------------

@@ -403,13 +403,13 @@ TEST(ModelStore, InstancesShareCachedFilesAndRebuildUnloadedModels)
     EXPECT_EQ(LoadModelInstance(folder.File("absent.3ds").c_str()), nullptr);
     EXPECT_EQ(LoadModelInstance(nullptr), nullptr);
     EXPECT_TRUE(UsedFileEntries() == 0 && !ModelSlots[0].used);
-    for (size_t length : {size_t(1024), size_t(1023)}) {  // refused, never cut
+    for (size_t length : {size_t(4096), size_t(4095)}) {  // refused, never cut
         std::string padded = folder.path;
         while (padded.size() + 11 <= length)
             padded += "/.";
         padded += std::string(length - padded.size() - 9, '/') + "/mesh.3ds";
         ModelInstance* instance = LoadModelInstance(padded.c_str());
-        EXPECT_EQ(instance ? instance->path : "", length < 1024 ? padded : "") << length;
+        EXPECT_EQ(instance ? instance->path : "", length < 4096 ? padded : "") << length;
     }
     ReleaseAllModels();
 }
