@@ -10,7 +10,7 @@
 
 #include "platform/byte_order.h"
 
-// Both headers end here; the pixel rows always begin at this byte.
+// Both headers end here; the pixel rows begin here unless the data-offset field says later.
 static const size_t BmpHeadersSize = 54;
 
 // ---------------------------------------------------------------------------
@@ -22,7 +22,7 @@ bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size)
         return false;
     if (bytes[0] != 'B' || bytes[1] != 'M')
         return false;
-    // bytes 2-13: file size, reserved words, pixel-data offset: not used
+    // bytes 2-9: file size, reserved words: not used; 10: pixel-data offset, read by the decoder
     uint32_t infoSize, compression, colorsUsed, importantColors;
     uint16_t bitsPerPixel;
     ReadLittleU32(bytes, size, 14, &infoSize);
@@ -38,10 +38,33 @@ bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size)
 // ---------------------------------------------------------------------------
 // Decoding
 
+// True when `rows` rows of `stride` bytes fit between byte `start` and the end.
+static bool RowsFitBehind(size_t size, uint64_t start, int32_t rows, uint64_t stride)
+{
+    return start <= size && static_cast<uint64_t>(rows) <= (size - start) / stride;
+}
+
+// Where the rows begin: at the data offset the file names when that is past the headers
+// and the rows fit behind it (a writer may leave a gap), else right after the headers,
+// where the rows of every file that names no usable offset have always been read.
+// False when the rows fit behind neither.
+static bool FindPixelRows(const uint8_t* bytes, size_t size, int32_t rows, uint64_t stride, size_t* start)
+{
+    uint32_t offset = 0;
+    if (ReadLittleU32(bytes, size, 10, &offset) && offset >= BmpHeadersSize &&
+        RowsFitBehind(size, offset, rows, stride))
+        *start = offset;
+    else if (RowsFitBehind(size, BmpHeadersSize, rows, stride))
+        *start = BmpHeadersSize;
+    else
+        return false;  // the rows the header declares are not all there
+    return true;
+}
+
 // Sizes of a picture whose rows all lie inside the bytes and whose Image can be
 // allocated; false for anything else.
 static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int32_t* height, size_t* stride,
-                         size_t* pixelBytes)
+                         size_t* pixelBytes, size_t* rowsStart)
 {
     int32_t w, h;
     if (!ReadLittleI32(bytes, size, 18, &w) || !ReadLittleI32(bytes, size, 22, &h) || size < BmpHeadersSize)
@@ -50,8 +73,8 @@ static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int3
     if (w <= 0 || h <= 0)
         return false;
     uint64_t rowStride = (3 * static_cast<uint64_t>(w) + 3) / 4 * 4;  // at most about 2^33
-    if (static_cast<uint64_t>(h) > (size - BmpHeadersSize) / rowStride)
-        return false;  // the rows the header declares are not all there
+    if (!FindPixelRows(bytes, size, h, rowStride, rowsStart))
+        return false;
     uint64_t pixels = static_cast<uint64_t>(w) * static_cast<uint64_t>(h);  // below 2^62
     if (pixels > UINT32_MAX / 4 || 4 * pixels > SIZE_MAX - sizeof(Image))
         return false;
@@ -65,8 +88,8 @@ static bool MeasureBMP24(const uint8_t* bytes, size_t size, int32_t* width, int3
 Image* DecodeBMP24(const uint8_t* bytes, size_t size)
 {
     int32_t width, height;
-    size_t stride, pixelBytes;
-    if (!bytes || !MeasureBMP24(bytes, size, &width, &height, &stride, &pixelBytes))
+    size_t stride, pixelBytes, rowsStart;
+    if (!bytes || !MeasureBMP24(bytes, size, &width, &height, &stride, &pixelBytes, &rowsStart))
         return nullptr;
     Image* image = static_cast<Image*>(calloc(1, sizeof(Image) + pixelBytes));
     if (!image)
@@ -76,7 +99,7 @@ Image* DecodeBMP24(const uint8_t* bytes, size_t size)
     image->samples = nullptr;
     // The file stores the bottom row first: its last row is the picture's top row.
     for (int32_t row = 0; row < height; ++row) {
-        const uint8_t* source = bytes + BmpHeadersSize + static_cast<size_t>(height - 1 - row) * stride;
+        const uint8_t* source = bytes + rowsStart + static_cast<size_t>(height - 1 - row) * stride;
         uint8_t* target = image->pixels + static_cast<size_t>(row) * static_cast<size_t>(width) * 4;
         for (int32_t x = 0; x < width; ++x, source += 3, target += 4) {
             target[0] = source[2];  // red

@@ -20,7 +20,9 @@ struct Image {
 bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size);
 // Decodes bytes that passed the header rules; null when the header's sizes do
 // not fit the bytes or cannot be allocated (a side of 0 or below, rows missing,
-// 4 * width * height beyond 32 bits).
+// 4 * width * height beyond 32 bits). The rows are read from the pixel-data
+// offset (bytes 10-13) when it is 54 or more and they fit behind it, else from
+// byte 54.
 Image* DecodeBMP24(const uint8_t* bytes, size_t size);
 // The header rules, then DecodeBMP24.
 Image* DecodeBMP(const uint8_t* bytes, size_t size);

@@ -242,22 +242,42 @@ void OnLoadNormalTexture()
 // ---------------------------------------------------------------------------
 // Default textures
 
-// Missing or unusable files leave the texture empty; nothing is said.
-static void LoadDefaultTexture(const char* fileName, uint32_t* name)
+// Stand-ins where a default texture cannot be read: a white decal and a flat normal
+// map, so that the mesh is drawn lit and untextured rather than black.
+static const uint8_t PlainDecalTexel[4] = {255, 255, 255, 255};
+static const uint8_t FlatNormalTexel[4] = {128, 128, 255, 255};
+
+static void UploadOneTexel(const uint8_t* texel, uint32_t* name)
+{
+    Image* image = static_cast<Image*>(calloc(1, sizeof(Image) + 4));
+    if (!image)
+        return;
+    image->width = 1;
+    image->height = 1;
+    memcpy(image->pixels, texel, 4);
+    UploadTexture(image, EnsureTextureId(name));
+    FreeImage(image);
+}
+
+// False when the file cannot be read, is no accepted BMP or cannot be a texture (sides
+// that are no powers of two); the stand-in texel is uploaded then.
+static bool LoadDefaultTexture(const char* fileName, const uint8_t* standIn, uint32_t* name)
 {
     char path[PathBufferSize];
     snprintf(path, sizeof path, "%s/assets/%s", ExeDirectory, fileName);
-    if (OpenFileBuffer(path)) {
-        if (Image* image = GetBMPFromBuffer()) {
-            UploadTexture(image, EnsureTextureId(name));
-            FreeImage(image);
-        }
-    }
+    Image* image = OpenFileBuffer(path) ? GetBMPFromBuffer() : nullptr;
     CloseFileBuffer();
+    const bool uploaded = image && UploadTexture(image, EnsureTextureId(name)) != 0;
+    FreeImage(image);
+    if (!uploaded)
+        UploadOneTexel(standIn, name);
+    return uploaded;
 }
 
 void LoadDefaultTextures()
 {
-    LoadDefaultTexture("deftex.bmp", &DecalTextureId);
-    LoadDefaultTexture("defnrm.bmp", &NormalTextureId);
+    const bool decal = LoadDefaultTexture("deftex.bmp", PlainDecalTexel, &DecalTextureId);
+    const bool normalMap = LoadDefaultTexture("defnrm.bmp", FlatNormalTexel, &NormalTextureId);
+    if (!decal || !normalMap)
+        ReportMessage(MainWindow, "Could not load the default textures from '%s/assets'.", ExeDirectory);
 }

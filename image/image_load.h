@@ -23,5 +23,7 @@ void OnLoadHeightmap();
 void OnLoadDecalTexture();
 void OnLoadNormalTexture();
 
-// Fills the decal and normal-map textures from assets/ beside the executable, silently.
+// Fills the decal and normal-map textures from assets/ beside the executable. A file
+// that cannot be read or decoded gives a plain stand-in (white, or a flat normal map:
+// the mesh is drawn lit and untextured) and a status-line message on the main window.
 void LoadDefaultTextures();

@@ -4,7 +4,8 @@
 #include <zlib.h>
 
 #include <climits>
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 // Previews are written on every batch run and read rarely: deflate level 1
 // with run-length matching after the SUB filter writes an 800 x 600 frame in
@@ -13,6 +14,30 @@
 static const int FastCompressionLevel = 1;
 static const int FastCompressionStrategy = Z_RLE;
 static const int FastRowFilter = PNG_FILTER_SUB;
+
+// The encoded file, grown as libpng hands over its bytes.
+struct PNGBytes {
+    uint8_t* bytes;
+    size_t used;
+    size_t capacity;
+};
+
+static void AppendPNGBytes(png_structp png, png_bytep data, png_size_t length)
+{
+    PNGBytes* out = static_cast<PNGBytes*>(png_get_io_ptr(png));
+    if (length > out->capacity - out->used) {
+        size_t capacity = out->capacity ? out->capacity : 65536;
+        while (capacity - out->used < length)
+            capacity *= 2;
+        uint8_t* grown = static_cast<uint8_t*>(realloc(out->bytes, capacity));
+        if (!grown)
+            png_error(png, "out of memory");
+        out->bytes = grown;
+        out->capacity = capacity;
+    }
+    memcpy(out->bytes + out->used, data, length);
+    out->used += length;
+}
 
 // libpng reports an error by calling this, which must not return; the caller
 // says what failed.
@@ -25,7 +50,7 @@ static void IgnorePNGWarning(png_structp, png_const_charp) {}
 
 // Nothing in this function may need a destructor: an error jumps out of libpng
 // back to its setjmp.
-static bool EncodePNG(FILE* file, const uint8_t* rgba, int width, int height)
+static bool EncodePNG(PNGBytes* out, const uint8_t* rgba, int width, int height)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ThrowPNGError, IgnorePNGWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -37,7 +62,7 @@ static bool EncodePNG(FILE* file, const uint8_t* rgba, int width, int height)
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, out, AppendPNGBytes, nullptr);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // the frame's bytes are sRGB values, as the GL drew them
@@ -54,17 +79,17 @@ static bool EncodePNG(FILE* file, const uint8_t* rgba, int width, int height)
     return true;
 }
 
+#include "platform/file_io.h"
+
+// The PNG is made in memory and saved like every other file the program writes, so that
+// a failed write leaves an existing picture as it was.
 bool WritePNG(const char* path, const uint8_t* rgba, int width, int height)
 {
     if (!path || !rgba || width <= 0 || height <= 0 || width > INT32_MAX / 4)
         return false;
-    FILE* file = fopen(path, "wb");
-    if (!file)
-        return false;
-    bool written = EncodePNG(file, rgba, width, height);
-    // a full disk may show only when the last buffer is flushed
-    written = fclose(file) == 0 && written;
-    if (!written)
-        remove(path);
+    PNGBytes out = {nullptr, 0, 0};
+    const bool encoded = EncodePNG(&out, rgba, width, height);
+    const bool written = encoded && WriteFileReplacing(path, out.bytes, out.used);
+    free(out.bytes);
     return written;
 }

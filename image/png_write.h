@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
-// `rgba` holds width * height pixels of 4 bytes, top row first. False when
-// the file cannot be written (a partly written file is removed).
+// `rgba` holds width * height pixels of 4 bytes, top row first. The file is
+// replaced safely (WriteFileReplacing): false when it cannot be written, and
+// an existing file at `path` is then left as it was.
 bool WritePNG(const char* path, const uint8_t* rgba, int width, int height);

@@ -355,6 +355,17 @@ static void WalkChunks(Walk& walk)
 
 // ---- public operations
 
+bool BeginsWithMainChunk(const uint8_t* bytes, size_t size)
+{
+    uint16_t first = 0, second = 0;
+    if (!ReadLittleU16(bytes, size, 0, &first))
+        return false;
+    if (first == ExtendedStreamMark)
+        return size >= 2 + ChunkHeaderSize && ReadLittleU16(bytes, size, 2, &second) &&
+            second == ExtendedChunkIds[MainChunk];
+    return first == MainChunkId && size >= ChunkHeaderSize;
+}
+
 bool ReadModelChunks(Model* model)
 {
     if (!model)

@@ -101,6 +101,10 @@ struct Model {
     Surface* firstSurface;  // head of the surface list, in creation order, or null
 };
 
+// True when the bytes begin with a 3DS main chunk's header: the standard one, or the
+// extended variant's mark followed by its main chunk.
+bool BeginsWithMainChunk(const uint8_t* bytes, size_t size);
+
 // Walks the stream of a Model whose bytes and length are set and which has no surfaces,
 // builds the surface list and runs the post-pass (identity matrix, DeformSurface, triangle
 // indices, tangent frame and light vector blocks, computed normals unless the stream has

@@ -11,7 +11,7 @@
 
 constexpr int FileTableSize = 128;   // cached files
 constexpr int ModelSlotCount = 512;  // models, one per instance
-constexpr int ModelPathSize = 1024;  // bytes of an instance path, NUL included
+constexpr int ModelPathSize = 4096;  // bytes of an instance path, NUL included (the system's own limit)
 
 struct FileEntry {
     char* name;      // owned copy of the path the file was read under
@@ -45,7 +45,7 @@ extern ModelInstance* CurrentModelInstance;
 int OpenModelFile(const char* path);
 
 // Builds a model from path into the first free slot and returns that slot's instance, or
-// null (no free slot, no free file entry, unreadable file, path of 1024 bytes or more).
+// null (no free slot, no free file entry, unreadable file, path of 4096 bytes or more).
 ModelInstance* LoadModelInstance(const char* path);
 
 // The instance's model, rebuilt from the file table or disk when it was unloaded; null

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -29,24 +30,57 @@ int32_t MaxTextureUnits = 1;
 GLuint StdLightProgramId = 0;
 GLExtensionEntryPoints GLExtensions = {};
 
+// A program file larger than this is no lighting program; it is refused unread.
+static const size_t MaxProgramFileSize = 1 << 20;
+// The lighting program that could be read from neither place, for the status line;
+// "" when it was read.
+static char UnreadableProgramPath[FragmentProgramPathSize];
+
 // ---------------------------------------------------------------------------
 // Fragment program
 
-bool LoadFragmentProgram(const char* path, GLuint* programId)
+// Compiles the text of a program file (up to its first zero byte) into a new program name.
+static bool CompileFragmentProgram(const FileContents& file, GLuint* programId)
 {
-    FileContents file;
-    if (!ReadWholeFile(path, SIZE_MAX / 2, &file))
-        return false;
     const char* text = reinterpret_cast<const char*>(file.bytes);
     GLExtensions.genPrograms(1, programId);
     GLExtensions.bindProgram(GL_FRAGMENT_PROGRAM_ARB, *programId);
     // an embedded zero byte ends the program text
     GLExtensions.programString(GL_FRAGMENT_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB, static_cast<GLsizei>(strlen(text)),
                                text);
-    free(file.bytes);
     GLint errorPosition = 0;
     glGetIntegerv(GL_PROGRAM_ERROR_POSITION_ARB, &errorPosition);
     return errorPosition == -1;
+}
+
+bool LoadFragmentProgram(const char* path, GLuint* programId)
+{
+    FileContents file;
+    if (!ReadWholeFile(path, MaxProgramFileSize, &file))
+        return false;
+    const bool compiled = CompileFragmentProgram(file, programId);
+    free(file.bytes);
+    return compiled;
+}
+
+// The program the settings name or, when that file cannot be read (the program's
+// folder was moved since the settings were saved), the one beside the executable; the
+// stored path stays as it is. When neither can be read, UnreadableProgramPath names
+// the one beside the executable (the stored one where that has no name).
+static bool LoadLightingProgram()
+{
+    const char* stored = GenerationSettings.fragmentProgramPath;
+    char beside[FragmentProgramPathSize];
+    const bool besideNamed = FormDefaultProgramPath(beside, sizeof beside);
+    FileContents file;
+    if (!ReadWholeFile(stored, MaxProgramFileSize, &file) &&
+        (!besideNamed || !ReadWholeFile(beside, MaxProgramFileSize, &file))) {
+        snprintf(UnreadableProgramPath, sizeof UnreadableProgramPath, "%s", besideNamed ? beside : stored);
+        return false;
+    }
+    const bool compiled = CompileFragmentProgram(file, &StdLightProgramId);
+    free(file.bytes);
+    return compiled;
 }
 
 // ---------------------------------------------------------------------------
@@ -67,8 +101,7 @@ static bool FetchLightingEntryPoints()
     GLExtensionEntryPoints& e = GLExtensions;
     return FetchEntryPoint("glProgramStringARB", &e.programString) &&
         FetchEntryPoint("glBindProgramARB", &e.bindProgram) && FetchEntryPoint("glGenProgramsARB", &e.genPrograms) &&
-        LoadFragmentProgram(GenerationSettings.fragmentProgramPath, &StdLightProgramId) &&
-        FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
+        LoadLightingProgram() && FetchEntryPoint("glActiveTextureARB", &e.activeTexture) &&
         FetchEntryPoint("glClientActiveTextureARB", &e.clientActiveTexture) &&
         FetchEntryPoint("glTexImage3DEXT", &e.texImage3D);
 }
@@ -138,6 +171,8 @@ static bool CreatePreviewContext(WindowHandle window)
         return false;
     if (FragmentProgramAvailable)
         ReportMessage(window, "OpenGL initialization successful.");
+    else if (UnreadableProgramPath[0] != '\0')
+        ReportMessage(window, "Could not read the lighting program '%s'.", UnreadableProgramPath);
     else
         ReportMessage(window, "Hardware does not support fp1.0, ppl functions unavailable.");
     return true;
@@ -198,6 +233,7 @@ void ResetRendererForTests()
     FragmentProgramAvailable = true;
     MaxTextureUnits = 1;
     StdLightProgramId = 0;
+    UnreadableProgramPath[0] = '\0';
     GLExtensions = GLExtensionEntryPoints();
     ResetLightingTexturesForTests();
 }

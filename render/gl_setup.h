@@ -52,7 +52,9 @@ extern GLExtensionEntryPoints GLExtensions;
 
 // First call: creates the context on the preview frame, makes it current,
 // fetches the extensions and tells on the status line whether per-pixel
-// lighting is available. Every call: viewport and projection from the
+// lighting is available (the lighting program is the settings' or, when that
+// file cannot be read, the one beside the executable; when neither can, the
+// status line says so rather than blaming the hardware). Every call: viewport and projection from the
 // frame's outer rectangle, then SetDefaultGLState. False when the frame has no
 // window or the first call's set-up failed (no message of its own then, and
 // per-pixel lighting is off for good).
@@ -64,8 +66,8 @@ void ApplyBackgroundColor();
 
 // Compiles the ARB fragment program in the file at `path` into a new program
 // name stored in *programId. The text is passed up to its first zero byte.
-// False when the file cannot be read or the program does not compile (its
-// name then stays allocated). Silent.
+// False when the file cannot be read, is no plain file or is over 1 MiB, or the
+// program does not compile (its name then stays allocated). Silent.
 bool LoadFragmentProgram(const char* path, GLuint* programId);
 
 // ---------------------------------------------------------------------------

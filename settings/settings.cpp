@@ -6,22 +6,34 @@
 #include "settings/settings.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/file_io.h"
 #include "platform/shell.h"
+#include "settings/settings_block.h"
 
 // ---------------------------------------------------------------------------
 // Globals
 
+bool ConfigurationFilesIgnored = false;
 GenerationSettingsRecord GenerationSettings;
 GenerationParamsRecord GenerationParams = {1.0f, 1, 1.0f, 24.0f, 1};
 
 static const char ConfigurationFileFormat[] = "%s/orvanel.cfg";
 static const char FragmentProgramFormat[] = "%s/fp/light_std.fp";
+static const char UserConfigurationFolder[] = "/orvanel";
+static const char UserConfigurationName[] = "/orvanel.cfg";
+// Bytes kept after the record when the file is saved; a longer file keeps only its record.
+static const size_t MaxConfigurationFileSize = 1 << 20;
 
 static const int32_t DefaultStretchPosition = 128;
 static const int32_t DefaultFuzzPosition = 2;
@@ -54,6 +66,30 @@ bool FormConfigurationPath(char* path, size_t size)
     return FormExePath(ConfigurationFileFormat, path, size);
 }
 
+bool FormDefaultProgramPath(char* path, size_t size)
+{
+    return FormExePath(FragmentProgramFormat, path, size);
+}
+
+// The folder that holds the user's configuration folders; "" when there is none.
+static std::string UserConfigurationHome()
+{
+    const char* home = getenv("XDG_CONFIG_HOME");
+    if (home && home[0] == '/')
+        return home;
+    home = getenv("HOME");
+    if (home && home[0] != '\0')
+        return std::string(home) + "/.config";
+    return "";
+}
+
+bool FormUserConfigurationPath(std::string* path)
+{
+    const std::string home = UserConfigurationHome();
+    *path = home.empty() ? "" : home + UserConfigurationFolder + UserConfigurationName;
+    return !path->empty();
+}
+
 // ---------------------------------------------------------------------------
 // Defaults
 
@@ -66,7 +102,7 @@ void SetDefaultSettings()
     settings.backgroundColor[3] = 1.0f;
     // the bytes behind the terminator go to the file too: keep them zero
     memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
-    FormExePath(FragmentProgramFormat, settings.fragmentProgramPath, sizeof settings.fragmentProgramPath);
+    FormDefaultProgramPath(settings.fragmentProgramPath, sizeof settings.fragmentProgramPath);
     settings.stretchPosition = DefaultStretchPosition;
     settings.fuzzPosition = DefaultFuzzPosition;
     settings.heightPosition = DefaultHeightPosition;
@@ -87,39 +123,129 @@ static void ForgetUnterminatedPath(GenerationSettingsRecord& settings)
 
 bool LoadSettingsFile(const char* path)
 {
-    int descriptor = open(path, O_RDONLY | O_BINARY | O_CLOEXEC);
+    const int descriptor = OpenPlainFile(path);
     if (descriptor < 0)
         return false;
     // a short file fills the leading fields; the rest is zero
     GenerationSettingsRecord loaded;
     memset(&loaded, 0, sizeof loaded);
     long count = ReadUpTo(descriptor, &loaded, sizeof loaded);
+    // the settings that came later follow the record
+    std::vector<uint8_t> tail(count == static_cast<long>(sizeof loaded) ? MaxConfigurationFileSize : 0);
+    const long tailCount = tail.empty() ? 0 : ReadUpTo(descriptor, tail.data(), tail.size());
     close(descriptor);
-    if (count < 0)
+    if (count < 0 || tailCount < 0)
         return false;
     ForgetUnterminatedPath(loaded);
     GenerationSettings = loaded;
+    ParseSettingsBlock(tail.data(), static_cast<size_t>(tailCount), &SettingsBlock);
     return true;
 }
 
 void LoadSettings()
 {
+    std::string user;
     char path[ConfigurationPathSize];
-    if (!FormConfigurationPath(path, sizeof path) || !LoadSettingsFile(path))
+    if (ConfigurationFilesIgnored ||
+        !((FormUserConfigurationPath(&user) && LoadSettingsFile(user.c_str())) ||
+          (FormConfigurationPath(path, sizeof path) && LoadSettingsFile(path)))) {
         SetDefaultSettings();
+        SetDefaultSettingsBlock(&SettingsBlock);
+    }
 }
 
-void SaveSettings()
+static bool IsSettingsBlock(const std::string& tail)
 {
+    return tail.compare(0, sizeof SettingsBlockMark - 1, SettingsBlockMark) == 0;
+}
+
+// What follows the record: the settings block, unless the file holds something else there
+// (kept as it is), and nothing where a file without a block would get only defaults anyway.
+static std::string SettingsTail(const std::string& oldTail)
+{
+    if (!oldTail.empty() && !IsSettingsBlock(oldTail))
+        return oldTail;
+    SettingsBlockRecord defaults;
+    SetDefaultSettingsBlock(&defaults);
+    std::vector<uint8_t> block(SettingsBlockCapacity());
+    const size_t size = FormatSettingsBlock(&SettingsBlock, block.data(), block.size());
+    std::vector<uint8_t> defaultBlock(SettingsBlockCapacity());
+    const size_t defaultSize = FormatSettingsBlock(&defaults, defaultBlock.data(), defaultBlock.size());
+    if (oldTail.empty() && size == defaultSize && memcmp(block.data(), defaultBlock.data(), size) == 0)
+        return std::string();
+    return std::string(reinterpret_cast<const char*>(block.data()), size);
+}
+
+// The record followed by the settings block, or by what the file at `path` holds after its
+// own record when that is no settings block.
+static std::string SettingsFileBytes(const char* path)
+{
+    std::string bytes(reinterpret_cast<const char*>(&GenerationSettings), sizeof GenerationSettings);
+    FileContents file;
+    if (ReadWholeFile(path, MaxConfigurationFileSize, &file)) {
+        std::string tail;
+        if (file.size > sizeof GenerationSettings)
+            tail.assign(reinterpret_cast<const char*>(file.bytes) + sizeof GenerationSettings,
+                        file.size - sizeof GenerationSettings);
+        free(file.bytes);
+        return bytes + SettingsTail(tail);
+    }
+    return bytes + SettingsTail(std::string());
+}
+
+static bool SaveSettingsTo(const char* path, const std::string& bytes)
+{
+    return WriteFileReplacing(path, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Makes the user's configuration folder (private to the user, as the folder
+// convention asks) and the folder holding it; false when either is missing after.
+static bool MakeUserConfigurationFolder(const std::string& path)
+{
+    const std::string folder = path.substr(0, path.size() - (sizeof UserConfigurationName - 1));
+    const std::string home = folder.substr(0, folder.size() - (sizeof UserConfigurationFolder - 1));
+    for (const std::string& level : {home, folder})
+        if (mkdir(level.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    return true;
+}
+
+static void ReportUnsavedSettings(const char* path, int error)
+{
+    char text[PATH_MAX + 256];
+    snprintf(text, sizeof text, "Could not save the settings to '%s': %s.", path, strerror(error));
+    if (MainWindow)
+        SetControlText(MainWindow, StatusLineControl, text);
+}
+
+bool SaveSettings()
+{
+    if (ConfigurationFilesIgnored)
+        return true;
+    std::string user;
+    const bool userKnown = FormUserConfigurationPath(&user);
+    struct stat info;
+    if (userKnown && lstat(user.c_str(), &info) == 0) {
+        if (SaveSettingsTo(user.c_str(), SettingsFileBytes(user.c_str())))
+            return true;
+        ReportUnsavedSettings(user.c_str(), errno);
+        return false;
+    }
     char path[ConfigurationPathSize];
-    if (!FormConfigurationPath(path, sizeof path))
-        return;
-    // not truncated: bytes after the record stay as they were
-    int descriptor = open(path, O_WRONLY | O_CREAT | O_BINARY | O_CLOEXEC, 0666);
-    if (descriptor < 0)
-        return;
-    WriteAll(descriptor, &GenerationSettings, sizeof GenerationSettings);  // settings output is silent
-    close(descriptor);
+    const bool formed = FormConfigurationPath(path, sizeof path);
+    // the tail of the file beside the executable moves with the record
+    const std::string bytes = SettingsFileBytes(formed ? path : nullptr);
+    if (formed && SaveSettingsTo(path, bytes))
+        return true;
+    if (!userKnown) {
+        // an executable's folder that is unknown or too long names no file
+        ReportUnsavedSettings(formed ? path : "orvanel.cfg", formed ? errno : ENAMETOOLONG);
+        return false;
+    }
+    if (MakeUserConfigurationFolder(user) && SaveSettingsTo(user.c_str(), bytes))
+        return true;
+    ReportUnsavedSettings(user.c_str(), errno);
+    return false;
 }
 
 // ---------------------------------------------------------------------------

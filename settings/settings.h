@@ -2,12 +2,16 @@
 // the values derived from it for mesh generation, and the two operations
 // that move values between the record and the properties window.
 //
-// Settings input and output are silent: a configuration file that cannot be
-// read gives the defaults, one that cannot be written is not saved.
+// orvanel.cfg lives beside the executable, or in the user's configuration
+// folder ($XDG_CONFIG_HOME/orvanel/, by default ~/.config/orvanel/) where the
+// program's folder cannot be written; the user's file, once it exists, is the
+// one read and written. A file that cannot be read gives the defaults; one that
+// cannot be saved anywhere is said on the main window's status line.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 #include "resources/resource_ids.h"
@@ -55,6 +59,11 @@ const TrackbarRange FuzzTrackbarRange = {FuzzTrackbarControl, 1, 6};
 const TrackbarRange HeightTrackbarRange = {HeightTrackbarControl, 1, 4096};
 const TrackbarRange ScaleTrackbarRange = {ScaleTrackbarControl, 4, 1024};
 
+// Batch mode's switch: LoadSettings gives the defaults and SaveSettings writes
+// nothing, so that no configuration file of the desktop program is ever read or
+// written.
+extern bool ConfigurationFilesIgnored;
+
 // The settings of this run; zero until LoadSettings.
 extern GenerationSettingsRecord GenerationSettings;
 // What mesh generation reads; derived by ReadPropertiesWindow.
@@ -66,16 +75,27 @@ extern GenerationParamsRecord GenerationParams;
 void SetDefaultSettings();
 // Reads up to 2084 bytes of a settings file into GenerationSettings, as
 // LoadSettings does with orvanel.cfg. False (nothing changed) when the file
-// cannot be opened or read.
+// cannot be opened or read or is no plain file (a pipe is never waited on).
 bool LoadSettingsFile(const char* path);
-// Fills GenerationSettings from the first 2084 bytes of orvanel.cfg; a short
-// file leaves the rest zero. A file that cannot be opened or read, or a path
-// too long for its buffer, gives the defaults. A program path without a
-// terminator in its field is taken as empty.
+// Fills GenerationSettings from the first 2084 bytes of the user's orvanel.cfg
+// when it can be read, else of the one beside the executable; a short file
+// leaves the rest zero. Neither readable, or a path too long for its buffer,
+// gives the defaults. A program path without a terminator in its field is taken
+// as empty. Only the defaults while ConfigurationFilesIgnored.
 void LoadSettings();
-// Writes the record over the first 2084 bytes of orvanel.cfg, creating it if
-// needed and keeping any bytes after them; silently nothing on failure.
-void SaveSettings();
+// Saves the record as the first 2084 bytes of orvanel.cfg, keeping any bytes
+// after them, by the replacing save (through a link to the file it names): into
+// the user's file when it exists, else beside the executable, else into a new
+// user's file. False, with a status-line message naming the last place tried
+// and why, when it could be saved nowhere. Nothing while ConfigurationFilesIgnored.
+bool SaveSettings();
+// The user's orvanel.cfg: "$XDG_CONFIG_HOME/orvanel/orvanel.cfg", with
+// "$HOME/.config" where XDG_CONFIG_HOME is unset or not absolute; false (and "")
+// without either.
+bool FormUserConfigurationPath(std::string* path);
+// "%s/fp/light_std.fp" from ExeDirectory: the lighting program the build lays
+// beside the executable. False (and "") when it does not fit into `size` bytes.
+bool FormDefaultProgramPath(char* path, size_t size);
 // Sets the trackbars' ranges and positions and the checkbox from GenerationSettings.
 void FillPropertiesWindow(WindowHandle window);
 // Reads the controls into GenerationSettings, derives GenerationParams and

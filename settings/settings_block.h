@@ -23,6 +23,9 @@ const size_t SettingsPathSize = 4096;        // bytes of a stored path, terminat
 const int RecentHeightmapCount = 5;          // File > Recent heightmaps
 const size_t KeptUnknownFieldsSize = 65536;  // unknown fields kept for the next save, at most
 
+// The block's first four bytes.
+const char SettingsBlockMark[] = "ORVX";
+
 enum MeshModes { GridMeshMode = 0, AdaptiveMeshMode = 1 };
 
 struct SettingsBlockRecord {

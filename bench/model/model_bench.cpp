@@ -12,7 +12,7 @@
 #include "model/lighting_data.h"
 #include "model/model3ds.h"
 #include "model/model_store.h"
-#include "tests/support/stream_builder.h"
+#include "tests/support/heightmesh_file.h"
 
 namespace {
 
@@ -23,24 +23,12 @@ const int Rows = 128;
 // TriMesh with vertex list, texture coordinate list and face list, in that order.
 Bytes LargestHeightmesh()
 {
-    std::vector<Vec3> vertices;
-    std::vector<std::pair<float, float>> uvs;
-    for (int y = 0; y < Rows; ++y) {
-        for (int x = 0; x < Columns; ++x) {
-            float height = static_cast<float>((x * 7 + y * 13) % 256);
-            vertices.push_back(Vec3{x * 4.0f - 512, 256 - y * 4.0f, height});
-            uvs.push_back({x / 256.0f, y / 256.0f});
-        }
-    }
-    std::vector<TestFace> faces;
-    for (int y = 0; y + 1 < Rows; ++y) {
-        for (int x = 0; x + 1 < Columns; ++x) {
-            int v = y * Columns + x;
-            faces.push_back(TestFace{uint16_t(v + 1), uint16_t(v), uint16_t(v + Columns)});
-            faces.push_back(TestFace{uint16_t(v + Columns + 1), uint16_t(v + 1), uint16_t(v + Columns)});
-        }
-    }
-    return WriterLayoutStream(vertices, uvs, faces);
+    HeightmeshShape shape;
+    shape.width = Columns;
+    shape.height = Rows;
+    shape.overallScale = 4;
+    shape.red = [](int x, int y) { return (x * 7 + y * 13) % 256; };
+    return HeightmeshFileBytes(SampleHeightmesh(shape));
 }
 
 // Writes the mesh to a temporary file once; removed at exit.

@@ -278,8 +278,11 @@ TEST_F(BatchTest, InfoSurvivesEveryTruncationOfAFile)
          {size_t(0), size_t(5), size_t(20), size_t(45), size_t(60), whole.size() / 2, whole.size() - 1}) {
         std::ofstream(dir + "/cut.3ds", std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), length);
         RunResult run = Orvanel("--info cut.3ds");
-        EXPECT_EQ(run.status, 0) << length;
-        EXPECT_EQ(run.out.rfind("cut.3ds: ", 0), 0u) << length << ": " << run.out;
+        // shorter than a chunk header, the file is no 3DS file at all
+        EXPECT_EQ(run.status, length < 6 ? 1 : 0) << length;
+        if (length >= 6) {
+            EXPECT_EQ(run.out.rfind("cut.3ds: ", 0), 0u) << length << ": " << run.out;
+        }
     }
 }
 

@@ -134,7 +134,7 @@ TEST_F(ShellTest, WithoutFragmentProgramTheDecalAndNormalMapTakeTheFirstNames)
 {
     remove((exeDir + "/fp/light_std.fp").c_str());
     StartMainWindow();
-    EXPECT_EQ(StatusLine(), "Hardware does not support fp1.0, ppl functions unavailable.");
+    EXPECT_EQ(StatusLine(), "Could not read the lighting program '" + exeDir + "/fp/light_std.fp'.");
     EXPECT_FALSE(FragmentProgramAvailable);
     EXPECT_EQ(DecalTextureId, 1u);
     EXPECT_EQ(NormalTextureId, 2u);

@@ -57,6 +57,8 @@ bool StartProgram(ProgramCopy* copy, const std::vector<std::string>& arguments)
         int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || chdir(copy->dir.c_str()) != 0)
             _exit(126);
+        // the user's own configuration folder is never read or written by a test
+        setenv("XDG_CONFIG_HOME", (copy->dir + "/config").c_str(), 1);
         dup2(fd, 1);
         dup2(fd, 2);
         close(fd);

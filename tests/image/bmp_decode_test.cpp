@@ -84,14 +84,22 @@ TEST_F(ImageMagickBmpTest, DecodesEveryPaddingWidth)
     }
 }
 
-TEST_F(ImageMagickBmpTest, ReadsPixelsFromByte54WhateverTheOffsetField)
+// The rows begin where the offset field says when that is past the headers and they fit
+// behind it (a writer may leave a gap); any other offset reads them from byte 54.
+TEST_F(ImageMagickBmpTest, ReadsPixelsFromAUsableOffsetFieldElseFromByte54)
 {
     std::vector<uint8_t> rgb = PatternRgb(4, 2);
-    std::vector<uint8_t> bytes = TrueColorBmp(4, 2, rgb);
-    ASSERT_EQ(U32At(bytes, 10), 54u);
-    for (uint32_t offset : {1000u, 0u}) {
-        SCOPED_TRACE(offset);
-        PutU32(bytes, 10, offset);
+    const std::vector<uint8_t> written = TrueColorBmp(4, 2, rgb);
+    ASSERT_EQ(U32At(written, 10), 54u);
+    const struct {
+        uint32_t offset;
+        size_t gap;  // bytes put between the headers and the rows
+    } cases[] = {{58, 4}, {1000, 0}, {58, 0}, {50, 0}, {0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
+        std::vector<uint8_t> bytes = written;
+        bytes.insert(bytes.begin() + 54, c.gap, 0xEE);
+        PutU32(bytes, 10, c.offset);
         Image* image = DecodeBMP(bytes.data(), bytes.size());
         ExpectPicture(image, 4, 2, rgb);
         FreeImage(image);

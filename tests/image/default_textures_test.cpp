@@ -116,7 +116,7 @@ TEST_F(LoadDefaultTexturesTest, FillsDecalAndNormalTexturesSilently)
     ExpectBufferClosed();
 }
 
-TEST_F(LoadDefaultTexturesTest, MissingOrUnusableFilesLeaveTexturesEmptySilently)
+TEST_F(LoadDefaultTexturesTest, MissingOrUnusableFilesGiveOneTexelStandInsAndSaySo)
 {
     std::vector<uint8_t> odd = MakeBmp24(6, 4, 1, 2, 3);
     ASSERT_TRUE(WriteWholeFile(exeDir + "/assets/deftex.bmp", odd));
@@ -127,10 +127,11 @@ TEST_F(LoadDefaultTexturesTest, MissingOrUnusableFilesLeaveTexturesEmptySilently
     LoadDefaultTextures();
     int width, height;
     ReadTexture(DecalTextureId, &width, &height);
-    EXPECT_EQ(width, 0);
+    EXPECT_EQ(width, 1);
     ReadTexture(NormalTextureId, &width, &height);
-    EXPECT_EQ(width, 0);
-    EXPECT_EQ(StatusLine(), "");
+    EXPECT_EQ(width, 1);
+    const std::string message = "Could not load the default textures from '" + exeDir + "/assets'.";
+    EXPECT_EQ(StatusLine(), message);
     ExpectBufferClosed();
 
     std::vector<uint8_t> eightBit = MakeBmp24(2, 2, 1, 2, 3);
@@ -138,7 +139,7 @@ TEST_F(LoadDefaultTexturesTest, MissingOrUnusableFilesLeaveTexturesEmptySilently
     ASSERT_TRUE(WriteWholeFile(exeDir + "/assets/deftex.bmp", eightBit));
     LoadDefaultTextures();
     ReadTexture(DecalTextureId, &width, &height);
-    EXPECT_EQ(width, 0);
-    EXPECT_EQ(StatusLine(), "");
+    EXPECT_EQ(width, 1);
+    EXPECT_EQ(StatusLine(), message);
     ExpectBufferClosed();
 }

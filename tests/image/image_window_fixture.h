@@ -40,6 +40,9 @@ protected:
         HeightmapImage = nullptr;
         ImageLoadMode = Heightmap;
         HeightmapTextureId = DecalTextureId = NormalTextureId = 0;
+        // names handed out again start empty, whatever the start-up put into them
+        for (GLuint name = 1; name < NextTextureId; ++name)
+            glDeleteTextures(1, &name);
         NextTextureId = 1;
     }
 

@@ -1,243 +1,308 @@
-// Sampling the heightmap: positions, texture coordinates, face order, the grid step, the
-// 16-bit limits and the elimination of flat faces.
-#include <cmath>
-#include <cstring>
-#include <limits>
+// Heightmaps to .3ds files through the Generate button: sampler and writer bit for bit against
+// the reference over random sizes and settings, every file read back by assimp; the golden
+// example; the 16-bit limits; saves that fail on disk or for memory.
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "image/image_load.h"
+#include <algorithm>
+#include <functional>
+#include <random>
+
 #include "mesh/height_mesh.h"
-#include "model/model_store.h"
-#include "settings/settings.h"
-#include "tests/mesh/mesh_test_support.h"
+#include "mesh/mesh_alloc.h"
+#include "mesh/write3ds.h"
+#include "resources/resource_ids.h"
+#include "tests/support/heightmesh_file.h"
+#include "tests/support/main_window_fixture.h"
 
 namespace {
 
-uint8_t Ramp(int x, int y)
+HeightmeshShape Picture(int width, int height, const std::function<int(int x, int y)>& red)
 {
-    return static_cast<uint8_t>(1 + (x * 31 + y * 17) % 250);
+    HeightmeshShape shape;
+    shape.width = width;
+    shape.height = height;
+    shape.red = red;
+    return shape;
 }
 
-uint8_t Black(int, int)
+HeightmeshShape Hills(int width, int height)
 {
-    return 0;
+    return Picture(width, height, [](int x, int y) { return (x * x + 3 * y) % 200; });
 }
 
-MeshSettings Settings(int fuzz, int eliminate = 0)
+std::string Saved(const std::string& path)
 {
-    MeshSettings settings;
-    settings.fuzz = fuzz;
-    settings.eliminate = eliminate;
-    return settings;
+    return "Successfully saved '" + path + "'.";
 }
 
-const char TriangleLimitMessage[] = "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)";
-const char VertexLimitMessage[] = "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)";
-const char TooSmallMessage[] = "The image must be at least 2 pixels wide and high.";
-
-using HeightMeshTest = MeshTest;
-
-TEST_F(HeightMeshTest, FourByFourAtStepOneIsCentredWithFacesInCellOrder)
+// assimp reads one mesh whose faces' corners lie where the reference put them.
+void ExpectAssimpReads(const std::string& path, const HeightmeshData& mesh)
 {
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("grid.3ds"), 4, 4, Ramp, MeshSettings{});
-    EXPECT_EQ(GenerationParams.gridStep, 1);
-    ASSERT_EQ(mesh.vertexCount(), 16);
-    ASSERT_EQ(mesh.faceCount(), 18);
-    EXPECT_EQ(mesh.faces[0], (MeshFace{1, 0, 4, 0}));
-    EXPECT_EQ(mesh.faces[1], (MeshFace{5, 1, 4, 0}));
-    EXPECT_EQ(mesh.faces[2], (MeshFace{2, 1, 5, 0}));
-    EXPECT_EQ(mesh.faces[6], (MeshFace{5, 4, 8, 0}));
-    EXPECT_EQ(mesh.faces[16], (MeshFace{11, 10, 14, 0}));
-    EXPECT_EQ(mesh.faces[17], (MeshFace{15, 11, 14, 0}));
-    // (index into the positions, value): the middle row lies at -0; the top of the picture
-    // lies towards +Y, the last row one step short of the bottom
-    const std::pair<int, float> positions[] = {{0, -48.0f}, {1, 48.0f},  {15, -24.0f}, {16, 24.0f},
-                                               {30, 0.0f},  {31, -0.0f}, {37, -24.0f}};
-    for (const auto& p : positions)
-        EXPECT_EQ(mesh.positions[p.first], FloatBits(p.second)) << p.first;
-    EXPECT_EQ(mesh.positions[31], 0x80000000u);
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path, 0);
+    ASSERT_TRUE(scene && scene->mNumMeshes == 1) << importer.GetErrorString();
+    const aiMesh* read = scene->mMeshes[0];
+    ASSERT_EQ(4 * read->mNumFaces, mesh.faces.size());
+    for (unsigned f = 0; f < read->mNumFaces; ++f)
+        for (int k = 0; k < 3; ++k) {
+            const aiVector3D& p = read->mVertices[read->mFaces[f].mIndices[k]];
+            const float* q = &mesh.positions[3 * mesh.faces[4 * f + k]];
+            ASSERT_TRUE(p.x == q[0] && p.y == q[1] && p.z == q[2]) << "face " << f << " corner " << k;
+        }
 }
 
-TEST_F(HeightMeshTest, HeightIsRedTimesHeightScaleWhateverGreenAndBlue)
-{
-    MeshSettings settings;
-    settings.height = 128;  // 0.5
-    WrittenMesh mesh = GenerateAndCheck(
-        PathInExeDir("height.3ds"), 4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 2 ? 200 : 3); },
-        settings);
-    ASSERT_EQ(mesh.vertexCount(), 16);
-    EXPECT_EQ(mesh.positions[3 * 9 + 2], FloatBits(100.0f));
-    EXPECT_EQ(mesh.positions[2], FloatBits(1.5f));
-}
+class HeightMeshTest : public MainWindowTest {
+protected:
+    WindowHandle properties = nullptr;
 
-TEST_F(HeightMeshTest, TextureCoordinatesStopOneStepShortOfTheScale)
-{
-    MeshSettings settings;
-    settings.stretch = 256;  // 2.0
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("uv.3ds"), 4, 4, Ramp, settings);
-    ASSERT_EQ(mesh.vertexCount(), 16);
-    const float along[4] = {0.0f, 0.5f, 1.0f, 1.5f};
-    for (int c = 0; c < 4; ++c) {
-        EXPECT_EQ(mesh.texCoords[2 * c], FloatBits(along[c])) << c;
-        EXPECT_EQ(mesh.texCoords[2 * (4 * c)], FloatBits(0.0f)) << c;
-        EXPECT_EQ(mesh.texCoords[2 * (4 * c) + 1], FloatBits(along[c])) << c;
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        StartMainWindow();  // with its properties window
+        properties = PropertiesWindow;
+        ASSERT_NE(properties, nullptr);
     }
-}
-
-TEST_F(HeightMeshTest, GridStepIsClampedToHalfOfEachSideAndStoredBack)
-{
-    const MeshSettings settings = Settings(6);  // step 32
-    WrittenMesh mesh = GenerateAndCheck(PathInExeDir("clamped.3ds"), 4, 4, Ramp, settings);
-    EXPECT_EQ(GenerationParams.gridStep, 2);
-    ASSERT_EQ(mesh.vertexCount(), 4);
-    EXPECT_EQ(mesh.faces, (std::vector<MeshFace>{{1, 0, 2, 0}, {3, 1, 2, 0}}));
-    EXPECT_EQ(mesh.positions[3 * 3 + 2], FloatBits(static_cast<float>(Ramp(2, 2))));
-
-    // the narrower side decides: 32 x 8 at step 32 samples every 4 pixels
-    GenerateAndCheck(PathInExeDir("wide.3ds"), 32, 8, Ramp, settings);
-    EXPECT_EQ(GenerationParams.gridStep, 4);
-}
-
-// GenerateAndCheck compares every float, the faces and the file's length with the mesh
-// computed here.
-TEST_F(HeightMeshTest, RandomSettingsGiveTheFloatProductsBitForBit)
-{
-    srand(7);
-    for (int round = 0; round < 6; ++round) {
-        MeshSettings settings;
-        settings.stretch = 1 + rand() % 1024;
-        settings.fuzz = 1 + rand() % 3;
-        settings.height = 1 + rand() % 4096;
-        settings.scale = 4 + rand() % 1021;
-        const int width = 2 << (rand() % 5);
-        const int height = 2 << (rand() % 5);
-        WrittenMesh mesh =
-            GenerateAndCheck(PathInExeDir("random" + std::to_string(round) + ".3ds"), width, height, Ramp, settings);
-        EXPECT_EQ(mesh.faces, ComputeExpectedMesh(width, height, Ramp, settings).faces) << width << " x " << height;
+    std::string File(const std::string& name) const
+    {
+        return exeDir + "/" + name;
     }
-}
-
-TEST_F(HeightMeshTest, PropertiesWindowIsReadBeforeSamplingAndSaved)
-{
-    GenerationParams.overallScale = 999.0f;
-    GenerationParams.gridStep = 64;
-    MeshSettings settings = Settings(2);
-    settings.scale = 100;
-    GenerateAndCheck(PathInExeDir("read.3ds"), 8, 8, Ramp, settings);
-    EXPECT_EQ(GenerationParams.overallScale, 100.0f);
-    EXPECT_EQ(GenerationParams.gridStep, 2);
-    EXPECT_EQ(ReadFileBytes(exeDir + "/orvanel.cfg").size(), 2084u);
-}
-
-TEST_F(HeightMeshTest, WithoutPropertiesWindowTheParamsAreUsedAsTheyAre)
-{
-    PropertiesWindow = nullptr;
-    GenerationParams = GenerationParamsRecord{2.0f, 1, 0.5f, 10.0f, 0};
-    SetHeightmap(2, 2, [](int, int) { return static_cast<uint8_t>(8); });
-    GenerateTo(PathInExeDir("params.3ds"));
-    PropertiesWindow = properties;
-    WrittenMesh mesh = DecodeWrittenMesh(ReadFileBytes(PathInExeDir("params.3ds")));
-    ASSERT_TRUE(mesh.valid);
-    ASSERT_EQ(mesh.vertexCount(), 4);
-    EXPECT_EQ(mesh.positions[0], FloatBits(-10.0f));
-    EXPECT_EQ(mesh.positions[2], FloatBits(4.0f));
-    EXPECT_EQ(mesh.texCoords[2], FloatBits(1.0f));
-    EXPECT_FALSE(FileExists(exeDir + "/orvanel.cfg"));
-    ExpectAssimpReadsMesh(PathInExeDir("params.3ds"), mesh.positions, mesh.faces);
-}
-
-TEST_F(HeightMeshTest, WithoutHeightmapGenerateDoesNothing)
-{
-    SetControlText(Window(), 1008, "before");
-    GenerateTo(PathInExeDir("none.3ds"));
-    EXPECT_EQ(SaveDialogCount(), 0);
-    EXPECT_EQ(StatusLine(), "before");
-    EXPECT_FALSE(FileExists(PathInExeDir("none.3ds")));
-}
-
-// ---------------------------------------------------------------------------
-// Limits and elimination: what is refused before any Save As dialog, and what is written
-
-struct SizeCase {
-    int width, height;      // pixels of the heightmap
-    RedFunction red;        // its heights
-    MeshSettings settings;  // trackbars and checkbox
-    const char* message;    // the status line when refused; null when written
-    int vertices, faces;    // the written counts
-    int gridStep;           // stored back, 0 when not checked
+    // The picture's red is the shape's; green and blue carry noise that must not matter.
+    void SetHeightmap(const HeightmeshShape& shape)
+    {
+        FreeImage(HeightmapImage);
+        HeightmapImage = static_cast<Image*>(std::calloc(1, sizeof(Image) + 4 * shape.width * shape.height));
+        HeightmapImage->width = shape.width;
+        HeightmapImage->height = shape.height;
+        for (int i = 0; i < shape.width * shape.height; ++i) {
+            const int x = i % shape.width, y = i / shape.width;
+            const uint8_t pixel[4] = {uint8_t(shape.red(x, y)), uint8_t(x * 37 + y * 11), uint8_t(x * 3 + y * 101),
+                                      255};
+            std::copy(pixel, pixel + 4, HeightmapImage->pixels + 4 * i);
+        }
+    }
+    // Moves the stretch, fuzz, height and scale trackbars and sets the elimination checkbox;
+    // returns the shape they give the picture: texture scale stretch / 128, grid step 2^(fuzz
+    // - 1) within half of each side, height scale height / 256.
+    HeightmeshShape Apply(HeightmeshShape shape, int stretch = 128, int fuzz = 1, int height = 256, int scale = 24,
+                          bool eliminate = false)
+    {
+        HeadlessMoveTrackbar(properties, StretchTrackbarControl, stretch);
+        HeadlessMoveTrackbar(properties, FuzzTrackbarControl, fuzz);
+        HeadlessMoveTrackbar(properties, HeightTrackbarControl, height);
+        HeadlessMoveTrackbar(properties, ScaleTrackbarControl, scale);
+        SetCheckState(properties, EliminateCheckboxControl, eliminate);
+        shape.textureScale = float(stretch) * 0.0078125f;
+        shape.heightScale = float(height) * 0.00390625f;
+        shape.overallScale = float(scale);
+        shape.eliminateZeroHeight = eliminate;
+        shape.gridStep = std::min({1 << (fuzz - 1), shape.width / 2, shape.height / 2});
+        return shape;
+    }
+    void GenerateTo(const std::string& path)
+    {
+        QueueFileDialogAnswer(path.c_str());
+        OnGenerate();
+    }
+    // Generates the shape's heightmap into path: the reference's bytes, as assimp reads them.
+    void ExpectGenerated(const std::string& path, const HeightmeshShape& shape)
+    {
+        SetHeightmap(shape);
+        GenerateTo(path);
+        const HeightmeshData mesh = SampleHeightmesh(shape);
+        EXPECT_EQ(StatusLine(), Saved(path));
+        EXPECT_EQ(GenerationParams.gridStep, shape.gridStep);
+        EXPECT_EQ(ReadFileBytes(path), HeightmeshFileBytes(mesh));
+        ExpectAssimpReads(path, mesh);
+    }
 };
 
-TEST_F(HeightMeshTest, CountsAtAndPastTheLimitsAndAfterElimination)
+TEST_F(HeightMeshTest, RandomHeightmapsAndSettingsGiveTheReferenceFile)
 {
-    const SizeCase cases[] = {
-        {256, 256, Ramp, Settings(1), TriangleLimitMessage, 0, 0, 0},
-        {256, 256, Ramp, Settings(2), nullptr, 16384, 32258, 2},
-        {256, 128, Ramp, Settings(1), nullptr, 32768, 64770, 1},
-        {32768, 2, Ramp, Settings(3), VertexLimitMessage, 0, 0, 1},    // step clamped by the 2-pixel side
-        {512, 512, Ramp, Settings(1), TriangleLimitMessage, 0, 0, 0},  // triangles are checked first
-        {1, 4, Ramp, Settings(1), TooSmallMessage, 0, 0, 0},           // no division by zero
-        {4, 1, Ramp, Settings(1), TooSmallMessage, 0, 0, 0},
-        {4, 4, Black, Settings(1, 1), "All triangles eliminated! Aborting write.", 0, 0, 0},
-        {4, 4, Black, Settings(1), nullptr, 16, 18, 1},
-        // the faces that touch one raised corner are kept
-        {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 1 && y == 1 ? 50 : 0); }, Settings(1, 1), nullptr,
-         16, 6, 1},
-        // the top-left corner belongs to the first face only: every vertex is still written
-        {4, 4, [](int x, int y) { return static_cast<uint8_t>(x == 0 && y == 0 ? 9 : 0); }, Settings(1, 1), nullptr, 16,
-         1, 1},
-    };
-    for (const SizeCase& c : cases) {
-        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " fuzz " +
-                     std::to_string(c.settings.fuzz) + " eliminate " + std::to_string(c.settings.eliminate));
-        const std::string path = PathInExeDir("size.3ds");
+    std::mt19937 random(7);
+    for (int round = 0; round < 16; ++round) {
+        SCOPED_TRACE(round);
+        const int width = 2 << random() % 6, height = 2 << random() % 6;
+        std::vector<int> reds(width * height);
+        for (int& red : reds)
+            red = round % 5 == 0 || random() % 4 == 0 ? 0 : random() % 256;
+        HeightmeshShape shape = Picture(width, height, [reds, width](int x, int y) { return reds[y * width + x]; });
+        if (round % 2) {
+            shape = Apply(shape, 1 + random() % 1024, 1 + random() % 6, 1 + random() % 4096, 4 + random() % 1021,
+                          random() % 2);
+        } else {  // without a properties window the parameters are taken as they are; a step below 1 as 1
+            PropertiesWindow = nullptr;
+            const int step = random() % 9;
+            shape.textureScale = (random() % 10000) / 999.0f;
+            shape.heightScale = round % 4 ? (random() % 10000) / 77.0f : -0.0f;
+            shape.overallScale = (random() % 10000) / 33.0f;
+            shape.eliminateZeroHeight = random() % 2;
+            GenerationParams = {shape.textureScale, step, shape.heightScale, shape.overallScale,
+                                shape.eliminateZeroHeight};
+            shape.gridStep = std::max(1, std::min({step, shape.width / 2, shape.height / 2}));
+        }
+        const std::string path = File("random.3ds");
         std::remove(path.c_str());
-        if (c.message) {
-            ClearHeadlessDialogCalls();
-            SetControlText(Window(), 1008, "");
-            SetHeightmap(c.width, c.height, c.red);
-            ApplySettings(c.settings);
-            GenerateTo(path);
-            EXPECT_EQ(StatusLine(), c.message);
-            EXPECT_EQ(SaveDialogCount(), 0);
-            EXPECT_FALSE(FileExists(path));
-            EXPECT_NE(HeightmapImage, nullptr);
-            EXPECT_GE(GenerationParams.gridStep, 1);
+        if (SampleHeightmesh(shape).faces.empty()) {
+            SetHeightmap(shape);
+            OnGenerate();
+            EXPECT_EQ(StatusLine(), "All triangles eliminated! Aborting write.");
+            EXPECT_NE(access(path.c_str(), F_OK), 0);  // no file, not even an empty one
         } else {
-            WrittenMesh mesh = GenerateAndCheck(path, c.width, c.height, c.red, c.settings);
-            EXPECT_EQ(mesh.vertexCount(), c.vertices);
-            EXPECT_EQ(mesh.faceCount(), c.faces);
-            // elimination keeps, in order, the faces with a corner off zero height
-            const ExpectedMesh expected = ComputeExpectedMesh(c.width, c.height, c.red, c.settings);
-            std::vector<MeshFace> kept;
-            for (const MeshFace& face : expected.faces)
-                if (!c.settings.eliminate || expected.positions[3 * face.a + 2] || expected.positions[3 * face.b + 2] ||
-                    expected.positions[3 * face.c + 2])
-                    kept.push_back(face);
-            EXPECT_EQ(mesh.faces, kept);
+            ExpectGenerated(path, shape);
         }
-        if (c.gridStep) {
-            EXPECT_EQ(GenerationParams.gridStep, c.gridStep);
+        PropertiesWindow = properties;
+    }
+    EXPECT_EQ(ReadFileBytes(File("orvanel.cfg")).size(), 2084u);  // reading the window saved the settings
+}
+
+// A 4 x 4 heightmap at grid step 2 (fuzz 6 clamped) with red 10, 20, 30, 40 where sampled.
+TEST_F(HeightMeshTest, ExampleHeightmapGivesTheGoldenFileThroughOneSaveDialog)
+{
+    const std::string golden(
+        "\x4D\x4D\xA3\x00\x00\x00\x02\x00\x08\x00\x00\x00\x03\x00\x3D\x3D\x95\x00\x00\x00\x00\x40\x8F\x00\x00\x00"
+        "\x68\x65\x69\x67\x68\x74\x6D\x65\x73\x68\x00\x00\x41\x7E\x00\x00\x00\x10\x41\x38\x00\x00\x00\x04\x00\x00"
+        "\x00\x40\xC2\x00\x00\x40\x42\x00\x00\x20\x41\x00\x00\x00\x00\x00\x00\x40\x42\x00\x00\xA0\x41\x00\x00\x40"
+        "\xC2\x00\x00\x00\x80\x00\x00\xF0\x41\x00\x00\x00\x00\x00\x00\x00\x80\x00\x00\x20\x42\x40\x41\x28\x00\x00"
+        "\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x3F\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+        "\x3F\x00\x00\x00\x3F\x00\x00\x00\x3F\x20\x41\x18\x00\x00\x00\x02\x00\x01\x00\x00\x00\x02\x00\x00\x00\x03"
+        "\x00\x01\x00\x02\x00\x00\x00",
+        163);
+    const HeightmeshShape shape = Apply(
+        Picture(4, 4, [](int x, int y) { return x % 2 || y % 2 ? 100 + x + 4 * y : 10 + 5 * x + 10 * y; }), 128, 6);
+    ClearHeadlessDialogCalls();
+    ExpectGenerated(File("example.3ds"), shape);
+    EXPECT_EQ(ReadFileBytes(File("example.3ds")), Bytes(golden.begin(), golden.end()));
+    QueueFileDialogAnswer(nullptr);  // a cancel changes nothing
+    OnGenerate();
+    EXPECT_TRUE(HeadlessDialogCalls().size() == 2 && StatusLine() == Saved(File("example.3ds")) && !OutputBuffer.bytes);
+}
+
+// What is refused before any Save As dialog, and the largest mesh that is written.
+TEST_F(HeightMeshTest, CountsPastThe16BitLimitsAndTinyPicturesAreRefused)
+{
+    const struct {
+        int width, height, fuzz;
+        const char* message;  // null: written
+    } cases[] = {
+        {256, 128, 1, nullptr},
+        {256, 256, 1, "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)"},
+        {512, 512, 1, "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)"},
+        {32768, 2, 3, "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)"},
+        {1, 4, 1, "The image must be at least 2 pixels wide and high."},
+        {4, 1, 1, "The image must be at least 2 pixels wide and high."},
+    };
+    for (const auto& c : cases) {
+        const HeightmeshShape shape = Apply(Hills(c.width, c.height), 128, c.fuzz);
+        if (!c.message) {
+            ExpectGenerated(File("largest.3ds"), shape);
+            continue;
         }
+        ClearHeadlessDialogCalls();
+        SetHeightmap(shape);
+        OnGenerate();
+        EXPECT_EQ(StatusLine(), c.message);
+        EXPECT_TRUE(HeadlessDialogCalls().empty());
+        EXPECT_GE(GenerationParams.gridStep, 1);
     }
 }
 
-TEST(EliminateZeroHeightTriangles, KeepsOrderAndFlagsAndLeavesTheTailAlone)
+// The kernel lets this process grow no file past `limit` bytes while it lives: a write past it
+// puts only what fits on disk and the next one fails, as on a full disk.
+struct FileSizeLimit {
+    rlimit previous;
+    void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit lowered = {std::min(limit, previous.rlim_cur), previous.rlim_max};
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, handler);
+    }
+};
+
+// Each refused save is reported and leaves every file as it was, with nothing beside it; with
+// room again the same save goes through.
+TEST_F(HeightMeshTest, RefusedSavesLeaveTheFilesAsTheyWere)
 {
-    const float negativeZero = -0.0f;
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float positions[] = {0, 0, 0.0f, 0, 0, negativeZero, 0, 0, 1.0f, 0, 0, nan, 0, 0, -2.0f};
-    MeshFace faces[] = {
-        {0, 1, 0, 0x11},  // flat (both zeros)
-        {2, 0, 1, 0x22},  // one raised corner
-        {1, 1, 1, 0x33},  // flat
-        {0, 1, 4, 0x44},  // below zero counts as raised
-        {3, 0, 0, 0x55},  // not a number is not zero
-        {0, 0, 1, 0x66},  // flat
-    };
-    ASSERT_EQ(EliminateZeroHeightTriangles(faces, 6, positions), 3);
-    const std::vector<MeshFace> after = {{2, 0, 1, 0x22}, {0, 1, 4, 0x44}, {3, 0, 0, 0x55},
-                                         {0, 1, 4, 0x44}, {3, 0, 0, 0x55}, {0, 0, 1, 0x66}};
-    EXPECT_EQ(std::vector<MeshFace>(faces, faces + 6), after);
-    EXPECT_EQ(EliminateZeroHeightTriangles(faces, 0, positions), 0);
+    const HeightmeshShape shape = Apply(Hills(16, 16));
+    ExpectGenerated(File("first.3ds"), shape);
+    ASSERT_TRUE(mkdir(File("folder.3ds").c_str(), 0755) == 0 && WriteFileBytes(File("old.3ds"), Bytes(100, 7)));
+    const struct {
+        const char* name;
+        rlim_t limit;  // bytes a file may grow to
+    } saves[] = {{"missing/mesh.3ds", RLIM_INFINITY}, {"folder.3ds", RLIM_INFINITY}, {"old.3ds", 1000}, {"new.3ds", 0}};
+    for (const auto& save : saves) {
+        const std::string path = File(save.name), list = "find " + exeDir + " -printf '%P %s\\n' | sort";
+        std::string before, after;
+        ModelInstance* preview = CurrentModelInstance;
+        RunCommand(list, &before);
+        {
+            FileSizeLimit limit(save.limit);
+            GenerateTo(path);
+        }
+        RunCommand(list, &after);
+        EXPECT_EQ(StatusLine(), "Could not save '" + path + "'.");
+        EXPECT_EQ(after, before);
+        EXPECT_TRUE(CurrentModelInstance == preview && !OutputBuffer.bytes);
+        if (save.limit != RLIM_INFINITY)
+            ExpectGenerated(path, shape);
+    }
+    EXPECT_EQ(CurrentModelInstance->path, File("new.3ds"));
+}
+
+mode_t Mode(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+// A new file gets the umask's mode; a replaced file keeps its own, less set-id bits.
+TEST_F(HeightMeshTest, SavesKeepTheModeOfTheFileTheyReplace)
+{
+    const HeightmeshShape shape = Apply(Hills(4, 4));
+    const mode_t mask = umask(0);
+    umask(mask);
+    ExpectGenerated(File("mode.3ds"), shape);
+    EXPECT_EQ(Mode(File("mode.3ds")), 0666 & ~mask);
+    for (mode_t mode : {0600, 04755}) {
+        ASSERT_EQ(chmod(File("mode.3ds").c_str(), mode), 0);
+        ExpectGenerated(File("mode.3ds"), shape);
+        EXPECT_EQ(Mode(File("mode.3ds")), mode & 0777);
+    }
+}
+
+// Every allocation of a generation fails in turn: each failure is reported, writes nothing,
+// keeps the preview and (under the leak checker) leaks nothing, until the generation succeeds.
+TEST_F(HeightMeshTest, EachFailedAllocationIsReportedAndWritesNothing)
+{
+    const HeightmeshShape shape = Apply(Hills(64, 64), 128, 1, 256, 24, true);  // the output buffer has to grow
+    ExpectGenerated(File("first.3ds"), shape);
+    ModelInstance* preview = CurrentModelInstance;
+    const std::string path = File("memory.3ds");
+    int allowed = 0;
+    for (; allowed < 10; ++allowed) {
+        MeshAllocationsBeforeFailure = allowed;
+        GenerateTo(path);
+        MeshAllocationsBeforeFailure = -1;
+        if (StatusLine() == Saved(path))
+            break;
+        // three mesh arrays, then the output buffer
+        EXPECT_EQ(StatusLine(),
+                  allowed < 3 ? "Not enough memory to build the mesh." : "Not enough memory to write the mesh.");
+        EXPECT_NE(access(path.c_str(), F_OK), 0);  // no file, not even an empty one
+        EXPECT_TRUE(CurrentModelInstance == preview && !OutputBuffer.bytes);
+    }
+    EXPECT_GE(allowed, 5);  // the output buffer grew at least once
+    EXPECT_EQ(ReadFileBytes(path), HeightmeshFileBytes(SampleHeightmesh(shape)));
 }
 
 }  // namespace

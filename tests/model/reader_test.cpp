@@ -1,357 +1,446 @@
+// The 3DS reader and the surfaces it prepares: what it finds in each kind of stream, the
+// writer's files over random heightmeshes, lighting after each change, every truncated prefix
+// and the fuzzing corpus; the model store over files on disk, assimp's files among them.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <dirent.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <random>
+#include <set>
+#include <tuple>
 
 #include "model/lighting_data.h"
-#include "model/model3ds.h"
 #include "model/model_store.h"
-#include "tests/model/loaded_stream.h"
-#include "tests/support/stream_builder.h"
-#include "tests/support/writer_example.h"
+#include "tests/support/heightmesh_file.h"
 
 namespace {
 
-const std::vector<Vec3> Triangle = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-const float Identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+const std::vector<float> Triangle = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+const uint16_t Ext = 0x2000;  // the extended stream's ids are the standard ones less this
 
-void ExpectIdentityAndPositionsOfTheVertices(const Surface* s)
+Bytes Standard(const Bytes& objects)
 {
-    for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(s->matrix[i], Identity[i]);
-    for (int i = 0; i < s->vertexCount; ++i) {
-        Vec3 v = ReadVec3At(s->vertices, i);
-        EXPECT_TRUE(s->positions[i].x == v.x && s->positions[i].y == v.y && s->positions[i].z == v.z) << i;
-    }
+    return Chunk(0x4D4D, Chunk(0x3D3D, objects));
 }
 
-Bytes Extended130()
+Bytes Extended(const Bytes& objects)
 {
-    std::vector<Vec3> normals = {{0, 0, 1}, {0, 0.6f, 0.8f}, {1, 0, 0}};
-    Bytes triMesh = Chunk(0x2100,
-                          Cat({Chunk(0x2110, VertexData(Triangle)), Chunk(0x2120, FaceData({{0, 1, 2}})),
-                               Chunk(0x2170, Vec3Data(normals))}));
-    return Extended(Chunk(0x2000, Cat({Name("a"), triMesh})));
+    return Cat({U16s({0x1337}), Chunk(0x1000, Chunk(0x0001, objects))});
 }
 
-Bytes WriterExampleFileBytes()
+Bytes MeshObject(const std::string& name, const Bytes& lists, uint16_t less = 0)
 {
-    return Bytes(WriterExampleFile, WriterExampleFile + sizeof(WriterExampleFile));
+    return Chunk(0x4000 - less, Cat({Name(name), Chunk(0x4100 - less, lists)}));
 }
 
-// Two objects with joints and weights, a third that borrows, and keyframer nodes.
+// A counted list: vertices (0x4110, 12-byte records), faces (0x4120) or pairs (0x4140, 8 bytes).
+Bytes List(uint16_t id, const Bytes& records)
+{
+    return Chunk(id, Counted(records.size() / (id % 0x100 == 0x10 ? 12 : 8), records));
+}
+
+Bytes JointRecord(uint32_t index, const std::string& name, const std::string& parent)
+{
+    Bytes names(112);
+    std::copy(name.begin(), name.end(), names.begin());
+    std::copy(parent.begin(), parent.end(), names.begin() + 80);
+    return Chunk(0x2190, Cat({U32s({index}), names}));
+}
+
+// Object a: joints 0 and 1 (a record past the count is ignored; joint 1's names fill their
+// fields); vertex 0 follows half of joint 0 and a quarter of joint 1, vertex 1 a joint past
+// the count, vertex 2 a range past the weights. b borrows a's joints, c has its own, d borrows
+// c's; keyframer nodes name b and a ghost.
 Bytes JointStream()
 {
-    Bytes objectA = Chunk(
-        0x2000,
-        Cat({Name("a"), Chunk(0x2189, U32Data({2})), Chunk(0x2190, JointRecordData(0, "root", "")),
-             Chunk(0x2190, JointRecordData(1, "arm", "root")), Chunk(0x2190, JointRecordData(2, "past the end", "")),
-             Chunk(0x2100,
-                   Cat({Chunk(0x2110, VertexData(Triangle)), Chunk(0x2140, TexCoordData({{0, 0}, {1, 0}, {0, 1}})),
-                        Chunk(0x2120, FaceData({{0, 1, 2}})),
-                        Chunk(0x2180, WeightData({{0, 1.0f}, {1, 1.0f}, {5, 1.0f}})),
-                        Chunk(0x2185, RangeData({{0, 1}, {1, 2}, {2, 5}}))}))}));
-    Bytes objectB = Chunk(0x2000, Cat({Name("b"), Chunk(0x2100, Chunk(0x2110, VertexData(Triangle)))}));
-    Bytes objectC = Chunk(
-        0x2000, Cat({Name("c"), Chunk(0x2189, U32Data({1})), Chunk(0x2100, Chunk(0x2110, VertexData(Triangle)))}));
-    Bytes objectD = Chunk(0x2000, Name("d"));
-    Bytes keyframer = Chunk(
+    const Bytes weights = Cat({U32s({3, 0, 0}), Floats({0.5f}), Bytes(12), U32s({0, 1}), Floats({0.25f}), Bytes(12),
+                               U32s({0, 5}), Floats({1}), Bytes(12)});
+    const Bytes a =
+        Chunk(Ext,
+              Cat({Name("a"), Chunk(0x2189, U32s({2})), JointRecord(0, "root", ""),
+                   JointRecord(1, std::string(80, 'a'), std::string(32, 'r')), JointRecord(2, "past the end", ""),
+                   Chunk(0x2100,
+                         Cat({List(0x2110, Floats(Triangle)), List(0x2140, Floats({0, 0, 1, 0, 0, 1})),
+                              List(0x2120, U16s({0, 1, 2, 0})), Chunk(0x2180, weights),
+                              Chunk(0x2185, U32s({0, 2, 2, 1, 1, 5}))}))}));
+    const Bytes c =
+        Chunk(Ext, Cat({Name("c"), Chunk(0x2189, U32s({1})), Chunk(0x2100, List(0x2110, Floats(Triangle)))}));
+    const Bytes nodes = Chunk(
         0x3000,
-        Chunk(0x3002,
-              Cat({Chunk(0x3010, Cat({Name("b"), Bytes(6, 0)})), Chunk(0x3010, Cat({Name("ghost"), Bytes(6, 0)}))})));
-    return Cat(
-        {ExtendedMark(), Chunk(0x1000, Cat({Chunk(0x0001, Cat({objectA, objectB, objectC, objectD})), keyframer}))});
+        Chunk(0x3002, Cat({Chunk(0x3010, Cat({Name("b"), Bytes(6)})), Chunk(0x3010, Cat({Name("ghost"), Bytes(6)}))})));
+    const Bytes b = MeshObject("b", List(0x2110, Floats(Triangle)), Ext);
+    return Cat({U16s({0x1337}), Chunk(0x1000, Cat({Chunk(0x0001, Cat({a, b, c, Chunk(Ext, Name("d"))})), nodes}))});
 }
 
-TEST(Reader, ExtendedStreamOf130Bytes)
+Bytes WriterFile(int width, int height, bool flat = false, const std::vector<uint16_t>& extraFaces = {})
 {
-    Bytes stream = Extended130();
-    ASSERT_EQ(stream.size(), 130u);
-    LoadedStream loaded(stream);
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    Surface* s = loaded.At(0);
-    EXPECT_STREQ(s->name, "a");
-    EXPECT_EQ(s->name, reinterpret_cast<const char*>(loaded.bytes.get()) + 20);  // a view, not a copy
-    EXPECT_EQ(s->vertexCount, 3);
-    EXPECT_EQ(s->faceCount, 1);
-    EXPECT_EQ(s->normalsFromFile, 1);
-    EXPECT_EQ(s->normals, loaded.bytes.get() + 88 + 6);
-    Vec3 n = ReadVec3At(s->normals, 1);
-    EXPECT_EQ(n.y, 0.6f);
-    EXPECT_EQ(n.z, 0.8f);
-    ExpectIdentityAndPositionsOfTheVertices(s);
-    EXPECT_EQ(s->triangleCount, 1);
-    EXPECT_NE(s->tangentFrames, nullptr);
-    EXPECT_NE(s->lightVectors, nullptr);
-    EXPECT_EQ(s->texCoords, nullptr);
+    HeightmeshShape shape;
+    shape.width = width;
+    shape.height = height;
+    shape.overallScale = 1.0f + (width * 7 + height) % 31;
+    shape.red = [flat](int x, int y) { return flat ? 0 : (x * 73 + y * 151) % 7 * 40; };
+    return HeightmeshFileBytes(SampleHeightmesh(shape), extraFaces);
 }
 
-TEST(Reader, FileAsTheWriterWritesIt)
-{
-    LoadedStream loaded(WriterExampleFileBytes());
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    Surface* s = loaded.At(0);
-    EXPECT_STREQ(s->name, "heightmesh");
-    EXPECT_EQ(s->vertexCount, 4);
-    EXPECT_EQ(s->faceCount, 2);
-    EXPECT_EQ(s->vertices, loaded.bytes.get() + 51);
-    EXPECT_EQ(s->texCoords, loaded.bytes.get() + 105);  // the written count
-    EXPECT_EQ(s->texCoords[0], 4);
-    float pair[2];
-    std::memcpy(pair, SurfaceTexCoordPairs(s) + 3 * sizeof pair, sizeof pair);
-    EXPECT_EQ(pair[0], 0.5f);
-    EXPECT_EQ(pair[1], 0.5f);
-    ExpectIdentityAndPositionsOfTheVertices(s);
-    EXPECT_EQ(s->positions[0].x, -48.0f);
-    EXPECT_EQ(s->positions[3].z, 40.0f);
-    EXPECT_EQ(s->normalsFromFile, 0);
-    ASSERT_EQ(s->triangleCount, 2);
-    const uint32_t expected[6] = {1, 0, 2, 3, 1, 2};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(s->triangleIndices[i], expected[i]);
-    // corner 0 only belongs to the first face: (b - a) x (c - a) of (0,48,20),(-48,48,10),(-48,0,30)
-    Vec3 expectedNormal{-480, 960, 2304};
-    Normalize(expectedNormal);
-    Vec3 n0 = ReadVec3At(s->normals, 0);
-    EXPECT_NEAR(n0.x, expectedNormal.x, 1e-6);
-    EXPECT_NEAR(n0.y, expectedNormal.y, 1e-6);
-    EXPECT_NEAR(n0.z, expectedNormal.z, 1e-6);
-    for (int i = 0; i < 4; ++i) {
-        Vec3 normal = ReadVec3At(s->normals, i);
-        EXPECT_NEAR(Normalize(normal), 1.0f, 1e-6);
+// The stream in its own exactly-sized block, so that AddressSanitizer sees a read past its end.
+struct LoadedStream {
+    std::unique_ptr<uint8_t[]> bytes;
+    Model model{};
+    explicit LoadedStream(const Bytes& stream) : bytes(new uint8_t[stream.size()])
+    {
+        std::copy(stream.begin(), stream.end(), bytes.get());
+        model = Model{bytes.get(), static_cast<int32_t>(stream.size()), nullptr};
+        EXPECT_TRUE(ReadModelChunks(&model));
     }
-}
-
-// Streams and the surfaces the walk finds in them.
-struct SurfaceCase {
-    const char* what;  // what the stream shows
-    Bytes stream;
-    int surfaces;
+    ~LoadedStream()
+    {
+        FreeModel(&model);
+    }
 };
 
-TEST(Reader, SurfacesFoundInEachKindOfStream)
+void LightSurface(Surface* s, const Vec3& light)
 {
-    Bytes object = VertexObject("x", Triangle);
-    Bytes extendedObject = Chunk(0x2000, Cat({Name("y"), Chunk(0x2100, Chunk(0x2110, VertexData(Triangle)))}));
-    Bytes nameWithoutNul = Standard({});
-    PutU16(nameWithoutNul, 0x4000);
-    PutU32(nameWithoutNul, 10);
-    nameWithoutNul.push_back('a');
-    nameWithoutNul.push_back('b');
-    const SurfaceCase cases[] = {
-        {"standard ids in a standard stream", Standard(object), 1},
-        {"standard ids behind the extended mark are unknown", Cat({ExtendedMark(), Standard(object)}), 0},
-        {"extended ids without the mark are unknown", Chunk(0x1000, Chunk(0x0001, extendedObject)), 0},
-        {"empty stream", Bytes{}, 0},
-        {"main chunk only", Chunk(0x4D4D), 0},
-        {"extended mark only", ExtendedMark(), 0},
-        {"name without its nul stops the walk", nameWithoutNul, 0},
-        {"extended chunks before any object are skipped",
-         Cat({ExtendedMark(), Chunk(0x2189, U32Data({3})), Chunk(0x2190, JointRecordData(0, "j", "")),
-              Chunk(0x2180, WeightData({{0, 1}}))}),
-         0},
-        {"trailing bytes shorter than a header are ignored", Cat({WriterExampleFileBytes(), Bytes{0x00, 0x40, 0x05}}),
-         1},
-    };
-    for (const SurfaceCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        LoadedStream loaded(c.stream);
-        EXPECT_EQ(loaded.SurfaceCount(), c.surfaces);
+    ComputeTangentLightVectors(s->vertexCount, s->positions, s->faceCount, s->faces, s->tangentFrames, s->normals,
+                               s->lightVectors, light, SurfaceTexCoordPairs(s), s);
+}
+
+// Each surface as name:vertices/triangles, N: normals from the stream, t: texture
+// coordinates, jK: K joints (b: borrowed).
+std::string Summary(const Model& model)
+{
+    std::string out;
+    for (const Surface* s = model.firstSurface; s; s = s->next) {
+        out += (out.empty() ? "" : " ") + std::string(s->name) + ":" + std::to_string(s->vertexCount) + "/" +
+            std::to_string(s->triangleCount) + (s->normalsFromFile ? " N" : "") + (s->texCoords ? " t" : "");
+        if (s->jointCount)
+            out += " j" + std::to_string(s->jointCount) + (s->borrowedJoints ? "b" : "");
     }
+    return out;
 }
 
-TEST(Reader, PlaceholderIdIsVertexNormalsInStandardStreams)
-{
-    Bytes triMesh = Chunk(
-        0x4100, Cat({Chunk(0x4110, VertexData(Triangle)), Chunk(0x9999, Vec3Data({{0, 0, 1}, {0, 0, 1}, {0, 0, 1}}))}));
-    LoadedStream loaded(Standard(Chunk(0x4000, Cat({Name("n"), triMesh}))));
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    EXPECT_EQ(loaded.At(0)->normalsFromFile, 1);
-}
+const Bytes WithNormals = Extended(MeshObject("a",
+                                              Cat({List(0x2110, Floats(Triangle)), List(0x2120, U16s({0, 1, 2, 0})),
+                                                   Chunk(0x2170, Floats({0, 0, 1, 0, 0.6f, 0.8f, 1, 0, 0}))}),
+                                              Ext));
 
-TEST(Reader, FaceListSubChunksFollowTheLastFace)
+TEST(Reader, FindsTheSurfacesOfEachKindOfStream)
 {
-    Bytes material = Chunk(0x4130, Cat({Name("mat"), U32Data({0x00000001})}));
-    Bytes smoothing = Chunk(0x4150, U32Data({1, 1}));
-    // a texture list hidden inside the face list is only found when the walk goes on behind the faces
-    Bytes texInside = Chunk(0x4140, TexCoordData({{0, 0}, {1, 0}, {0, 1}}));
-    Bytes faceList = Chunk(0x4120, Cat({FaceData({{0, 1, 2}, {2, 1, 0}}), material, smoothing, texInside}));
-    Bytes matrix = Chunk(0x4160, Bytes(48, 0));
-    Bytes triMesh = Chunk(0x4100, Cat({Chunk(0x4110, VertexData(Triangle)), faceList, matrix}));
-    LoadedStream loaded(Standard(Chunk(0x4000, Cat({Name("m"), triMesh}))));
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    Surface* s = loaded.At(0);
-    EXPECT_EQ(s->faceCount, 2);
-    EXPECT_EQ(s->triangleCount, 2);
-    ASSERT_NE(s->texCoords, nullptr);
-    EXPECT_EQ(s->texCoords[0], 3);
-    ExpectIdentityAndPositionsOfTheVertices(s);  // the mesh matrix chunk is skipped
-}
-
-TEST(Reader, KeyframerNodesMatchOrAddSurfaces)
-{
-    LoadedStream loaded(JointStream());
-    ASSERT_EQ(loaded.SurfaceCount(), 5);
-    const char* names[] = {"a", "b", "c", "d", "ghost"};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_STREQ(loaded.At(i)->name, names[i]);
-    Surface* ghost = loaded.At(4);
-    for (const void* array :
-         {(const void*)ghost->vertices, (const void*)ghost->positions, (const void*)ghost->triangleIndices,
-          (const void*)ghost->normals, (const void*)ghost->tangentFrames, (const void*)ghost->lightVectors,
-          (const void*)ghost->joints}) {  // nodes borrow no joints
-        EXPECT_EQ(array, nullptr);
-    }
-    DeformSurface(ghost);  // what a frame does to every surface
-    EXPECT_EQ(ghost->positions, nullptr);
-}
-
-TEST(Reader, FindSurfaceByNameReturnsTheFirstExactMatch)
-{
-    LoadedStream loaded(Standard(Cat({VertexObject("twin", Triangle), Chunk(0x4000, Name("twin"))})));
-    ASSERT_EQ(loaded.SurfaceCount(), 2);
-    EXPECT_EQ(FindSurfaceByName("twin", &loaded.model), loaded.At(0));
-    EXPECT_EQ(FindSurfaceByName("TWIN", &loaded.model), nullptr);
-    EXPECT_EQ(FindSurfaceByName("twi", &loaded.model), nullptr);
-}
-
-TEST(Reader, JointBlocksAreSharedUntilAnObjectBringsItsOwn)
-{
-    LoadedStream loaded(JointStream());
-    Surface *a = loaded.At(0), *b = loaded.At(1), *c = loaded.At(2), *d = loaded.At(3);
-    ASSERT_NE(a->joints, nullptr);
-    EXPECT_NE(c->joints, a->joints);
+    const Bytes x = MeshObject("x", List(0x4110, Floats(Triangle))), mark = U16s({0x1337});
     const struct {
-        Surface* surface;
-        const Joint* joints;
-        int count, borrowed;
-    } expected[] = {{a, a->joints, 2, 0}, {b, a->joints, 2, 1}, {c, c->joints, 1, 0}, {d, c->joints, 1, 1}};
-    for (const auto& e : expected) {
-        SCOPED_TRACE(e.surface->name);
-        EXPECT_EQ(e.surface->joints, e.joints);
-        EXPECT_EQ(e.surface->jointCount, e.count);
-        EXPECT_EQ(e.surface->borrowedJoints, e.borrowed);
+        const char* what;
+        Bytes stream;
+        const char* surfaces;
+    } cases[] = {
+        {"standard", Standard(x), "x:3/0"},
+        {"standard ids behind the extended mark", Cat({mark, Standard(x)}), ""},
+        {"extended ids without the mark", Chunk(0x1000, Chunk(1, MeshObject("y", List(0x2110, Floats(Triangle)), Ext))),
+         ""},
+        {"empty", Bytes(), ""},
+        {"main chunk alone", Chunk(0x4D4D), ""},
+        {"mark alone", mark, ""},
+        {"name without its NUL", Cat({Standard({}), U16s({0x4000}), U32s({10}), Bytes{'a', 'b'}}), ""},
+        {"zero chunk length", Standard(Cat({x, U16s({0x4000}), U32s({0}), MeshObject("lost", {})})), "x:3/0"},
+        {"count past the data", Standard(Cat({x, MeshObject("bad", Chunk(0x4110, Counted(9, Floats(Triangle))))})),
+         "x:3/0 bad:0/0"},
+        {"lists before any object",
+         Standard(Cat({List(0x4110, Floats(Triangle)), List(0x4120, U16s({0, 1, 2, 0})), List(0x4140, Floats({0, 0})),
+                       Chunk(0x9999, Floats(Triangle)), MeshObject("late", List(0x4110, Floats({5, 5, 5})))})),
+         "late:1/0"},
+        {"extended chunks before any object", Cat({mark, Chunk(0x2189, U32s({3})), JointRecord(0, "j", "")}), ""},
+        {"trailing bytes shorter than a header", Cat({WriterFile(2, 2), Bytes{0x00, 0x40, 0x05}}), "heightmesh:4/2 t"},
+        {"the standard placeholder id holds normals",
+         Standard(MeshObject("n", Cat({List(0x4110, Floats(Triangle)), Chunk(0x9999, Floats(Triangle))}))), "n:3/0 N"},
+        {"face list sub-chunks, then a list hidden in them",
+         Standard(MeshObject("m",
+                             Cat({List(0x4110, Floats(Triangle)),
+                                  Chunk(0x4120,
+                                        Cat({Counted(2, U16s({0, 1, 2, 0, 2, 1, 0, 0})), Chunk(0x4130, Name("mat")),
+                                             List(0x4140, Floats(Triangle))})),
+                                  Chunk(0x4160, Bytes(48))}))),
+         "m:3/2 t"},
+        {"fewer pairs than the last vertex list",
+         Extended(MeshObject(
+             "s", Cat({List(0x2110, Floats({0, 0, 0})), List(0x2140, Floats({0, 0})), List(0x2110, Floats(Triangle))}),
+             Ext)),
+         "s:3/0"},
+        {"joint counts out of range",
+         Extended(Cat({Chunk(Ext, Cat({Name("big"), Chunk(0x2189, U32s({65536}))})),
+                       Chunk(Ext, Cat({Name("max"), Chunk(0x2189, U32s({65535}))}))})),
+         "big:0/0 max:0/0 j65535"},
+        {"extended with normals", WithNormals, "a:3/1 N"},
+        {"joints, borrowed joints and keyframer nodes", JointStream(),
+         "a:3/1 t j2 b:3/0 j2b c:3/0 j1 d:0/0 j1b ghost:0/0"},
+    };
+    for (const auto& c : cases) {
+        LoadedStream loaded(c.stream);
+        EXPECT_EQ(Summary(loaded.model), c.surfaces) << c.what;
     }
-    // records were copied; the one whose index is past jointCount was ignored
-    EXPECT_EQ(a->joints[1].index, 1u);
-    EXPECT_STREQ(a->joints[1].name, "arm");
-    EXPECT_STREQ(a->joints[1].parentName, "root");
-    for (float value : a->joints[1].pose)
-        EXPECT_EQ(value, 0.0f);
-    // FreeModel (in the destructor) must free each block exactly once: ASan checks it
+    LoadedStream twins(Standard(Cat({x, Chunk(0x4000, Name("x"))})));
+    EXPECT_EQ(FindSurfaceByName("x", &twins.model), twins.model.firstSurface);
+    EXPECT_EQ(FindSurfaceByName("X", &twins.model), nullptr);
+    LoadedStream normals(WithNormals), joints(JointStream());
+    EXPECT_EQ(ReadVec3At(normals.model.firstSurface->normals, 1).y, 0.6f);
+    const Joint& arm = joints.model.firstSurface->joints[1];
+    // names that fill their fields end one byte short
+    EXPECT_TRUE(arm.index == 1 && arm.name == std::string(79, 'a') && arm.parentName == std::string(31, 'r'));
 }
 
-TEST(Reader, WeightsDeformPositionsAndIgnoreBadRecords)
+TEST(Reader, WritersFilesReadBackAsViewsWithTheDefinedNormalsAndLitFromEachVertex)
 {
-    LoadedStream loaded(JointStream());
-    Surface* a = loaded.At(0);
-    ASSERT_NE(a->weightRanges, nullptr);
-    EXPECT_EQ(a->weightCount, 3u);
-    // poses are zero after loading, so every weighted vertex sits at the origin
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(a->positions[i].x, 0.0f);
-    // pose joint 0 as a translation by (1, 2, 3) and joint 1 as the identity
-    const float moved[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 2, 3};
-    std::memcpy(a->joints[0].pose, moved, sizeof(moved));
-    std::memcpy(a->joints[1].pose, Identity, sizeof(Identity));
-    DeformSurface(a);
-    ASSERT_NE(a->deformedNormals, nullptr);
-    // vertex 0: weight 0 (joint 0); vertex 1: weights 1 (joint 1) and 2 (joint 5, past
-    // jointCount: ignored); vertex 2: range 2..7 reaches past weightCount: ignored
-    const Vec3 positions[3] = {{1, 2, 3}, {1, 0, 0}, {0, 0, 0}};
-    EXPECT_EQ(std::memcmp(a->positions, positions, sizeof(positions)), 0);
-    // translation leaves the normal as it was
-    Vec3 n = ReadVec3At(a->normals, 0);
-    EXPECT_NEAR(a->deformedNormals[0].z, n.z, 1e-6);
-    Vec3 deformed = a->deformedNormals[1];
-    EXPECT_NEAR(Normalize(deformed), 1.0f, 1e-6);
-}
-
-TEST(Reader, ZeroChunkLengthEndsTheWalk)
-{
-    Bytes broken;
-    PutU16(broken, 0x4000);
-    PutU32(broken, 0);
-    LoadedStream loaded(
-        Standard(Cat({VertexObject("kept", Triangle), broken, Name("x"), VertexObject("lost", Triangle)})));
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    EXPECT_STREQ(loaded.At(0)->name, "kept");
-    EXPECT_NE(loaded.At(0)->positions, nullptr);
-    EXPECT_NE(loaded.At(0)->normals, nullptr);
-    EXPECT_NE(loaded.At(0)->triangleIndices, nullptr);
-}
-
-TEST(Reader, ChunksBeforeAnySurfaceAreSkipped)
-{
-    Bytes early = Cat({Chunk(0x4110, VertexData(Triangle)), Chunk(0x4120, FaceData({{0, 1, 2}})),
-                       Chunk(0x4140, TexCoordData({{0, 0}})), Chunk(0x9999, Vec3Data(Triangle))});
-    LoadedStream loaded(Standard(Cat({early, VertexObject("late", {{5, 5, 5}})})));
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    EXPECT_EQ(loaded.At(0)->vertexCount, 1);
-    EXPECT_EQ(loaded.At(0)->faceCount, 0);
-    EXPECT_EQ(loaded.At(0)->normalsFromFile, 0);
-}
-
-TEST(Reader, CountLargerThanTheDataStopsTheWalk)
-{
-    Bytes vertexList;
-    PutU16(vertexList, 0x4110);
-    PutU32(vertexList, 8 + 36);
-    vertexList = Cat({vertexList, Counted(100, Vec3Data(Triangle))});  // claims 100 vertices, holds 3
-    Bytes bad = Chunk(0x4000, Cat({Name("bad"), Chunk(0x4100, vertexList)}));
-    LoadedStream loaded(Standard(Cat({VertexObject("good", Triangle), bad})));
-    ASSERT_EQ(loaded.SurfaceCount(), 2);
-    EXPECT_EQ(loaded.At(0)->vertexCount, 3);
-    EXPECT_EQ(loaded.At(1)->vertices, nullptr);
-    EXPECT_EQ(loaded.At(1)->vertexCount, 0);
-}
-
-TEST(Reader, TexCoordListWithFewerPairsThanVerticesIsDropped)
-{
-    Bytes triMesh = Chunk(0x2100,
-                          Cat({Chunk(0x2110, VertexData({{0, 0, 0}})), Chunk(0x2140, TexCoordData({{0, 0}, {1, 1}})),
-                               Chunk(0x2110, VertexData(Triangle))}));
-    LoadedStream loaded(Extended(Chunk(0x2000, Cat({Name("s"), triMesh}))));
-    ASSERT_EQ(loaded.SurfaceCount(), 1);
-    Surface* s = loaded.At(0);
-    EXPECT_EQ(s->vertexCount, 3);
-    EXPECT_EQ(s->texCoords, nullptr);
-    EXPECT_EQ(SurfaceTexCoordPairs(s), nullptr);
-    ASSERT_NE(s->normals, nullptr);  // computed; no faces, so all zero
-    EXPECT_EQ(ReadVec3At(s->normals, 2).z, 0.0f);
-    // without texture coordinates the light vectors are left as they were
-    s->lightVectors[0] = Vec3{7, 7, 7};
-    LightSurface(s, Vec3{0, 0, 5});
-    EXPECT_EQ(s->lightVectors[0].x, 7.0f);
-}
-
-TEST(Reader, FacesWithCornersPastTheVertexListAreLeftOut)
-{
-    Bytes triMesh =
-        Chunk(0x4100,
-              Cat({Chunk(0x4110, VertexData(Triangle)), Chunk(0x4140, TexCoordData({{0, 0}, {1, 0}, {0, 1}})),
-                   Chunk(0x4120, FaceData({{0, 1, 3}, {0, 1, 2}, {65535, 0, 1}}))}));
-    LoadedStream loaded(Standard(Chunk(0x4000, Cat({Name("f"), triMesh}))));
-    Surface* s = loaded.At(0);
-    ASSERT_EQ(s->triangleCount, 1);
-    for (uint32_t i = 0; i < 3; ++i)
-        EXPECT_EQ(s->triangleIndices[i], i);
-    EXPECT_EQ(ReadVec3At(s->normals, 0).z, 1.0f);
-    LightSurface(s, Vec3{0, 0, 5});
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(s->tangentFrames[i].count, 1u);
-}
-
-// Every prefix of a stream is read from its own exactly-sized block and used the way a
-// frame does.
-TEST(Reader, EveryTruncatedPrefixIsReadWithinBounds)
-{
-    for (const Bytes& stream : {WriterExampleFileBytes(), Extended130(), JointStream()}) {
-        for (size_t size = 0; size <= stream.size(); ++size) {
-            SCOPED_TRACE(size);
-            LoadedStream loaded(Bytes(stream.begin(), stream.begin() + size));
-            ExpectFrameWithinBounds(loaded, size);
+    std::mt19937 random(5);
+    for (int round = 0; round < 12; ++round) {
+        const int width = 2 << random() % 4, height = 2 << random() % 4, n = width * height;
+        // faces with a corner past the vertex list, and with a corner named twice
+        const std::vector<uint16_t> extra = {0, 1, uint16_t(n), 0, 65535, 2, 3, 7, 1, 1, uint16_t(n - 1), 0};
+        const Bytes file = WriterFile(width, height, round % 3 == 0, extra);
+        const int f = 2 * (width - 1) * (height - 1) + 3;
+        LoadedStream loaded(file);
+        Surface* s = loaded.model.firstSurface;
+        ASSERT_EQ(Summary(loaded.model), "heightmesh:" + std::to_string(n) + "/" + std::to_string(f - 2) + " t");
+        EXPECT_TRUE(s->name == (char*)&loaded.bytes[26] && s->vertices == &loaded.bytes[51] &&
+                    SurfaceTexCoordPairs(s) == &loaded.bytes[59 + 12 * n] && s->faces == &loaded.bytes[67 + 20 * n]);
+        for (int i = 0; i < 3 * n; ++i)
+            ASSERT_EQ((&s->positions->x)[i], GetFloat(&file[51 + 4 * i])) << i;  // -0 comes out as +0
+        std::vector<uint32_t> kept;
+        for (int i = 0; i < f; ++i) {
+            const MeshFace face = ReadMeshFaceAt(s->faces, i);
+            if (std::max({face.a, face.b, face.c}) < n)
+                kept.insert(kept.end(), {face.a, face.b, face.c});
+        }
+        EXPECT_EQ(std::vector<uint32_t>(s->triangleIndices, s->triangleIndices + 3 * s->triangleCount), kept);
+        // the normalised sum of the unit normals of the faces that name the vertex, face by face
+        for (int i = 0; i < n; ++i) {
+            Vec3 sum{0, 0, 0};
+            for (int t = 0; t < 3 * s->triangleCount; t += 3) {
+                const uint32_t* c = s->triangleIndices + t;
+                Plane plane;
+                PlaneFromPoints(ReadVec3At(s->vertices, c[0]), ReadVec3At(s->vertices, c[1]),
+                                ReadVec3At(s->vertices, c[2]), plane);
+                Normalize(plane.normal);
+                if (c[0] == uint32_t(i) || c[1] == uint32_t(i) || c[2] == uint32_t(i))
+                    VecAdd(sum, plane.normal, sum);
+            }
+            Normalize(sum);
+            ASSERT_EQ(std::memcmp(&sum, s->normals + 12 * i, 12), 0) << i;
+        }
+        // a flat grid's tangent frames are +X, -Y (where v grows) and +Z
+        const Vec3 light{float(random() % 200) - 100, float(random() % 200) - 100, float(random() % 100)};
+        LightSurface(s, light);
+        for (int i = 0; round % 3 == 0 && i < n; ++i) {
+            const Vec3 p = s->positions[i], out = s->lightVectors[i];
+            EXPECT_NEAR(out.x, light.x - p.x, 1e-3);
+            EXPECT_NEAR(out.y, p.y - light.y, 1e-3);
+            EXPECT_NEAR(out.z, light.z - p.z, 1e-3);
         }
     }
+}
+
+// The frames a surface keeps between lights: after each change every light sees the bits of a
+// computation from copies of the arrays, made without a surface to keep frames in; the frames
+// count their corners, and their tangents and binormals are unit and square to the normal.
+TEST(Reader, EachLightAfterEachChangeSeesTheBitsOfAFreshComputation)
+{
+    LoadedStream hills(WriterFile(8, 4)), joints(JointStream());
+    Surface *h = hills.model.firstSurface, *j = joints.model.firstSurface;
+    const float identity[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}, turned[12] = {0, -1, 0, 1, 0, 0, 0, 0, 1, 5, 6, 7};
+    const float tilted[12] = {1, 0, 0, 0, 0.6f, -0.8f, 0, 0.8f, 0.6f, 0, 0, 1};
+    const std::function<void()> changes[] = {
+        [] {},
+        [&] { std::memcpy(h->matrix, turned, 48); },
+        [&] { std::memcpy(h->matrix, identity, 48); },
+        [&] { h->matrix[1] = -0.0f; },  // other bits, the same positions
+        [&] { std::memcpy(j->joints[0].pose, identity, 48); },
+        [&] { std::memcpy(j->joints[1].pose, tilted, 48); },  // vertex 0 moves
+        [&] {  // the tilt gave vertex 0 the normal of 0.5 (0, 0, 1) + 0.25 (0, -0.8, 0.6)
+            EXPECT_NEAR(j->deformedNormals[0].y, -0.2 / std::hypot(0.2, 0.65), 1e-7);
+            std::memcpy(j->joints[1].pose, turned, 36);  // only its normal turns
+        },
+    };
+    std::vector<uint32_t> corners(h->vertexCount);
+    for (int i = 0; i < 3 * h->triangleCount; ++i)
+        ++corners[h->triangleIndices[i]];
+    for (const auto& change : changes) {
+        change();
+        for (Surface* s : {h, j})
+            for (const Vec3& light : {Vec3{10, -20, 300}, Vec3{-3, 4, 0.5f}}) {
+                DeformSurface(s);
+                LightSurface(s, light);
+                const size_t n = s->vertexCount;
+                const std::vector<Vec3> positions(s->positions, s->positions + n);
+                const uint8_t* normals = s->deformedNormals ? (const uint8_t*)s->deformedNormals : s->normals;
+                const Bytes normalCopy(normals, normals + 12 * n);
+                std::vector<TangentFrame> frames(n);
+                std::vector<Vec3> vectors(n);
+                ComputeTangentLightVectors(s->vertexCount, positions.data(), s->faceCount, s->faces, frames.data(),
+                                           normalCopy.data(), vectors.data(), light, SurfaceTexCoordPairs(s), nullptr);
+                EXPECT_EQ(std::memcmp(s->tangentFrames, frames.data(), sizeof(TangentFrame) * n), 0);
+                EXPECT_EQ(std::memcmp(s->lightVectors, vectors.data(), sizeof(Vec3) * n), 0);
+            }
+        for (int i = 0; i < h->vertexCount; ++i) {
+            TangentFrame f = h->tangentFrames[i];
+            EXPECT_TRUE(f.count == corners[i] && std::memcmp(&f.normal, h->normals + 12 * i, 12) == 0) << i;
+            EXPECT_NEAR(VecDot(f.tangent, f.normal), 0, 1e-6);
+            EXPECT_NEAR(VecDot(f.binormal, f.normal), 0, 1e-6);
+            EXPECT_NEAR(Normalize(f.tangent) * Normalize(f.binormal), 1, 1e-6);
+        }
+        Vec3 expected;
+        TransformPoint(h->matrix, ReadVec3At(h->vertices, 1), expected);
+        EXPECT_EQ(std::memcmp(&h->positions[1], &expected, sizeof(Vec3)), 0);
+    }
+    // vertex 0, at the origin with normal +z, follows half of joint 0 (the identity) and a quarter
+    // of joint 1 (now turned about z, moved by +z); the other vertices keep no weight
+    const Vec3 positions[3] = {{0, 0, 0.25f}, {0, 0, 0}, {0, 0, 0}};
+    EXPECT_EQ(std::memcmp(j->positions, positions, sizeof positions), 0);
+    EXPECT_EQ(j->deformedNormals[0].z, 1.0f);
+}
+
+// Reads the stream from an exactly-sized block and does a frame's work on what was found.
+void ExpectReadWithinBounds(const Bytes& stream)
+{
+    LoadedStream loaded(stream);
+    const uint8_t* end = loaded.bytes.get() + stream.size();
+    for (Surface* s = loaded.model.firstSurface; s; s = s->next) {
+        EXPECT_TRUE(!s->vertices || s->vertices + 12 * s->vertexCount <= end);
+        EXPECT_TRUE(!s->faces || s->faces + 8 * s->faceCount <= end);
+        EXPECT_LT((const uint8_t*)s->name + std::strlen(s->name), end);
+        DeformSurface(s);
+        LightSurface(s, Vec3{1, 2, 3});
+        for (int i = 0; i < 3 * s->triangleCount; ++i)
+            ASSERT_LT(s->triangleIndices[i], uint32_t(s->vertexCount));
+    }
+}
+
+TEST(Reader, EveryTruncatedPrefixIsReadWithinBounds)
+{
+    for (const Bytes& stream : {WriterFile(2, 2), WithNormals, JointStream()}) {
+        for (size_t size = 0; size <= stream.size(); ++size) {
+            SCOPED_TRACE(size);
+            ExpectReadWithinBounds(Bytes(stream.begin(), stream.begin() + size));
+        }
+    }
+}
+
+// The fuzzer's corpus: its seeds and every input that once failed.
+TEST(Reader, EveryFileOfTheFuzzingCorpusIsReadWithinBounds)
+{
+    DIR* directory = opendir(MODEL_CORPUS_DIR);
+    ASSERT_NE(directory, nullptr) << MODEL_CORPUS_DIR;
+    int files = 0;
+    while (dirent* entry = readdir(directory)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        SCOPED_TRACE(entry->d_name);
+        ExpectReadWithinBounds(ReadFileBytes(std::string(MODEL_CORPUS_DIR) + "/" + entry->d_name));
+        ++files;
+    }
+    closedir(directory);
+    EXPECT_GE(files, 40);
+}
+
+int UsedFileEntries()
+{
+    int used = 0;
+    for (const FileEntry& entry : FileTable)
+        used += entry.used;
+    return used;
+}
+
+int VertexCount(ModelInstance* instance)
+{
+    Model* model = GetInstanceModel(instance);
+    return model && model->firstSurface ? model->firstSurface->vertexCount : -1;
+}
+
+// Instances share cached files and rebuild unloaded models; full tables, missing files and
+// paths too long for an instance give null.
+TEST(ModelStore, InstancesShareCachedFilesAndRebuildUnloadedModels)
+{
+    TempFolder folder;
+    const std::string path = folder.File("mesh.3ds");
+    ASSERT_TRUE(WriteFileBytes(path, WriterFile(2, 2)));
+    ModelInstance* first = LoadModelInstance(path.c_str());
+    ASSERT_EQ(first, &ModelInstances[0]);
+    EXPECT_TRUE(first->slot == 0 && first->loaded && ModelSlots[0].used && first->model == ModelSlots[0].model);
+    EXPECT_TRUE(first->path == path && ModelSlots[0].name == path && first->model->bytes == FileTable[0].bytes);
+    std::remove(path.c_str());  // a second load of the path needs no disk
+    ModelInstance* second = LoadModelInstance(path.c_str());
+    ASSERT_EQ(second, &ModelInstances[1]);
+    EXPECT_TRUE(VertexCount(second) == 4 && second->model->bytes == first->model->bytes &&
+                second->model != first->model);
+    EXPECT_EQ(OpenModelFile(path.c_str()), 0);
+    EXPECT_EQ(LoadModelInstance(folder.File("MESH.3DS").c_str()), nullptr);  // another file here, and not on disk
+    ASSERT_TRUE(WriteFileBytes(path, WriterFile(4, 2)));
+    UnloadModelSlot(0);
+    EXPECT_TRUE(!first->loaded && !first->model && !ModelSlots[0].used && !ModelSlots[0].model);
+    EXPECT_EQ(VertexCount(first), 4);  // from the cached bytes
+    EXPECT_TRUE(first->loaded && ModelSlots[0].used && UsedFileEntries() == 1);
+    ReleaseAllModels();
+    EXPECT_TRUE(!first->loaded && !second->loaded && !ModelSlots[0].used && UsedFileEntries() == 0);
+    EXPECT_EQ(VertexCount(first), 8);  // read again
+    ReleaseAllModels();
+    std::remove(path.c_str());
+    EXPECT_EQ(GetInstanceModel(first), nullptr);
+    EXPECT_EQ(GetInstanceModel(first), nullptr);  // tried again
+    EXPECT_TRUE(!ModelSlots[0].used && !ModelSlots[0].model && !GetInstanceModel(nullptr));
+    for (int slot : {5, -1, ModelSlotCount})
+        UnloadModelSlot(slot);  // left alone
+    ASSERT_TRUE(WriteFileBytes(path, WriterFile(2, 2)));
+    for (int i = 0; i < ModelSlotCount; ++i)
+        ASSERT_EQ(LoadModelInstance(path.c_str()), &ModelInstances[i]);
+    EXPECT_EQ(LoadModelInstance(path.c_str()), nullptr);  // every slot used
+    ReleaseAllModels();
+    std::string spelling = folder.path + "/";
+    for (int i = 0; i < FileTableSize; ++i, spelling += "./")
+        ASSERT_NE(LoadModelInstance((spelling + "mesh.3ds").c_str()), nullptr);
+    EXPECT_EQ(LoadModelInstance((spelling + "mesh.3ds").c_str()), nullptr);  // every file entry used
+    EXPECT_FALSE(ModelSlots[FileTableSize].used);
+    ReleaseAllModels();
+    EXPECT_EQ(LoadModelInstance(folder.File("absent.3ds").c_str()), nullptr);
+    EXPECT_EQ(LoadModelInstance(nullptr), nullptr);
+    EXPECT_TRUE(UsedFileEntries() == 0 && !ModelSlots[0].used);
+    for (size_t length : {size_t(4096), size_t(4095)}) {  // refused, never cut
+        std::string padded = folder.path;
+        while (padded.size() + 11 <= length)
+            padded += "/.";
+        padded += std::string(length - padded.size() - 9, '/') + "/mesh.3ds";
+        ModelInstance* instance = LoadModelInstance(padded.c_str());
+        EXPECT_EQ(instance ? instance->path : "", length < 4096 ? padded : "") << length;
+    }
+    ReleaseAllModels();
+}
+
+// assimp (assimp-utils) writes the file; each object comes back with the positions and the
+// number of triangles the OBJ text gave it.
+TEST(AssimpFiles, ObjectsWrittenByAssimpReadBackWithTheirPositionsAndTriangles)
+{
+    TempFolder folder;
+    std::string output;
+    ASSERT_TRUE(WriteFileText(folder.File("model.obj"),
+                              "o Quads\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\n"
+                              "v 1 0 1\nf 1 2 3 4\nf 1 2 6 5\no Tri\nv 2 0 0\nv 3 0 0\n"
+                              "v 2.5 1 0.25\nf 7 8 9\n"));
+    ASSERT_EQ(RunCommand("assimp export " + folder.File("model.obj") + " " + folder.File("model.3ds"), &output), 0)
+        << output;
+    ModelInstance* instance = LoadModelInstance(folder.File("model.3ds").c_str());
+    ASSERT_NE(instance, nullptr);
+    typedef std::set<std::tuple<float, float, float>> Points;
+    const Points quads = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}};
+    const Points tri = {{2, 0, 0}, {3, 0, 0}, {2.5f, 1, 0.25f}};
+    std::vector<std::tuple<std::string, Points, int>> found;
+    for (const Surface* s = instance->model->firstSurface; s; s = s->next) {
+        Points positions;
+        for (int i = 0; i < s->vertexCount; ++i)
+            positions.insert({s->positions[i].x, s->positions[i].y, s->positions[i].z});
+        if (s->vertices)  // assimp adds to the names
+            found.emplace_back(std::string(s->name).substr(0, s->name[0] == 'Q' ? 5 : 3), positions, s->triangleCount);
+    }
+    EXPECT_EQ(found, (std::vector<std::tuple<std::string, Points, int>>{{"Quads", quads, 4}, {"Tri", tri, 1}}));
+    ReleaseAllModels();
 }
 
 }  // namespace

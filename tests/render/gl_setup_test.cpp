@@ -2,6 +2,8 @@
 // state and the fragment program, on a real Mesa context.
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -202,9 +204,12 @@ TEST_F(FragmentProgramTest, CompilesOnlyWholeGoodPrograms)
         SCOPED_TRACE(program.first.substr(0, 40));
         EXPECT_EQ(Compile(program.first), program.second);
     }
-    GLuint program = 12345;
-    EXPECT_FALSE(LoadFragmentProgram((exeDir + "/no-such.fp").c_str(), &program));
-    EXPECT_EQ(program, 12345u);  // no name is taken for a file that is not there
+    std::ofstream(exeDir + "/big.fp", std::ios::binary) << MinimalProgram << zero << std::string(1 << 20, ' ');
+    for (const char* unread : {"/no-such.fp", "/big.fp"}) {  // missing, and over 1 MiB
+        GLuint program = 12345;
+        EXPECT_FALSE(LoadFragmentProgram((exeDir + unread).c_str(), &program)) << unread;
+        EXPECT_EQ(program, 12345u);  // no name is taken for a file that is not read
+    }
 }
 
 // A missing, empty or broken program file: the fallback, with its message.
@@ -222,7 +227,10 @@ INSTANTIATE_TEST_SUITE_P(Files, UnusableProgramTest,
 TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
 {
     StartPreview();
-    EXPECT_EQ(StatusLine(), NoProgramMessage);
+    if (GetParam() == ProgramFile::Missing)
+        EXPECT_EQ(StatusLine(), "Could not read the lighting program '" + ProgramPath() + "'.");
+    else
+        EXPECT_EQ(StatusLine(), NoProgramMessage);
     EXPECT_FALSE(FragmentProgramAvailable);
     EXPECT_NE(PreviewGLContext, nullptr);  // the fallback still draws
     if (GetParam() == ProgramFile::Missing) {
@@ -235,6 +243,24 @@ TEST_P(UnusableProgramTest, FallsBackWithMessageAndStaysOff)
     std::ofstream(ProgramPath(), std::ios::binary) << MinimalProgram;
     EXPECT_TRUE(SetupPreviewGL(Window()));
     EXPECT_FALSE(FragmentProgramAvailable);
+}
+
+// A stored program that cannot be read (its folder moved, or a pipe that would never
+// end) gives way to the one beside the executable; the stored path stays.
+TEST_F(RenderTest, StoredProgramThatCannotBeReadGivesWayToTheOneBesideTheExecutable)
+{
+    StartMainWindow();
+    const std::string pipe = exeDir + "/pipe.fp";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    alarm(20);  // a read that waits on the pipe ends the test
+    for (const std::string& stored : {std::string("/moved/fp/light_std.fp"), pipe}) {
+        ResetRendererForTests();
+        snprintf(GenerationSettings.fragmentProgramPath, FragmentProgramPathSize, "%s", stored.c_str());
+        ASSERT_TRUE(SetupPreviewGL(Window()));
+        EXPECT_EQ(StatusLine(), "OpenGL initialization successful.") << stored;
+        EXPECT_EQ(stored, GenerationSettings.fragmentProgramPath);
+    }
+    alarm(0);
 }
 
 TEST_F(RenderTest, ResetForTestsRestoresFreshState)

@@ -25,6 +25,7 @@
 #include "settings/settings.h"
 #include "tests/support/heightmesh_file.h"
 #include "tests/support/main_window_fixture.h"
+#include "tests/support/test_files.h"
 
 // RGBA pixels of the preview, top row first.
 struct Picture {
@@ -105,7 +106,12 @@ protected:
 
     void PrepareExeDirectory() override
     {
-        ASSERT_EQ(std::system(("mkdir -p '" + exeDir + "/fp'").c_str()), 0);
+        ASSERT_EQ(std::system(("mkdir -p '" + exeDir + "/fp' '" + exeDir + "/assets'").c_str()), 0);
+        // one-texel default textures, white and flat: the pictures stay those of the program's stand-ins
+        ASSERT_TRUE(
+            WriteFileBytes(exeDir + "/assets/deftex.bmp", Bmp24Bytes(1, 1, [](int, int) { return 0xFFFFFFu; })));
+        ASSERT_TRUE(
+            WriteFileBytes(exeDir + "/assets/defnrm.bmp", Bmp24Bytes(1, 1, [](int, int) { return 0x8080FFu; })));
         if (programFile == ProgramFile::Missing)
             return;
         std::string text;

@@ -1,6 +1,7 @@
 // orvanel.cfg: defaults, loading, saving, derivation of the mesh parameters,
 // and what the properties window's controls show and give back.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include "platform/headless/headless.h"
 #include "settings/properties_window.h"
 #include "tests/settings/settings_fixture.h"
+#include "tests/support/test_files.h"
 
 // Read before any test runs: both globals are constant-initialised.
 static const GenerationSettingsRecord SettingsAtStart = GenerationSettings;
@@ -354,28 +356,63 @@ TEST_F(SettingsTest, ReadingWithoutAWindowChangesAndSavesNothing)
     EXPECT_EQ(128, GenerationSettings.stretchPosition);
 }
 
-TEST_F(SettingsTest, ConfigurationFileThatIsAFolderGivesDefaultsAndIsNotSaved)
+// What cannot be saved beside the executable goes to the user's file, which is then read
+// first; what can be saved nowhere is said, with the place and the reason.
+TEST_F(SettingsTest, ConfigurationFileThatIsAFolderGivesDefaultsAndTheUsersFileIsUsed)
 {
     ASSERT_EQ(0, mkdir(ConfigPath().c_str(), 0755));
     GenerationSettings.stretchPosition = 5;
     LoadSettings();
     EXPECT_EQ(128, GenerationSettings.stretchPosition);
     EXPECT_FLOAT_BITS(1.0f, GenerationSettings.backgroundColor[3]);
-    SaveSettings();
-    struct stat info;
-    ASSERT_EQ(0, stat(ConfigPath().c_str(), &info));
-    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    GenerationSettings.stretchPosition = 77;
+    EXPECT_TRUE(SaveSettings());
+    EXPECT_EQ(sizeof GenerationSettings, ReadFileBytes(exeDir + ".config/orvanel/orvanel.cfg").size());
+    ASSERT_EQ(0, rmdir(ConfigPath().c_str()));
+    WriteConfig(DefaultImage(exeDir));
+    LoadSettings();
+    EXPECT_EQ(77, GenerationSettings.stretchPosition);
 }
 
-TEST_F(SettingsTest, UnwritableFolderIsSilentlyNotSaved)
+TEST_F(SettingsTest, SettingsSavedNowhereAreSaid)
 {
     SetExeDirectory(exeDir + "/missing");
     LoadSettings();
     EXPECT_EQ(exeDir + "/missing/fp/light_std.fp", std::string(GenerationSettings.fragmentProgramPath));
-    SaveSettings();
+    ASSERT_TRUE(WriteFileText(exeDir + "/plain", ""));
+    setenv("XDG_CONFIG_HOME", (exeDir + "/plain").c_str(), 1);
+    EXPECT_FALSE(SaveSettings());
+    EXPECT_EQ(StatusLine(),
+              "Could not save the settings to '" + exeDir + "/plain/orvanel/orvanel.cfg': Not a directory.");
     struct stat info;
     EXPECT_NE(0, stat((exeDir + "/missing").c_str(), &info));
-    EXPECT_NE(0, stat((exeDir + "/missing/orvanel.cfg").c_str(), &info));
+}
+
+// A linked file is replaced, not written in place, and keeps its tail; a pipe is never waited on.
+TEST_F(SettingsTest, LinkedFileIsReplacedWithItsTailAndAPipeIsNotWaitedOn)
+{
+    ASSERT_TRUE(WriteFileText(exeDir + "/real.cfg", std::string(3000, '\x07')));
+    ASSERT_EQ(0, symlink("real.cfg", ConfigPath().c_str()));
+    struct stat before, after;
+    ASSERT_EQ(0, stat(ConfigPath().c_str(), &before));
+    SetDefaultSettings();
+    ASSERT_TRUE(SaveSettings());
+    ASSERT_EQ(0, lstat(ConfigPath().c_str(), &after));
+    EXPECT_TRUE(S_ISLNK(after.st_mode));
+    ASSERT_EQ(0, stat(ConfigPath().c_str(), &after));
+    EXPECT_NE(before.st_ino, after.st_ino) << "written in place, not replaced";
+    Bytes bytes = ReadConfig();
+    ASSERT_EQ(3000u, bytes.size());
+    EXPECT_EQ(0, memcmp(bytes.data(), &GenerationSettings, sizeof GenerationSettings));
+    EXPECT_EQ(Bytes(916, 7), Bytes(bytes.begin() + 2084, bytes.end()));
+
+    ASSERT_EQ(0, unlink(ConfigPath().c_str()));
+    ASSERT_EQ(0, mkfifo(ConfigPath().c_str(), 0600));
+    alarm(20);  // a read that waits on the pipe ends the test
+    EXPECT_FALSE(LoadSettingsFile(ConfigPath().c_str()));
+    LoadSettings();
+    alarm(0);
+    EXPECT_EQ(128, GenerationSettings.stretchPosition);
 }
 
 // A folder below exeDir whose own path has exactly `length` characters.

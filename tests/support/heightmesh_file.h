@@ -1,16 +1,67 @@
-// Builds the bytes of a .3ds file exactly as the mesh writer lays one out
-// (Main, Version, Editor, Object "heightmesh", TriMesh with vertex list,
-// texture coordinate list and face list), from a heightmap given as a function,
-// so that renderer tests and benchmarks can load a generated mesh through the
-// model store without the save dialog.
+// .3ds bytes made by hand for the tests and benchmarks: chunks from their parts, and the file
+// the mesh writer makes of a heightmap sampled on a grid, worked out here on its own in plain
+// float arithmetic, as the reference the writer is held to bit for bit.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+#include "tests/support/test_files.h"
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Cat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+inline Bytes U16s(const std::vector<uint16_t>& values)
+{
+    Bytes out;
+    for (uint16_t value : values)
+        PutLE16(&out, value);
+    return out;
+}
+
+inline Bytes U32s(const std::vector<uint32_t>& values)
+{
+    Bytes out;
+    for (uint32_t value : values)
+        PutLE32(&out, value);
+    return out;
+}
+
+inline Bytes Floats(const std::vector<float>& values)
+{
+    Bytes out;
+    for (float value : values)
+        PutFloat(&out, value);
+    return out;
+}
+
+// A name with its NUL.
+inline Bytes Name(const std::string& name)
+{
+    return Bytes(name.c_str(), name.c_str() + name.size() + 1);
+}
+
+// A chunk: its id, the length of the whole chunk (header included), then the payload.
+inline Bytes Chunk(uint16_t id, const Bytes& payload = {})
+{
+    return Cat({U16s({id}), U32s({static_cast<uint32_t>(payload.size() + 6)}), payload});
+}
+
+// A list as the 3DS format stores it: a 16-bit count, then the records.
+inline Bytes Counted(size_t count, const Bytes& records)
+{
+    return Cat({U16s({static_cast<uint16_t>(count)}), records});
+}
 
 struct HeightmeshShape {
     int width = 64;                                                     // heightmap pixels per row
@@ -19,6 +70,7 @@ struct HeightmeshShape {
     float overallScale = 24.0f;                                         // world units per pixel
     float heightScale = 1.0f;                                           // world units per unit of red
     float textureScale = 1.0f;                                          // multiplier of the texture coordinates
+    bool eliminateZeroHeight = false;                                   // leave out faces lying at height 0
     std::function<int(int x, int y)> red = [](int, int) { return 0; };  // red byte of pixel (x, y)
 };
 
@@ -28,110 +80,49 @@ struct HeightmeshData {
     std::vector<uint16_t> faces;   // a, b, c, flags per face
 };
 
-// Samples the grid as mesh generation does: vertex i at column i mod cols, row
-// i div cols; two counter-clockwise faces per cell.
+// Vertex i at column i mod cols and row i div cols of the grid, centred on the picture with
+// its top towards +Y; two faces per cell, counter-clockwise seen from above, in cell order.
 inline HeightmeshData SampleHeightmesh(const HeightmeshShape& shape)
 {
     HeightmeshData mesh;
-    int halfW = shape.width / 2, halfH = shape.height / 2;
-    int cols = shape.width / shape.gridStep, rows = shape.height / shape.gridStep;
+    const int cols = shape.width / shape.gridStep, rows = shape.height / shape.gridStep;
     for (int i = 0; i < rows * cols; ++i) {
-        int x = (i % cols) * shape.gridStep, y = (i / cols) * shape.gridStep;
-        mesh.positions.push_back(static_cast<float>(x - halfW) * shape.overallScale);
-        mesh.positions.push_back(-(static_cast<float>(y - halfH) * shape.overallScale));
-        mesh.positions.push_back(static_cast<float>(shape.red(x, y)) * shape.heightScale);
-        mesh.texCoords.push_back(static_cast<float>(x) / static_cast<float>(shape.width) * shape.textureScale);
-        mesh.texCoords.push_back(static_cast<float>(y) / static_cast<float>(shape.height) * shape.textureScale);
+        const int x = i % cols * shape.gridStep, y = i / cols * shape.gridStep;
+        mesh.positions.insert(mesh.positions.end(),
+                              {float(x - shape.width / 2) * shape.overallScale,
+                               -(float(y - shape.height / 2) * shape.overallScale),
+                               float(shape.red(x, y)) * shape.heightScale});
+        mesh.texCoords.push_back(float(x) / float(shape.width) * shape.textureScale);
+        mesh.texCoords.push_back(float(y) / float(shape.height) * shape.textureScale);
     }
-    for (int r = 0; r + 1 < rows; ++r)
-        for (int c = 0; c + 1 < cols; ++c) {
-            uint16_t v = static_cast<uint16_t>(r * cols + c);
-            const uint16_t cell[8] = {static_cast<uint16_t>(v + 1),        v,
-                                      static_cast<uint16_t>(v + cols),     0,
-                                      static_cast<uint16_t>(v + cols + 1), static_cast<uint16_t>(v + 1),
-                                      static_cast<uint16_t>(v + cols),     0};
-            mesh.faces.insert(mesh.faces.end(), cell, cell + 8);
+    auto raised = [&](int v) { return mesh.positions[3 * v + 2] != 0; };
+    for (int v = 0; v + cols < rows * cols; ++v) {
+        const int cell[2][3] = {{v + 1, v, v + cols}, {v + cols + 1, v + 1, v + cols}};
+        for (const auto& f : cell) {
+            if (v % cols == cols - 1 || (shape.eliminateZeroHeight && !raised(f[0]) && !raised(f[1]) && !raised(f[2])))
+                continue;
+            mesh.faces.insert(mesh.faces.end(), {uint16_t(f[0]), uint16_t(f[1]), uint16_t(f[2]), 0});
         }
+    }
     return mesh;
 }
 
-inline void AppendLE16(std::vector<uint8_t>& out, uint32_t value)
+// The writer's chunk tree: Main > Version 3, Editor > Object "heightmesh" > TriMesh > vertex
+// list, texture coordinate list (unless left out), face list. extraFaces (a, b, c and flags
+// each) follow the mesh's faces.
+inline Bytes HeightmeshFileBytes(const HeightmeshData& mesh, const std::vector<uint16_t>& extraFaces = {},
+                                 bool withTexCoords = true)
 {
-    out.push_back(static_cast<uint8_t>(value));
-    out.push_back(static_cast<uint8_t>(value >> 8));
+    const size_t n = mesh.positions.size() / 3, f = (mesh.faces.size() + extraFaces.size()) / 4;
+    const Bytes texCoords = withTexCoords ? Chunk(0x4140, Counted(n, Floats(mesh.texCoords))) : Bytes();
+    const Bytes triMesh = Chunk(0x4100,
+                                Cat({Chunk(0x4110, Counted(n, Floats(mesh.positions))), texCoords,
+                                     Chunk(0x4120, Counted(f, Cat({U16s(mesh.faces), U16s(extraFaces)})))}));
+    return Chunk(0x4D4D,
+                 Cat({Chunk(0x0002, U16s({3})), Chunk(0x3D3D, Chunk(0x4000, Cat({Name("heightmesh"), triMesh})))}));
 }
 
-inline void AppendLE32(std::vector<uint8_t>& out, uint32_t value)
+inline bool WriteBytesToFile(const std::string& path, const Bytes& bytes)
 {
-    AppendLE16(out, value & 0xFFFF);
-    AppendLE16(out, value >> 16);
-}
-
-inline void AppendChunkHeader(std::vector<uint8_t>& out, uint16_t id, uint32_t length)
-{
-    AppendLE16(out, id);
-    AppendLE32(out, length);
-}
-
-inline void PatchLE32(std::vector<uint8_t>& out, size_t offset, uint32_t value)
-{
-    for (int k = 0; k < 4; ++k)
-        out[offset + k] = static_cast<uint8_t>(value >> (8 * k));
-}
-
-inline void AppendFloats(std::vector<uint8_t>& out, const std::vector<float>& values)
-{
-    size_t at = out.size();
-    out.resize(at + values.size() * 4);
-    memcpy(out.data() + at, values.data(), values.size() * 4);  // little-endian host
-}
-
-// The writer's chunk tree; `extraFaces` (a, b, c, flags each) are appended to the face
-// list. Without texture coordinates the TexCoordList chunk is left out.
-inline std::vector<uint8_t> HeightmeshFileBytes(const HeightmeshData& mesh,
-                                                const std::vector<uint16_t>& extraFaces = {}, bool withTexCoords = true)
-{
-    uint32_t n = static_cast<uint32_t>(mesh.positions.size() / 3);
-    std::vector<uint16_t> faces = mesh.faces;
-    faces.insert(faces.end(), extraFaces.begin(), extraFaces.end());
-    uint32_t f = static_cast<uint32_t>(faces.size() / 4);
-    std::vector<uint8_t> out;
-    AppendChunkHeader(out, 0x4D4D, 0);
-    AppendChunkHeader(out, 0x0002, 8);
-    AppendLE16(out, 3);
-    size_t editor = out.size();
-    AppendChunkHeader(out, 0x3D3D, 0);
-    size_t object = out.size();
-    AppendChunkHeader(out, 0x4000, 0);
-    const char name[] = "heightmesh";
-    out.insert(out.end(), name, name + sizeof name);
-    size_t triMesh = out.size();
-    AppendChunkHeader(out, 0x4100, 0);
-    AppendChunkHeader(out, 0x4110, 12 * n + 8);
-    AppendLE16(out, n);
-    AppendFloats(out, mesh.positions);
-    if (withTexCoords) {
-        AppendChunkHeader(out, 0x4140, 8 * n + 8);
-        AppendLE16(out, n);
-        AppendFloats(out, mesh.texCoords);
-    }
-    AppendChunkHeader(out, 0x4120, 8 * f + 8);
-    AppendLE16(out, f);
-    for (uint16_t word : faces)
-        AppendLE16(out, word);
-    uint32_t total = static_cast<uint32_t>(out.size());
-    PatchLE32(out, 2, total);
-    PatchLE32(out, editor + 2, total - static_cast<uint32_t>(editor));
-    PatchLE32(out, object + 2, total - static_cast<uint32_t>(object));
-    PatchLE32(out, triMesh + 2, total - static_cast<uint32_t>(triMesh));
-    return out;
-}
-
-inline bool WriteBytesToFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return fclose(file) == 0 && written;
+    return WriteFileBytes(path, bytes);
 }

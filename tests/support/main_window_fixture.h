@@ -50,6 +50,9 @@ protected:
         char pattern[] = "/tmp/orvanel-test-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         exeDir = pattern;
+        // the user's own configuration folder is never read or written by a test;
+        // this one lies beside exeDir, so that exeDir holds only what the program puts there
+        setenv("XDG_CONFIG_HOME", (exeDir + ".config").c_str(), 1);
         std::string exe = exeDir + "/orvanel";
         SetExecutablePathOverride(exe.c_str());
         ResetHeadlessPlatform();
@@ -104,7 +107,7 @@ protected:
         ResetProgramState();
         SetExecutablePathOverride(nullptr);
         ResetHeadlessPlatform();
-        std::string command = "rm -rf '" + exeDir + "'";
+        std::string command = "rm -rf '" + exeDir + "' '" + exeDir + ".config'";
         if (std::system(command.c_str()) != 0)
             ADD_FAILURE() << "could not remove " << exeDir;
     }
