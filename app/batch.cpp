@@ -38,7 +38,7 @@ static const char UsageText[] =
     "      --overall-scale N          4..1024, default 24 (world units per pixel)\n"
     "      --eliminate-zero-height    drop triangles lying entirely at height 0\n"
     "      --mesh grid|adaptive       the regular grid (default) or the adaptive mesh\n"
-    "      --max-faces N              the adaptive mesh's face budget (default: what the format allows)\n"
+    "      --max-faces N              12.., the adaptive mesh's face budget (default: what the format allows)\n"
     "      --max-error LEVELS         0..255: the adaptive mesh stops refining at this error\n"
     "      --split-objects            a mesh over the 3DS limits as several objects in one .3ds\n"
     "      --solid BASE               close the surface into a solid, its bottom BASE units below\n"
@@ -158,7 +158,7 @@ static const BatchOption BatchOptionTable[] = {
     {"spin", AngleOption, nullptr, nullptr, nullptr, 0, 0, &BatchOptions::spin},
     {"tilt", AngleOption, nullptr, nullptr, nullptr, 0, 0, &BatchOptions::tilt},
     {"mesh", PathOption, nullptr, &BatchOptions::mesh, nullptr, 0, 0, nullptr},
-    {"max-faces", PositionOption, nullptr, nullptr, &BatchOptions::maxFaces, 1, INT_MAX, nullptr},
+    {"max-faces", PositionOption, nullptr, nullptr, &BatchOptions::maxFaces, 12, INT_MAX, nullptr},
     {"max-error", NumberOption, nullptr, nullptr, nullptr, 0, 255, &BatchOptions::maxError},
     {"split-objects", FlagOption, &BatchOptions::splitObjects, nullptr, nullptr, 0, 0, nullptr},
     {"solid", NumberOption, nullptr, nullptr, nullptr, -1, 1000000, &BatchOptions::solidBase},

@@ -15,6 +15,7 @@
 #include "settings/settings.h"
 #include "settings/settings_block.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -173,7 +174,7 @@ static TerrainMeshRequest TerrainRequest(int32_t step, bool oneObject, bool with
     request.textureScale = GenerationParams.textureScale;
     request.eliminateZeroHeight = GenerationParams.eliminateZeroHeight != 0;
     request.withNormals = withNormals;
-    request.maxFaces = SettingsBlock.maxFaces > 0 ? SettingsBlock.maxFaces : 0;
+    request.maxFaces = SettingsBlock.maxFaces > 0 ? std::max<int64_t>(SettingsBlock.maxFaces, 12) : 0;
     request.maxErrorLevels = SettingsBlock.maxErrorLevels;
     if (oneObject) {
         request.maxFaces = request.maxFaces > 0 && request.maxFaces < MaxWord ? request.maxFaces : MaxWord;

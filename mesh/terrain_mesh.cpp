@@ -14,6 +14,8 @@
 #include "mesh/split_objects.h"
 
 static const int32_t LargestSide = 16384;
+// The adaptive mesh starts from two faces, and a solid needs room for at least four walls and a bottom.
+static const int64_t SmallestFaceBudget = 12;
 
 // ---------------------------------------------------------------------------
 // Heights and vertices

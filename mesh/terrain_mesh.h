@@ -39,7 +39,7 @@ enum TerrainMeshResult {
     TerrainMeshBuilt = 0,
     TerrainMeshNoMemory,       // the memory the mesh needs cannot be had; nothing allocated
     TerrainMeshAllEliminated,  // every face lay at height 0
-    TerrainMeshBadInput        // a side under 2 pixels or over 16384, or a request out of range
+    TerrainMeshBadInput        // a side under 2 pixels or over 16384, a face budget under 12, or a bad request
 };
 
 // Bytes the surface needs at most while it is built, or UINT64_MAX when that overflows.
