@@ -288,6 +288,47 @@ static void FillTrackbar(WindowHandle window, const TrackbarRange& range, int32_
     SetTrackbarPosition(window, range.controlId, ClampToTrackbarRange(range, position));
 }
 
+static void SetNumberText(WindowHandle window, int controlId, const char* format, double value)
+{
+    char text[64];
+    snprintf(text, sizeof text, format, value);
+    SetControlText(window, controlId, text);
+}
+
+static void FillMeshControls(WindowHandle window, const SettingsBlockRecord& block)
+{
+    SetCheckState(window, AdaptiveCheckboxControl, block.meshMode == AdaptiveMeshMode ? 1 : 0);
+    SetNumberText(window, MaxFacesEditControl, "%.0f", block.maxFaces);
+    SetNumberText(window, MaxErrorEditControl, "%g", block.maxErrorLevels);
+    SetCheckState(window, SplitObjectsCheckboxControl, block.splitObjects ? 1 : 0);
+    SetCheckState(window, SolidCheckboxControl, block.solid ? 1 : 0);
+    SetNumberText(window, SolidBaseEditControl, "%g", block.solidBase);
+}
+
+// The number an edit control holds, when it is one within [minimum, maximum]; else `current`.
+static double ReadNumberText(WindowHandle window, int controlId, double minimum, double maximum, double current)
+{
+    char text[64] = "";
+    GetControlText(window, controlId, text, sizeof text);
+    char* end = nullptr;
+    const double value = strtod(text, &end);
+    if (end == text || *end != '\0' || !(value >= minimum && value <= maximum))
+        return current;
+    return value;
+}
+
+static void ReadMeshControls(WindowHandle window, SettingsBlockRecord* block)
+{
+    block->meshMode = GetCheckState(window, AdaptiveCheckboxControl) ? AdaptiveMeshMode : GridMeshMode;
+    block->maxFaces = static_cast<int32_t>(ReadNumberText(window, MaxFacesEditControl, 0, INT32_MAX, block->maxFaces));
+    block->maxErrorLevels =
+        static_cast<float>(ReadNumberText(window, MaxErrorEditControl, 0, 255, block->maxErrorLevels));
+    block->splitObjects = GetCheckState(window, SplitObjectsCheckboxControl) ? 1 : 0;
+    block->solid = GetCheckState(window, SolidCheckboxControl) ? 1 : 0;
+    const double base = ReadNumberText(window, SolidBaseEditControl, 0, 1e6, block->solidBase);
+    block->solidBase = base > 0 ? static_cast<float>(base) : block->solidBase;
+}
+
 void FillPropertiesWindow(WindowHandle window)
 {
     if (!window)
@@ -298,6 +339,7 @@ void FillPropertiesWindow(WindowHandle window)
     FillTrackbar(window, HeightTrackbarRange, settings.heightPosition);
     FillTrackbar(window, ScaleTrackbarRange, settings.scalePosition);
     SetCheckState(window, EliminateCheckboxControl, settings.eliminateZeroHeight ? 1 : 0);
+    FillMeshControls(window, SettingsBlock);
 }
 
 void ReadPropertiesWindow(WindowHandle window)
@@ -312,6 +354,7 @@ void ReadPropertiesWindow(WindowHandle window)
     settings.heightPosition = GetTrackbarPosition(window, HeightTrackbarControl);
     settings.scalePosition = GetTrackbarPosition(window, ScaleTrackbarControl);
     settings.eliminateZeroHeight = GetCheckState(window, EliminateCheckboxControl) ? 1 : 0;
+    ReadMeshControls(window, &SettingsBlock);
     GenerationParams = DeriveGenerationParams(settings);
     SaveSettings();
 }
