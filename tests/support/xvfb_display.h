@@ -1,14 +1,24 @@
-// An Xvfb server of the suite's own: started once per test process on a free
-// display number that the server picks itself, stopped at the end.
+// An Xvfb server of the suite's own, started once per test process on a free
+// display number that the server picks itself, and screenshots of it taken
+// with ImageMagick.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
-// Starts Xvfb (1280x1024x24) and points DISPLAY at it. False, with the reason
-// in `error`, when Xvfb is missing or does not come up.
+const int ScreenWidth = 1280, ScreenHeight = 1024;
+
+// Starts Xvfb (a screen of ScreenWidth x ScreenHeight, 24 bits) and points
+// DISPLAY at it, for this process and the commands it runs; false, with the
+// reason in `error`, when Xvfb is missing or does not come up.
 bool StartXvfb(std::string* error);
 void StopXvfb();
-// ":N" of the running server, "" when none.
-const std::string& XvfbDisplayName();
-// Runs a command line through /bin/sh with DISPLAY set; returns its exit status.
-int RunOnDisplay(const std::string& command);
+
+struct Picture {
+    int width = 0, height = 0;  // pixels
+    std::vector<uint8_t> rgba;  // 4 bytes a pixel, top row first
+};
+
+// What the screen shows in the rectangle (the whole screen when width is 0).
+bool TakeScreenshot(Picture* picture, int x = 0, int y = 0, int width = 0, int height = 0);
