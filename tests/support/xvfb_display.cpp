@@ -4,7 +4,6 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,59 +11,45 @@
 
 #include "tests/support/test_files.h"
 
-static pid_t ServerPid = 0;
-
 bool StartXvfb(std::string* error)
 {
+    static int display = -1;  // the server's number once it runs
     int fds[2];
-    if (ServerPid || pipe(fds) != 0)
-        return ServerPid != 0;
-    pid_t pid = fork();
-    if (pid == 0) {
-        // the server goes when the test process goes, even after a crash
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        close(fds[0]);
-        std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
-               (std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight) + "x24").c_str(), "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
-        _exit(127);
+    if (display < 0 && pipe(fds) == 0) {
+        if (fork() == 0) {
+            // the server goes when the test process goes, even after a crash
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        // the server writes its number once it takes connections; one that fails closes the pipe
+        FILE* reply = fdopen(fds[0], "r");
+        if (fscanf(reply, "%d", &display) != 1)
+            display = -1;
+        fclose(reply);
     }
-    close(fds[1]);
-    // the server writes its display number once it takes connections; a server that fails closes the pipe
-    FILE* reply = fdopen(fds[0], "r");
-    int number = -1;
-    if (!reply || fscanf(reply, "%d", &number) != 1 || pid < 0) {
+    if (display < 0) {
         *error = "Xvfb did not start (is the xvfb package installed?)";
-        ServerPid = pid > 0 ? pid : 0;
-        StopXvfb();
-    } else {
-        ServerPid = pid;
-        setenv("DISPLAY", (":" + std::to_string(number)).c_str(), 1);
-        unsetenv("WAYLAND_DISPLAY");
-        // no accessibility or session bus under Xvfb: GTK would only wait for them
-        setenv("NO_AT_BRIDGE", "1", 1);
-        setenv("GSETTINGS_BACKEND", "memory", 1);
+        return false;
     }
-    reply ? fclose(reply) : close(fds[0]);
-    return ServerPid != 0;
-}
-
-void StopXvfb()
-{
-    if (ServerPid) {
-        kill(ServerPid, SIGTERM);
-        waitpid(ServerPid, nullptr, 0);
-    }
-    ServerPid = 0;
+    setenv("DISPLAY", (":" + std::to_string(display)).c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    // no accessibility or session bus under Xvfb: GTK would only wait for them
+    setenv("NO_AT_BRIDGE", "1", 1);
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+    return true;
 }
 
 bool TakeScreenshot(Picture* picture, int x, int y, int width, int height)
 {
-    picture->width = width > 0 ? width : ScreenWidth;
-    picture->height = width > 0 ? height : ScreenHeight;
-    const std::string crop = std::to_string(picture->width) + "x" + std::to_string(picture->height) + "+" +
-        std::to_string(x) + "+" + std::to_string(y);
+    picture->width = width;
+    picture->height = height;
+    const std::string crop =
+        std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" + std::to_string(y);
     std::string bytes;
     // raw bytes, 4 a pixel; ImageMagick's complaints would land in them, so they go nowhere
     if (RunCommand("(import -window root -crop " + crop + " -depth 8 rgba:- 2>/dev/null)", &bytes) != 0 ||
