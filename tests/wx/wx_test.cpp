@@ -3,7 +3,6 @@
 // a screenshot; and what only this back end shows: the dialog font, minimum
 // sizes, the real pointer, the GL canvas, modal loops and native dialogs.
 #include <GL/gl.h>
-#include <unistd.h>
 
 #include "platform/wx/wx_platform.h"
 #include "platform/wx/wx_testing.h"
@@ -80,12 +79,6 @@ const PlatformDriver BackEndDriver = {
 };
 
 using WxTest = PlatformTest;
-
-TEST_F(WxTest, StartsOnlyWithADisplay)
-{
-    // in a process of its own; the program's whole run is the desktop suite's
-    EXPECT_EQ(RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY /proc/" + std::to_string(getpid()) + "/exe --start"), 20);
-}
 
 TEST_F(WxTest, ControlsAreLaidOutInTheDialogFontButKeepTheToolkitsMinimumSize)
 {
@@ -227,8 +220,6 @@ TEST_F(WxTest, ModalDialogsRunWhileTheTimerTicksAndTheSaveDialogNeverReplacesSil
 int main(int argc, char** argv)
 {
     RegisterDesktopPlatform();
-    if (argc > 1 && std::string(argv[1]) == "--start")
-        return SelectPlatform(PlatformDesktop) ? 10 : 20;
     ::testing::InitGoogleTest(&argc, argv);
     int result = RUN_ALL_TESTS();
     StopDesktopPlatform();
