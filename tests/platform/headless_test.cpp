@@ -1,6 +1,7 @@
 // The headless back end: its driver for the contract, and what only it has:
 // common dialogs answered from queues and recorded, the texts it hands to
-// batch mode, timers that tick when told. Also the executable's path.
+// batch mode, timers that tick when told. Also the layer's choice of back end and
+// the executable's path.
 #include "platform/headless/headless.h"
 #include "platform/platform_ops.h"
 #include "tests/platform/platform_driver.h"
@@ -66,6 +67,20 @@ TEST_F(HeadlessTest, TimersTickInRoundsOfEveryTimer)
     for (uintptr_t id : {1, 2, 1})
         ASSERT_TRUE(SetWindowTimer(window, id, 0, tick));
     EXPECT_EQ(TickHeadlessTimers(3), 6);
+}
+
+static PlatformOps Incomplete = HeadlessPlatformOps(), Marked = HeadlessPlatformOps();
+
+TEST(PlatformLayer, ChoosesOnlyACompleteBackEndAndKeepsTheChosenOne)
+{
+    Incomplete.GetGLProcAddress = nullptr;
+    Marked.GetGLProcAddress = [](const char*) -> void* { return &Marked; };
+    RegisterPlatform(PlatformDesktop, &Incomplete);
+    EXPECT_FALSE(SelectPlatform(PlatformDesktop));
+    RegisterPlatform(PlatformDesktop, &Marked);
+    ASSERT_TRUE(SelectPlatform(PlatformDesktop));
+    EXPECT_EQ(GetGLProcAddress("glClear"), &Marked);
+    EXPECT_TRUE(SelectPlatform(PlatformHeadless));
 }
 
 TEST(PlatformLayer, ExecutablePathIsRefusedWhenItDoesNotFit)
