@@ -176,6 +176,7 @@ TEST_F(PLATFORM_CONTRACT, ModelessWindowTellsItsProcedureKeepsItsTrackbarsInRang
     const intptr_t self = reinterpret_cast<intptr_t>(properties), command = DialogMessageCommand;
     EXPECT_FALSE(IsPlatformWindowVisible(properties));
     ShowPlatformWindow(properties, true);
+    driver.RunUntil(nullptr);  // painted without a dialog of its own
     EXPECT_TRUE(IsPlatformWindowVisible(properties));
     EXPECT_TRUE(driver.Click(properties, SetDefaultsButtonControl));
     driver.ClickCheckbox(properties, EliminateCheckboxControl);
