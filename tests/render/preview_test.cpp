@@ -1,0 +1,496 @@
+// The preview on a real Mesa context (llvmpipe through EGL) in the real main
+// window of the headless back end: set-up on every kind of program file, the
+// lighting textures against their definitions, and whole frames of meshes that
+// the program generated (or assimp wrote), read back as pixels on both lighting paths.
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/main_dialog.h"
+#include "image/image_load.h"
+#include "model/model_store.h"
+#include "render/frame.h"
+#include "render/gl_setup.h"
+#include "render/scene.h"
+#include "resources/resource_ids.h"
+#include "settings/settings.h"
+#include "tests/support/main_window_fixture.h"
+#include "tests/support/test_files.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::string MinimalProgram = "!!ARBfp1.0\nMOV result.color, fragment.color;\nEND";
+const uint8_t Background[3] = {51, 102, 153};
+
+// RGBA pixels of the preview, top row first.
+struct Picture {
+    std::vector<uint8_t> rgba;
+    int width = 0, height = 0;
+    const uint8_t* At(int x, int y) const
+    {
+        return rgba.data() + (static_cast<size_t>(y) * width + x) * 4;
+    }
+    bool IsBackground(int x, int y) const
+    {
+        const uint8_t* p = At(x, y);
+        return std::abs(p[0] - Background[0]) + std::abs(p[1] - Background[1]) + std::abs(p[2] - Background[2]) <= 3;
+    }
+    // Where a point of the model at rest lands, in pixels from the top-left corner: its origin
+    // lies 4096 in front of the eye and 64 below the line of sight, seen with a 45-degree
+    // vertical field of view.
+    void Project(double x, double y, double z, double* px, double* py) const
+    {
+        double f = 1.0 / std::tan(22.5 * M_PI / 180.0), depth = 4096.0 - z;
+        *px = (f * height / width * x / depth + 1.0) * 0.5 * width;
+        *py = (1.0 - f * (y - 64.0) / depth) * 0.5 * height;
+    }
+    const uint8_t* Show(double x, double y, double z = 0.0) const
+    {
+        double px, py;
+        Project(x, y, z, &px, &py);
+        return At(static_cast<int>(px), static_cast<int>(py));
+    }
+    int Brightness(double x, double y, double z = 0.0) const
+    {
+        return Show(x, y, z)[0] + Show(x, y, z)[1] + Show(x, y, z)[2];
+    }
+};
+
+// Bounding box (inclusive) of the pixels unlike the background, the overlay's corner left out.
+struct PixelBox {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1, count = 0;
+};
+
+PixelBox MeshBox(const Picture& picture)
+{
+    PixelBox box;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            if ((x >= 128 || y >= 128) && !picture.IsBackground(x, y)) {
+                ++box.count;
+                box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+                box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+            }
+    return box;
+}
+
+// What lies beside the stand-in executable as fp/light_std.fp.
+struct ProgramFile {
+    const char* name;
+    std::string text;  // "shipped": the program of the sources; "missing": no file
+    bool perPixel;     // the lighting path it must lead to
+};
+
+const ProgramFile Shipped = {"Shipped", "shipped", true}, Missing = {"Missing", "missing", false};
+
+class RenderTest : public MainWindowTest {
+protected:
+    ProgramFile programFile = Shipped;
+
+    void PrepareExeDirectory() override
+    {
+        std::vector<uint8_t> text(programFile.text.begin(), programFile.text.end());
+        if (programFile.text == Shipped.text)
+            text = ReadFileBytes(ORVANEL_SOURCE_DIR "/fp/light_std.fp");
+        ASSERT_EQ(RunCommand("mkdir '" + exeDir + "/fp'"), 0);
+        if (programFile.text != Missing.text) {
+            ASSERT_TRUE(WriteFileBytes(exeDir + "/fp/light_std.fp", text));
+        }
+    }
+
+    // The window as start-up leaves it, with a background to tell the mesh from.
+    void StartPreview()
+    {
+        StartMainWindow();
+        ASSERT_NE(PreviewGLContext, nullptr);
+        for (int k = 0; k < 3; ++k)
+            GenerationSettings.backgroundColor[k] = Background[k] / 255.0f;
+    }
+
+    // A texture one row high of 0xRRGGBB colours, under a name of the program's counter.
+    static GLuint Texture(const std::vector<uint32_t>& row)
+    {
+        std::vector<uint8_t> rgba;
+        for (uint32_t color : row)
+            rgba.insert(rgba.end(), {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255});
+        GLuint name = TakeTextureId();
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, int(row.size()), 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return name;
+    }
+
+    void LoadHeightmap(const char* name, int side, const std::function<uint32_t(int x, int y)>& color)
+    {
+        ASSERT_TRUE(WriteFileBytes(exeDir + "/" + name, Bmp24Bytes(side, side, color)));
+        LoadImageFile(Window(), (exeDir + "/" + name).c_str());
+    }
+
+    // The program's own Generate on a 64 x 64 heightmap of the given red, at grid step 1,
+    // 24 units per pixel and 16 per unit of red; then a white decal and a flat normal map.
+    void Generate(const std::function<int(int x)>& red)
+    {
+        LoadHeightmap("heightmap.bmp", 64, [&](int x, int) { return uint32_t(red(x)) << 16; });
+        HeadlessMoveTrackbar(PropertiesWindow, FuzzTrackbarControl, 1);
+        HeadlessMoveTrackbar(PropertiesWindow, HeightTrackbarControl, 4096);
+        QueueFileDialogAnswer((exeDir + "/heightmesh.3ds").c_str());
+        ASSERT_TRUE(OnGenerate());
+        DecalTextureId = Texture({0xFFFFFF});
+        NormalTextureId = Texture({0x8080FF});
+    }
+
+    static Picture ReadPreview()
+    {
+        Picture picture;
+        EXPECT_TRUE(HeadlessReadPixels(PreviewGLContext, &picture.rgba, &picture.width, &picture.height));
+        return picture;
+    }
+
+    static Picture DrawFrame()
+    {
+        BuildFrame();
+        SwapGLBuffers(PreviewGLContext);
+        return ReadPreview();
+    }
+
+    // What a frame must leave for the next one and for the overlay.
+    static void ExpectCleanStateAfterFrame()
+    {
+        const GLenum queries[3] = {GL_ACTIVE_TEXTURE_ARB, GL_CLIENT_ACTIVE_TEXTURE_ARB, GL_MATRIX_MODE};
+        std::vector<GLint> state(3);
+        for (int k = 0; k < 3; ++k)
+            glGetIntegerv(queries[k], &state[k]);
+        EXPECT_EQ(state, std::vector<GLint>({GL_TEXTURE0_ARB, GL_TEXTURE0_ARB, GL_MODELVIEW}));
+        std::string leftOn = glIsEnabled(GL_FRAGMENT_PROGRAM_ARB) || glIsEnabled(GL_BLEND) ? "program or blending" : "";
+        for (int unit = 1; GLExtensions.activeTexture && unit <= 3; ++unit) {
+            GLExtensions.activeTexture(GL_TEXTURE0_ARB + unit);
+            for (GLenum cap :
+                 {GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP_ARB, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_Q})
+                leftOn += glIsEnabled(cap) ? " unit " + std::to_string(unit) + ": " + std::to_string(cap) : "";
+            GLExtensions.activeTexture(GL_TEXTURE0_ARB);
+        }
+        EXPECT_EQ(leftOn, "");
+        EXPECT_TRUE(EntityList == nullptr && LightList == nullptr);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+};
+
+// ---------------------------------------------------------------------------
+// Set-up
+
+class ProgramFileTest : public RenderTest, public ::testing::WithParamInterface<ProgramFile> {
+protected:
+    ProgramFileTest()
+    {
+        programFile = GetParam();
+    }
+};
+
+// The path is decided once, at the first set-up: a later one (a resize) keeps the
+// context, the message and the path, even when a good program has appeared since.
+TEST_P(ProgramFileTest, FirstSetUpDecidesThePathWithItsMessage)
+{
+    StartPreview();
+    EXPECT_EQ(StatusLine(),
+              GetParam().perPixel ? "OpenGL initialization successful."
+                                  : "Hardware does not support fp1.0, ppl functions unavailable.");
+    EXPECT_EQ(FragmentProgramAvailable, GetParam().perPixel);
+    EXPECT_EQ(PreviewGLContext, HeadlessFindGLContext(Window(), PreviewFrameControl));
+    if (GetParam().perPixel) {
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    GLContextHandle context = PreviewGLContext;
+    ASSERT_TRUE(WriteFileText(exeDir + "/fp/light_std.fp", MinimalProgram));
+    SetControlText(Window(), StatusLineControl, "unchanged");
+    EXPECT_TRUE(SetupPreviewGL(Window()));
+    EXPECT_EQ(PreviewGLContext, context);
+    EXPECT_EQ(StatusLine(), "unchanged");
+    EXPECT_EQ(FragmentProgramAvailable, GetParam().perPixel);
+}
+
+// The text is passed up to its first zero byte, the last line whole without a line break.
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProgramFileTest,
+    ::testing::Values(Shipped, Missing, ProgramFile{"Empty", "", false},
+                      ProgramFile{"Broken", "!!ARBfp1.0\nMOV result.color, nothing;\nEND\n", false},
+                      ProgramFile{"NoFinalLineBreak", MinimalProgram, true},
+                      ProgramFile{"ZeroByteAfterTheEnd", MinimalProgram + "\0garbage that does not parse"s, true},
+                      ProgramFile{"ZeroByteInside", "!!ARBfp1.0\n\0MOV result.color, fragment.color;\nEND\n"s, false}),
+    [](const ::testing::TestParamInfo<ProgramFile>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Lighting textures, read back texel for texel
+
+// Each texel of cube face +X, -X, +Y, -Y, +Z, -Z holds the unit direction through
+// its centre, as GL's cube-map lookup defines the faces, each component stored as
+// trunc(c x 127 + 128).
+TEST_F(RenderTest, CubeMapHoldsTheDirectionThroughEachTexel)
+{
+    StartPreview();
+    ASSERT_TRUE(FragmentProgramAvailable);
+    GLExtensions.activeTexture(GL_TEXTURE3_ARB);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    std::vector<uint8_t> texels(128 * 128 * 3);
+    int mismatches = 0;
+    for (int face = 0; face < 6; ++face) {
+        glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB + face, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+        for (int j = 0; j < 128; ++j)
+            for (int i = 0; i < 128; ++i) {
+                double s = (i + 0.5) / 64 - 1.0, t = (j + 0.5) / 64 - 1.0, length = std::sqrt(1 + s * s + t * t);
+                const double faces[6][3] = {{1, -t, -s}, {-1, -t, s}, {s, 1, t}, {s, -1, -t}, {s, -t, 1}, {-s, -t, -1}};
+                for (int k = 0; k < 3; ++k)
+                    mismatches += texels[(j * 128 + i) * 3 + k] != int(faces[face][k] / length * 127.0 + 128.0);
+            }
+    }
+    EXPECT_EQ(mismatches, 0);
+    GLExtensions.activeTexture(GL_TEXTURE0_ARB);
+}
+
+// 255 less the sum of three ramps along s, t and r, at least 0; the ramp is 255 x^2
+// over the texel centres x in [-1, 1], its two outermost entries 255. Clamped at the
+// edges, so that nothing beyond a light's radius is lit.
+TEST_F(RenderTest, AttenuationVolumeFadesToItsEdges)
+{
+    StartPreview();
+    ASSERT_TRUE(FragmentProgramAvailable);
+    const int ramp[32] = {255, 223, 193, 165, 140, 117, 95, 76, 59, 44, 32,  21,  13,  6,   2,   0,
+                          0,   2,   6,   13,  21,  32,  44, 59, 76, 95, 117, 140, 165, 193, 223, 255};
+    GLExtensions.activeTexture(GL_TEXTURE1_ARB);
+    std::vector<uint8_t> texels(32 * 32 * 32);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_3D, 0, GL_RED, GL_UNSIGNED_BYTE, texels.data());
+    int mismatches = 0;
+    for (int r = 0; r < 32; ++r)
+        for (int t = 0; t < 32; ++t)
+            for (int s = 0; s < 32; ++s)
+                mismatches += texels[(r * 32 + t) * 32 + s] != 255 - std::min(255, ramp[s] + ramp[t] + ramp[r]);
+    EXPECT_EQ(mismatches, 0);
+    for (GLenum wrap : {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_WRAP_R}) {
+        GLint value = 0;
+        glGetTexParameteriv(GL_TEXTURE_3D, wrap, &value);
+        EXPECT_EQ(value, GL_CLAMP_TO_EDGE);
+    }
+    GLExtensions.activeTexture(GL_TEXTURE0_ARB);
+}
+
+// ---------------------------------------------------------------------------
+// Frames on both paths: the lighting program, and the fallback's vertex colours
+
+class FrameTest : public RenderTest, public ::testing::WithParamInterface<bool> {
+protected:
+    FrameTest()
+    {
+        programFile = GetParam() ? Shipped : Missing;
+    }
+
+    void SetUp() override
+    {
+        RenderTest::SetUp();
+        StartPreview();
+        ASSERT_EQ(FragmentProgramAvailable, GetParam());
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, FrameTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Program" : "Fallback");
+                         });
+
+// 64 x 64 pixels at 24 units each, at height 0: nearly white where it faces the eye,
+// in the decal's colour where that is not white.
+TEST_P(FrameTest, FlatMeshLiesWhereTheProjectionPutsItLitByTheEye)
+{
+    Generate([](int) { return 0; });
+    Picture picture = DrawFrame();
+    ExpectCleanStateAfterFrame();
+    PixelBox box = MeshBox(picture);
+    double left, top, right, bottom;
+    picture.Project(-768, 768, 0, &left, &top);
+    picture.Project(744, -744, 0, &right, &bottom);
+    EXPECT_NEAR(box.left, left, 1.5);
+    EXPECT_NEAR(box.top, top, 1.5);
+    EXPECT_NEAR(box.right + 1, right, 1.5);
+    EXPECT_NEAR(box.bottom + 1, bottom, 1.5);
+    EXPECT_TRUE(picture.IsBackground(picture.width - 1, picture.height - 1));
+    EXPECT_GT(picture.Brightness(0, 0), 3 * 235);
+    DecalTextureId = Texture({0xFF00FF});
+    const uint8_t* p = DrawFrame().Show(0, 0);
+    EXPECT_TRUE(p[0] > 235 && p[1] < 3 && p[2] > 235) << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
+}
+
+// Left half flat, right half a ramp rising towards the eye, 48 units up per 24 across.
+TEST_P(FrameTest, SteepPartsAreDarkerThanThoseFacingTheEye)
+{
+    Generate([](int x) { return x < 32 ? 0 : (x - 32) * 3; });
+    Picture picture = DrawFrame();
+    double flat = picture.Brightness(-384, 0), steep = picture.Brightness(384, 0, 768);
+    EXPECT_GT(flat, 3 * 235);
+    EXPECT_LT(steep, 0.75 * flat);
+    EXPECT_GT(steep, 0.3 * flat);  // lit, not black
+}
+
+// Entities are drawn only when active and lit; each further light adds a pass at equal
+// depth; a light fades towards its radius, wherever it stands relative to the model.
+TEST_P(FrameTest, LightsAddUpAndFadeWithDistance)
+{
+    Generate([](int) { return 0; });
+    SceneEntity entity = {};
+    entity.position = FrameEntityPosition;
+    entity.angles[0] = FrameTiltOffset;
+    entity.angles[1] = FrameSpinOffset;
+    entity.surfaces = GetInstanceModel(CurrentModelInstance)->firstSurface;
+    entity.decalTexture = DecalTextureId;
+    entity.normalTexture = NormalTextureId;
+    const struct {
+        int active, lights;
+        float level, radius;
+    } scenes[] = {{1, 0, 1, FrameLightRadius},     {0, 1, 1, FrameLightRadius}, {1, 1, 0.25f, FrameLightRadius},
+                  {1, 2, 0.25f, FrameLightRadius}, {1, 1, 1, FrameLightRadius}, {1, 1, 1, 6000}};
+    std::vector<int> brightness;
+    for (const auto& scene : scenes) {
+        SceneLight light = {};
+        light.color[0] = light.color[1] = light.color[2] = scene.level;
+        light.radius = scene.radius;
+        entity.active = scene.active;
+        AddEntity(&entity);
+        for (int n = 0; n < scene.lights; ++n)
+            AddLight(&light);
+        RenderFrame();
+        ExpectCleanStateAfterFrame();
+        Picture picture = ReadPreview();
+        brightness.push_back(MeshBox(picture).count == 0 ? 0 : picture.Brightness(-200, 100));
+    }
+    EXPECT_EQ(brightness[0] + brightness[1], 0);
+    EXPECT_NEAR(brightness[2], 0.25 * brightness[4], 6);
+    EXPECT_NEAR(brightness[3], 2 * brightness[2], 6);
+    // 4096 from a light of radius 6000: a third to a half of it is left
+    EXPECT_GT(brightness[5], 0.2 * brightness[4]);
+    EXPECT_LT(brightness[5], 0.65 * brightness[4]);
+}
+
+// Spin turns about the screen's vertical axis, tilt tips the mesh towards the eye:
+// the turned side shrinks by about cos 60, the edge that came nearer grows the other.
+TEST_P(FrameTest, DragAnglesTurnTheMesh)
+{
+    Generate([](int) { return 0; });
+    Picture rest = DrawFrame();
+    ViewSpin = 360.0f;
+    Picture turned = DrawFrame();
+    int differing = 0;  // only a few edge pixels may round the other way
+    for (size_t i = 0; i < rest.rgba.size(); ++i)
+        differing += std::abs(rest.rgba[i] - turned.rgba[i]) > 24;
+    EXPECT_LT(differing, 40);
+    PixelBox still = MeshBox(rest);
+    for (float* angle : {&ViewSpin, &ViewTilt}) {
+        SCOPED_TRACE(angle == &ViewSpin ? "spin" : "tilt");
+        ViewSpin = ViewTilt = 0.0f;
+        *angle = 60.0f;
+        PixelBox box = MeshBox(DrawFrame());
+        double across = (box.right - box.left + 1.0) / (still.right - still.left + 1.0);
+        double down = (box.bottom - box.top + 1.0) / (still.bottom - still.top + 1.0);
+        double shrunk = angle == &ViewSpin ? across : down, grown = angle == &ViewSpin ? down : across;
+        EXPECT_TRUE(shrunk > 0.4 && shrunk < 0.6 && grown >= 1.0 && grown < 1.3) << shrunk << ", " << grown;
+    }
+}
+
+// The heightmap, upright, exactly 128 pixels square in the top-left corner over the
+// lit mesh; gone once a load has failed.
+TEST_P(FrameTest, OverlayShowsTheHeightmapOverTheMesh)
+{
+    Generate([](int) { return 0; });
+    LoadHeightmap("two-tone.bmp", 64, [](int, int y) { return y < 32 ? 0xFF0000u : 0x0000FFu; });
+    Picture picture = DrawFrame();
+    ExpectCleanStateAfterFrame();
+    for (int y : {2, 60, 68, 125}) {
+        EXPECT_EQ(picture.At(64, y)[0], y < 64 ? 255 : 0) << y;
+        EXPECT_EQ(picture.At(64, y)[2], y < 64 ? 0 : 255) << y;
+    }
+    EXPECT_FALSE(picture.IsBackground(127, 64) || picture.IsBackground(64, 127));
+    EXPECT_TRUE(picture.IsBackground(128, 64) && picture.IsBackground(64, 128));
+    EXPECT_GT(MeshBox(picture).count, 1000);
+    LoadHeightmap("odd.bmp", 48, [](int, int) { return 0xFF0000u; });
+    ASSERT_EQ(HeightmapImage, nullptr);
+    EXPECT_TRUE(DrawFrame().IsBackground(10, 10));
+}
+
+// assimp's file has no texture coordinates, and surfaces without vertices.
+TEST_P(FrameTest, ForeignFileWithoutTextureCoordinatesIsDrawn)
+{
+    ASSERT_TRUE(WriteFileText(exeDir + "/quad.obj",
+                              "o quad\nv -500 -500 0\nv 500 -500 0\nv 500 500 0\n"
+                              "v -500 500 0\nf 1 2 3\nf 1 3 4\n"));
+    ASSERT_EQ(RunCommand("cd '" + exeDir + "' && assimp export quad.obj quad.3ds"), 0) << "assimp is needed";
+    CurrentModelInstance = LoadModelInstance((exeDir + "/quad.3ds").c_str());
+    ASSERT_NE(CurrentModelInstance, nullptr);
+    DecalTextureId = Texture({0xFFFFFF});
+    NormalTextureId = Texture({0x8080FF});
+    Picture picture = DrawFrame();
+    ExpectCleanStateAfterFrame();
+    PixelBox box = MeshBox(picture);
+    double left, top;
+    picture.Project(-500, 500, 0, &left, &top);
+    EXPECT_NEAR(box.left, left, 1.5);
+    EXPECT_NEAR(box.top, top, 1.5);
+    EXPECT_GT(picture.Brightness(0, 0), 3 * 235);
+}
+
+// ---------------------------------------------------------------------------
+// One path is enough
+
+// The normal map is read at the surface's texture coordinates: its left half faces
+// the eye, its right half is turned edge-on to the light.
+TEST_F(RenderTest, NormalMapFollowsTheTextureCoordinates)
+{
+    StartPreview();
+    ASSERT_TRUE(FragmentProgramAvailable);
+    Generate([](int) { return 0; });
+    NormalTextureId = Texture({0x8080FF, 0x8080FF, 0xFF8080, 0xFF8080});
+    Picture picture = DrawFrame();
+    EXPECT_GT(picture.Brightness(-384, 0), 3 * 235);
+    EXPECT_LT(picture.Brightness(384, 0), 3 * 20);
+}
+
+// The frame timer draws and presents while the window exists, reloading an unloaded
+// model; each frame clears with the background of the moment.
+TEST_F(RenderTest, TimerPresentsAFrameWhileTheWindowExists)
+{
+    StartPreview();
+    Picture empty = DrawFrame();
+    EXPECT_EQ(MeshBox(empty).count, 0);
+    EXPECT_TRUE(empty.IsBackground(10, 10));
+    Generate([](int) { return 0; });
+    UnloadModelSlot(CurrentModelInstance->slot);
+    int swaps = HeadlessSwapCount(PreviewGLContext);
+    EXPECT_EQ(TickHeadlessTimers(1), 1);
+    EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 1);
+    EXPECT_GT(MeshBox(ReadPreview()).count, 1000);
+    GenerationSettings.backgroundColor[0] = 1.0f;
+    Picture red = DrawFrame();
+    EXPECT_EQ(red.At(red.width - 1, 0)[0], 255);
+    MainWindow = nullptr;
+    FrameTimerProc(nullptr, 0, FrameTimerId, 0);
+    EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 2);
+    MainWindow = Window();
+    ASSERT_TRUE(SetControlSize(Window(), PreviewFrameControl, 0, 0));
+    EXPECT_TRUE(SetupPreviewGL(Window()));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_TRUE(viewport[2] == 1 && viewport[3] == 1);  // one pixel, never an empty viewport
+    ReleasePreviewGL();
+    ReleasePreviewGL();  // harmless twice
+    EXPECT_EQ(HeadlessFindGLContext(Window(), PreviewFrameControl), nullptr);
+    EXPECT_FALSE(SetupPreviewGL(Window()));  // and no GL call without a context
+    EXPECT_FALSE(SetupPreviewGL(nullptr));
+}
+
+}  // namespace
