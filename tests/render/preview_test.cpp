@@ -17,7 +17,6 @@
 #include "model/model_store.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
-#include "render/scene.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "tests/support/main_window_fixture.h"
@@ -43,9 +42,9 @@ struct Picture {
         const uint8_t* p = At(x, y);
         return std::abs(p[0] - Background[0]) + std::abs(p[1] - Background[1]) + std::abs(p[2] - Background[2]) <= 3;
     }
-    // Where a point of the model at rest lands, in pixels from the top-left corner: its origin
-    // lies 4096 in front of the eye and 64 below the line of sight, seen with a 45-degree
-    // vertical field of view.
+    // Where a point of the model at rest lands, in pixels from the top-left corner: its
+    // origin lies 4096 in front of the eye and 64 below the line of sight, seen with a
+    // 45-degree vertical field of view.
     void Project(double x, double y, double z, double* px, double* py) const
     {
         double f = 1.0 / std::tan(22.5 * M_PI / 180.0), depth = 4096.0 - z;
@@ -82,11 +81,11 @@ PixelBox MeshBox(const Picture& picture)
     return box;
 }
 
-// What lies beside the stand-in executable as fp/light_std.fp.
+// What lies beside the stand-in executable as fp/light_std.fp, and the lighting path it leads to.
 struct ProgramFile {
     const char* name;
     std::string text;  // "shipped": the program of the sources; "missing": no file
-    bool perPixel;     // the lighting path it must lead to
+    bool perPixel;
 };
 
 const ProgramFile Shipped = {"Shipped", "shipped", true}, Missing = {"Missing", "missing", false};
@@ -111,42 +110,38 @@ protected:
     {
         StartMainWindow();
         ASSERT_NE(PreviewGLContext, nullptr);
+        ASSERT_EQ(FragmentProgramAvailable, programFile.perPixel);
         for (int k = 0; k < 3; ++k)
             GenerationSettings.backgroundColor[k] = Background[k] / 255.0f;
     }
 
-    // A texture one row high of 0xRRGGBB colours, under a name of the program's counter.
-    static GLuint Texture(const std::vector<uint32_t>& row)
-    {
-        std::vector<uint8_t> rgba;
-        for (uint32_t color : row)
-            rgba.insert(rgba.end(), {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color), 255});
-        GLuint name = TakeTextureId();
-        glBindTexture(GL_TEXTURE_2D, name);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, int(row.size()), 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return name;
-    }
-
-    void LoadHeightmap(const char* name, int side, const std::function<uint32_t(int x, int y)>& color)
+    // A picture of `side` pixels of 0xRRGGBB colours, loaded as the user would: as the
+    // heightmap, the decal or the normal map.
+    void Load(int mode, const std::string& name, int side, const std::function<uint32_t(int x, int y)>& color)
     {
         ASSERT_TRUE(WriteFileBytes(exeDir + "/" + name, Bmp24Bytes(side, side, color)));
+        ImageLoadMode = mode;
         LoadImageFile(Window(), (exeDir + "/" + name).c_str());
+        ImageLoadMode = Heightmap;
     }
 
-    // The program's own Generate on a 64 x 64 heightmap of the given red, at grid step 1,
-    // 24 units per pixel and 16 per unit of red; then a white decal and a flat normal map.
-    void Generate(const std::function<int(int x)>& red)
+    void UsePlainTextures(uint32_t decal = 0xFFFFFF)
     {
-        LoadHeightmap("heightmap.bmp", 64, [&](int x, int) { return uint32_t(red(x)) << 16; });
+        Load(Decal, "decal.bmp", 2, [=](int, int) { return decal; });
+        Load(NormalMap, "normal.bmp", 2, [](int, int) { return 0x8080FFu; });
+    }
+
+    // The program's own Generate on a 64 x 64 heightmap at grid step 1, 24 units per pixel
+    // and 16 per unit of red: flat, or its right half a ramp rising `rise` units of red
+    // per pixel towards the eye; then a white decal and a flat normal map.
+    void Generate(int rise = 0)
+    {
+        Load(Heightmap, "heightmap.bmp", 64, [=](int x, int) { return x < 32 ? 0u : uint32_t(x - 32) * rise << 16; });
         HeadlessMoveTrackbar(PropertiesWindow, FuzzTrackbarControl, 1);
         HeadlessMoveTrackbar(PropertiesWindow, HeightTrackbarControl, 4096);
         QueueFileDialogAnswer((exeDir + "/heightmesh.3ds").c_str());
         ASSERT_TRUE(OnGenerate());
-        DecalTextureId = Texture({0xFFFFFF});
-        NormalTextureId = Texture({0x8080FF});
+        UsePlainTextures();
     }
 
     static Picture ReadPreview()
@@ -186,7 +181,7 @@ protected:
 };
 
 // ---------------------------------------------------------------------------
-// Set-up
+// Set-up and the lighting textures
 
 class ProgramFileTest : public RenderTest, public ::testing::WithParamInterface<ProgramFile> {
 protected:
@@ -204,17 +199,13 @@ TEST_P(ProgramFileTest, FirstSetUpDecidesThePathWithItsMessage)
     EXPECT_EQ(StatusLine(),
               GetParam().perPixel ? "OpenGL initialization successful."
                                   : "Hardware does not support fp1.0, ppl functions unavailable.");
-    EXPECT_EQ(FragmentProgramAvailable, GetParam().perPixel);
-    EXPECT_EQ(PreviewGLContext, HeadlessFindGLContext(Window(), PreviewFrameControl));
-    if (GetParam().perPixel) {
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    }
+    EXPECT_TRUE(!GetParam().perPixel || glGetError() == GL_NO_ERROR);
     GLContextHandle context = PreviewGLContext;
     ASSERT_TRUE(WriteFileText(exeDir + "/fp/light_std.fp", MinimalProgram));
     SetControlText(Window(), StatusLineControl, "unchanged");
     EXPECT_TRUE(SetupPreviewGL(Window()));
-    EXPECT_EQ(PreviewGLContext, context);
     EXPECT_EQ(StatusLine(), "unchanged");
+    EXPECT_TRUE(PreviewGLContext == context && context == HeadlessFindGLContext(Window(), PreviewFrameControl));
     EXPECT_EQ(FragmentProgramAvailable, GetParam().perPixel);
 }
 
@@ -228,16 +219,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramFile{"ZeroByteInside", "!!ARBfp1.0\n\0MOV result.color, fragment.color;\nEND\n"s, false}),
     [](const ::testing::TestParamInfo<ProgramFile>& info) { return std::string(info.param.name); });
 
-// ---------------------------------------------------------------------------
-// Lighting textures, read back texel for texel
-
-// Each texel of cube face +X, -X, +Y, -Y, +Z, -Z holds the unit direction through
-// its centre, as GL's cube-map lookup defines the faces, each component stored as
+// Each texel of cube face +X, -X, +Y, -Y, +Z, -Z holds the unit direction through its
+// centre, as GL's cube-map lookup defines the faces, each component stored as
 // trunc(c x 127 + 128).
 TEST_F(RenderTest, CubeMapHoldsTheDirectionThroughEachTexel)
 {
     StartPreview();
-    ASSERT_TRUE(FragmentProgramAvailable);
     GLExtensions.activeTexture(GL_TEXTURE3_ARB);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     std::vector<uint8_t> texels(128 * 128 * 3);
@@ -262,7 +249,6 @@ TEST_F(RenderTest, CubeMapHoldsTheDirectionThroughEachTexel)
 TEST_F(RenderTest, AttenuationVolumeFadesToItsEdges)
 {
     StartPreview();
-    ASSERT_TRUE(FragmentProgramAvailable);
     const int ramp[32] = {255, 223, 193, 165, 140, 117, 95, 76, 59, 44, 32,  21,  13,  6,   2,   0,
                           0,   2,   6,   13,  21,  32,  44, 59, 76, 95, 117, 140, 165, 193, 223, 255};
     GLExtensions.activeTexture(GL_TEXTURE1_ARB);
@@ -292,12 +278,10 @@ protected:
     {
         programFile = GetParam() ? Shipped : Missing;
     }
-
     void SetUp() override
     {
         RenderTest::SetUp();
         StartPreview();
-        ASSERT_EQ(FragmentProgramAvailable, GetParam());
     }
 };
 
@@ -306,44 +290,37 @@ INSTANTIATE_TEST_SUITE_P(Paths, FrameTest, ::testing::Values(true, false),
                              return std::string(info.param ? "Program" : "Fallback");
                          });
 
-// 64 x 64 pixels at 24 units each, at height 0: nearly white where it faces the eye,
-// in the decal's colour where that is not white.
-TEST_P(FrameTest, FlatMeshLiesWhereTheProjectionPutsItLitByTheEye)
+// 64 x 64 pixels at 24 units each; the left half flat, the right half rising 48 units
+// per 24 across to 1488 at its far edge. Nearly white where it faces the eye, darker
+// where steep; in the decal's colour where that is not white.
+TEST_P(FrameTest, MeshLiesWhereTheProjectionPutsItLitByItsSlope)
 {
-    Generate([](int) { return 0; });
+    Generate(3);
     Picture picture = DrawFrame();
     ExpectCleanStateAfterFrame();
     PixelBox box = MeshBox(picture);
-    double left, top, right, bottom;
-    picture.Project(-768, 768, 0, &left, &top);
-    picture.Project(744, -744, 0, &right, &bottom);
+    double left, top, right, bottom, unused;
+    picture.Project(-768, 768, 0, &left, &unused);
+    picture.Project(744, 768, 1488, &right, &top);
+    picture.Project(744, -744, 1488, &unused, &bottom);
     EXPECT_NEAR(box.left, left, 1.5);
     EXPECT_NEAR(box.top, top, 1.5);
     EXPECT_NEAR(box.right + 1, right, 1.5);
     EXPECT_NEAR(box.bottom + 1, bottom, 1.5);
     EXPECT_TRUE(picture.IsBackground(picture.width - 1, picture.height - 1));
-    EXPECT_GT(picture.Brightness(0, 0), 3 * 235);
-    DecalTextureId = Texture({0xFF00FF});
-    const uint8_t* p = DrawFrame().Show(0, 0);
-    EXPECT_TRUE(p[0] > 235 && p[1] < 3 && p[2] > 235) << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
-}
-
-// Left half flat, right half a ramp rising towards the eye, 48 units up per 24 across.
-TEST_P(FrameTest, SteepPartsAreDarkerThanThoseFacingTheEye)
-{
-    Generate([](int x) { return x < 32 ? 0 : (x - 32) * 3; });
-    Picture picture = DrawFrame();
     double flat = picture.Brightness(-384, 0), steep = picture.Brightness(384, 0, 768);
     EXPECT_GT(flat, 3 * 235);
-    EXPECT_LT(steep, 0.75 * flat);
-    EXPECT_GT(steep, 0.3 * flat);  // lit, not black
+    EXPECT_TRUE(steep < 0.75 * flat && steep > 0.3 * flat) << steep << " against " << flat;
+    UsePlainTextures(0xFF00FF);
+    const uint8_t* p = DrawFrame().Show(-384, 0);
+    EXPECT_TRUE(p[0] > 235 && p[1] < 3 && p[2] > 235) << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
 }
 
 // Entities are drawn only when active and lit; each further light adds a pass at equal
 // depth; a light fades towards its radius, wherever it stands relative to the model.
 TEST_P(FrameTest, LightsAddUpAndFadeWithDistance)
 {
-    Generate([](int) { return 0; });
+    Generate();
     SceneEntity entity = {};
     entity.position = FrameEntityPosition;
     entity.angles[0] = FrameTiltOffset;
@@ -374,30 +351,21 @@ TEST_P(FrameTest, LightsAddUpAndFadeWithDistance)
     EXPECT_NEAR(brightness[2], 0.25 * brightness[4], 6);
     EXPECT_NEAR(brightness[3], 2 * brightness[2], 6);
     // 4096 from a light of radius 6000: a third to a half of it is left
-    EXPECT_GT(brightness[5], 0.2 * brightness[4]);
-    EXPECT_LT(brightness[5], 0.65 * brightness[4]);
+    EXPECT_TRUE(brightness[5] > 0.2 * brightness[4] && brightness[5] < 0.65 * brightness[4]) << brightness[5];
 }
 
 // Spin turns about the screen's vertical axis, tilt tips the mesh towards the eye:
 // the turned side shrinks by about cos 60, the edge that came nearer grows the other.
 TEST_P(FrameTest, DragAnglesTurnTheMesh)
 {
-    Generate([](int) { return 0; });
-    Picture rest = DrawFrame();
-    ViewSpin = 360.0f;
-    Picture turned = DrawFrame();
-    int differing = 0;  // only a few edge pixels may round the other way
-    for (size_t i = 0; i < rest.rgba.size(); ++i)
-        differing += std::abs(rest.rgba[i] - turned.rgba[i]) > 24;
-    EXPECT_LT(differing, 40);
-    PixelBox still = MeshBox(rest);
+    Generate();
+    PixelBox rest = MeshBox(DrawFrame());
     for (float* angle : {&ViewSpin, &ViewTilt}) {
-        SCOPED_TRACE(angle == &ViewSpin ? "spin" : "tilt");
         ViewSpin = ViewTilt = 0.0f;
         *angle = 60.0f;
         PixelBox box = MeshBox(DrawFrame());
-        double across = (box.right - box.left + 1.0) / (still.right - still.left + 1.0);
-        double down = (box.bottom - box.top + 1.0) / (still.bottom - still.top + 1.0);
+        double across = (box.right - box.left + 1.0) / (rest.right - rest.left + 1.0);
+        double down = (box.bottom - box.top + 1.0) / (rest.bottom - rest.top + 1.0);
         double shrunk = angle == &ViewSpin ? across : down, grown = angle == &ViewSpin ? down : across;
         EXPECT_TRUE(shrunk > 0.4 && shrunk < 0.6 && grown >= 1.0 && grown < 1.3) << shrunk << ", " << grown;
     }
@@ -407,8 +375,8 @@ TEST_P(FrameTest, DragAnglesTurnTheMesh)
 // lit mesh; gone once a load has failed.
 TEST_P(FrameTest, OverlayShowsTheHeightmapOverTheMesh)
 {
-    Generate([](int) { return 0; });
-    LoadHeightmap("two-tone.bmp", 64, [](int, int y) { return y < 32 ? 0xFF0000u : 0x0000FFu; });
+    Generate();
+    Load(Heightmap, "two-tone.bmp", 64, [](int, int y) { return y < 32 ? 0xFF0000u : 0x0000FFu; });
     Picture picture = DrawFrame();
     ExpectCleanStateAfterFrame();
     for (int y : {2, 60, 68, 125}) {
@@ -418,7 +386,7 @@ TEST_P(FrameTest, OverlayShowsTheHeightmapOverTheMesh)
     EXPECT_FALSE(picture.IsBackground(127, 64) || picture.IsBackground(64, 127));
     EXPECT_TRUE(picture.IsBackground(128, 64) && picture.IsBackground(64, 128));
     EXPECT_GT(MeshBox(picture).count, 1000);
-    LoadHeightmap("odd.bmp", 48, [](int, int) { return 0xFF0000u; });
+    Load(Heightmap, "odd.bmp", 48, [](int, int) { return 0xFF0000u; });
     ASSERT_EQ(HeightmapImage, nullptr);
     EXPECT_TRUE(DrawFrame().IsBackground(10, 10));
 }
@@ -427,13 +395,11 @@ TEST_P(FrameTest, OverlayShowsTheHeightmapOverTheMesh)
 TEST_P(FrameTest, ForeignFileWithoutTextureCoordinatesIsDrawn)
 {
     ASSERT_TRUE(WriteFileText(exeDir + "/quad.obj",
-                              "o quad\nv -500 -500 0\nv 500 -500 0\nv 500 500 0\n"
-                              "v -500 500 0\nf 1 2 3\nf 1 3 4\n"));
+                              "o quad\nv -500 -500 0\nv 500 -500 0\nv 500 500 0\nv -500 500 0\nf 1 2 3\nf 1 3 4\n"));
     ASSERT_EQ(RunCommand("cd '" + exeDir + "' && assimp export quad.obj quad.3ds"), 0) << "assimp is needed";
     CurrentModelInstance = LoadModelInstance((exeDir + "/quad.3ds").c_str());
     ASSERT_NE(CurrentModelInstance, nullptr);
-    DecalTextureId = Texture({0xFFFFFF});
-    NormalTextureId = Texture({0x8080FF});
+    UsePlainTextures();
     Picture picture = DrawFrame();
     ExpectCleanStateAfterFrame();
     PixelBox box = MeshBox(picture);
@@ -452,31 +418,28 @@ TEST_P(FrameTest, ForeignFileWithoutTextureCoordinatesIsDrawn)
 TEST_F(RenderTest, NormalMapFollowsTheTextureCoordinates)
 {
     StartPreview();
-    ASSERT_TRUE(FragmentProgramAvailable);
-    Generate([](int) { return 0; });
-    NormalTextureId = Texture({0x8080FF, 0x8080FF, 0xFF8080, 0xFF8080});
+    Generate();
+    Load(NormalMap, "halves.bmp", 4, [](int x, int) { return x < 2 ? 0x8080FFu : 0xFF8080u; });
     Picture picture = DrawFrame();
     EXPECT_GT(picture.Brightness(-384, 0), 3 * 235);
     EXPECT_LT(picture.Brightness(384, 0), 3 * 20);
 }
 
 // The frame timer draws and presents while the window exists, reloading an unloaded
-// model; each frame clears with the background of the moment.
+// model; each frame clears with the background of the moment. The viewport is never
+// empty, and after shut-down nothing is set up without a context.
 TEST_F(RenderTest, TimerPresentsAFrameWhileTheWindowExists)
 {
     StartPreview();
-    Picture empty = DrawFrame();
-    EXPECT_EQ(MeshBox(empty).count, 0);
-    EXPECT_TRUE(empty.IsBackground(10, 10));
-    Generate([](int) { return 0; });
+    EXPECT_EQ(MeshBox(DrawFrame()).count, 0);
+    Generate();
     UnloadModelSlot(CurrentModelInstance->slot);
     int swaps = HeadlessSwapCount(PreviewGLContext);
     EXPECT_EQ(TickHeadlessTimers(1), 1);
     EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 1);
     EXPECT_GT(MeshBox(ReadPreview()).count, 1000);
     GenerationSettings.backgroundColor[0] = 1.0f;
-    Picture red = DrawFrame();
-    EXPECT_EQ(red.At(red.width - 1, 0)[0], 255);
+    EXPECT_EQ(DrawFrame().rgba.end()[-4], 255);
     MainWindow = nullptr;
     FrameTimerProc(nullptr, 0, FrameTimerId, 0);
     EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 2);
@@ -485,12 +448,11 @@ TEST_F(RenderTest, TimerPresentsAFrameWhileTheWindowExists)
     EXPECT_TRUE(SetupPreviewGL(Window()));
     GLint viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_TRUE(viewport[2] == 1 && viewport[3] == 1);  // one pixel, never an empty viewport
+    EXPECT_TRUE(viewport[2] == 1 && viewport[3] == 1);
     ReleasePreviewGL();
     ReleasePreviewGL();  // harmless twice
     EXPECT_EQ(HeadlessFindGLContext(Window(), PreviewFrameControl), nullptr);
-    EXPECT_FALSE(SetupPreviewGL(Window()));  // and no GL call without a context
-    EXPECT_FALSE(SetupPreviewGL(nullptr));
+    EXPECT_FALSE(SetupPreviewGL(Window()) || SetupPreviewGL(nullptr));
 }
 
 }  // namespace
