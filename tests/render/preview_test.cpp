@@ -184,9 +184,9 @@ void PrintTo(const ProgramFile& file, std::ostream* out)
 
 using ProgramFileTest = RenderTest;
 
-// The path is decided once, at the first set-up, with its message: a later one (a
-// resize) keeps the context, the message and the path, even when a good program has
-// appeared since.
+// The path is decided once, at the first set-up, with its message: a later one (a resize,
+// here to nothing) keeps the context, the message and the path, even when a good program
+// has appeared since.
 TEST_P(ProgramFileTest, FirstSetUpDecidesThePathWithItsMessage)
 {
     EXPECT_EQ(StatusLine(),
@@ -196,8 +196,12 @@ TEST_P(ProgramFileTest, FirstSetUpDecidesThePathWithItsMessage)
     GLContextHandle context = PreviewGLContext;
     ASSERT_TRUE(WriteFileText(exeDir + "/fp/light_std.fp", MinimalProgram));
     SetControlText(Window(), StatusLineControl, "unchanged");
+    ASSERT_TRUE(SetControlSize(Window(), PreviewFrameControl, 0, 0));
     EXPECT_TRUE(SetupPreviewGL(Window()));
     EXPECT_EQ(StatusLine(), "unchanged");
+    GLint viewport[4] = {};  // an empty frame still gets one pixel
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_TRUE(viewport[2] == 1 && viewport[3] == 1) << viewport[2] << " x " << viewport[3];
     EXPECT_TRUE(PreviewGLContext == context && context == HeadlessFindGLContext(Window(), PreviewFrameControl));
     EXPECT_EQ(FragmentProgramAvailable, GetParam().perPixel);
 }
@@ -284,7 +288,8 @@ TEST_P(FrameTest, MeshLiesWhereTheProjectionPutsItLitByItsSlopeUnderTheOverlay)
         EXPECT_TRUE(picture.Brightness(-576, 0) > 3 * 235 && picture.Brightness(-192, 0) < 3 * 20);
     }
     UsePlainTextures(0xFF00FF);
-    const uint8_t* p = DrawFrame().Show(-384, 0);
+    picture = DrawFrame();
+    const uint8_t* p = picture.Show(-384, 0);
     EXPECT_TRUE(p[0] > 235 && p[1] < 3 && p[2] > 235) << int(p[0]) << " " << int(p[1]) << " " << int(p[2]);
 
     Load(Heightmap, "two-tone.bmp", 64, [](int, int y) { return y < 32 ? 0xFF0000u : 0x0000FFu; });
