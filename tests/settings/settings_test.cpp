@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -101,7 +102,8 @@ TEST_F(SettingsTest, AnyFileFillsTheRecordAndReadingBackSavesWhatIsShown)
         std::vector<uint8_t> file(2384);
         for (size_t i = 0; i < file.size(); ++i)
             file[i] = static_cast<uint8_t>(i == terminator ? 0 : 1 + i % 251);
-        const int32_t positions[] = {INT32_MIN, INT32_MAX, -5, 40000, 7};
+        const int32_t end = terminator ? 1 : -1;  // each trackbar's top or bottom end, by turns
+        const int32_t positions[] = {-end * INT32_MAX, end * INT32_MAX, -end * 5000, end * 40000, 7};
         memcpy(&file[2064], positions, sizeof positions);
         for (size_t length : {0, 1, 15, 16, 17, 41, 2063, 2064, 2065, 2072, 2083, 2084, 2384}) {
             SCOPED_TRACE(std::to_string(length) + " bytes, terminator at " + std::to_string(terminator));
@@ -143,7 +145,7 @@ TEST_F(SettingsTest, PathsThatDoNotFitAreLeftEmpty)
         memset(ExeDirectory, 0, ExeDirectorySize);
         memcpy(ExeDirectory, directory.data(), length);
         char path[ConfigurationPathSize];
-        const bool fits = length && length + strlen("/orvanel.cfg") < ConfigurationPathSize;
+        const bool fits = length && length + strlen("/orvanel.cfg") < 1024;
         EXPECT_EQ(FormConfigurationPath(path, sizeof path), fits) << length;
         EXPECT_EQ(std::string(path), fits ? directory + "/orvanel.cfg" : "");
         memset(GenerationSettings.fragmentProgramPath, 'g', FragmentProgramPathSize);
@@ -196,7 +198,7 @@ TEST_F(SettingsTest, ControlsActOnlyWhenReadBackAndSetDefaultsResetsThem)
     ReadPropertiesWindow(properties);
     const std::vector<uint8_t> saved = ReadFileBytes(config);
     const GenerationParamsRecord params = GenerationParams;
-    GenerationSettings.backgroundColor[0] = 0.5f;
+    std::fill_n(GenerationSettings.backgroundColor, 4, 0.5f);
     strcpy(GenerationSettings.fragmentProgramPath, "/moved/fp.fp");
     EXPECT_EQ(PropertiesDialogProc(properties, DialogMessageCommand, 0xBEEF0000u | SetDefaultsButtonControl, 0), 0);
     EXPECT_EQ(Shown(), std::vector<int32_t>({128, 2, 256, 24, 0}));
