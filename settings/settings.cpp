@@ -118,20 +118,28 @@ static void ForgetUnterminatedPath(GenerationSettingsRecord& settings)
         memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
 }
 
+void LoadSettingsBytes(const uint8_t* bytes, size_t size)
+{
+    // a short record fills the leading fields; the rest is zero
+    GenerationSettingsRecord loaded;
+    memset(&loaded, 0, sizeof loaded);
+    if (size > 0)
+        memcpy(&loaded, bytes, size < sizeof loaded ? size : sizeof loaded);
+    ForgetUnterminatedPath(loaded);
+    GenerationSettings = loaded;
+}
+
 bool LoadSettingsFile(const char* path)
 {
     const int descriptor = OpenPlainFile(path);
     if (descriptor < 0)
         return false;
-    // a short file fills the leading fields; the rest is zero
-    GenerationSettingsRecord loaded;
-    memset(&loaded, 0, sizeof loaded);
-    long count = ReadUpTo(descriptor, &loaded, sizeof loaded);
+    uint8_t bytes[sizeof(GenerationSettingsRecord)];
+    long count = ReadUpTo(descriptor, bytes, sizeof bytes);
     close(descriptor);
     if (count < 0)
         return false;
-    ForgetUnterminatedPath(loaded);
-    GenerationSettings = loaded;
+    LoadSettingsBytes(bytes, static_cast<size_t>(count));
     return true;
 }
 
