@@ -121,24 +121,31 @@ static void ForgetUnterminatedPath(GenerationSettingsRecord& settings)
         memset(settings.fragmentProgramPath, 0, sizeof settings.fragmentProgramPath);
 }
 
+void LoadSettingsBytes(const uint8_t* bytes, size_t size)
+{
+    // a short record fills the leading fields; the rest is zero
+    GenerationSettingsRecord loaded;
+    memset(&loaded, 0, sizeof loaded);
+    if (size > 0)
+        memcpy(&loaded, bytes, size < sizeof loaded ? size : sizeof loaded);
+    ForgetUnterminatedPath(loaded);
+    GenerationSettings = loaded;
+    const size_t tail = size > sizeof loaded ? size - sizeof loaded : 0;
+    ParseSettingsBlock(tail ? bytes + sizeof loaded : nullptr, tail, &SettingsBlock);
+}
+
 bool LoadSettingsFile(const char* path)
 {
     const int descriptor = OpenPlainFile(path);
     if (descriptor < 0)
         return false;
-    // a short file fills the leading fields; the rest is zero
-    GenerationSettingsRecord loaded;
-    memset(&loaded, 0, sizeof loaded);
-    long count = ReadUpTo(descriptor, &loaded, sizeof loaded);
-    // the settings that came later follow the record
-    std::vector<uint8_t> tail(count == static_cast<long>(sizeof loaded) ? MaxConfigurationFileSize : 0);
-    const long tailCount = tail.empty() ? 0 : ReadUpTo(descriptor, tail.data(), tail.size());
+    // the record, then the settings that came later
+    std::vector<uint8_t> bytes(sizeof(GenerationSettingsRecord) + MaxConfigurationFileSize);
+    long count = ReadUpTo(descriptor, bytes.data(), bytes.size());
     close(descriptor);
-    if (count < 0 || tailCount < 0)
+    if (count < 0)
         return false;
-    ForgetUnterminatedPath(loaded);
-    GenerationSettings = loaded;
-    ParseSettingsBlock(tail.data(), static_cast<size_t>(tailCount), &SettingsBlock);
+    LoadSettingsBytes(bytes.data(), static_cast<size_t>(count));
     return true;
 }
 

@@ -73,9 +73,15 @@ extern GenerationParamsRecord GenerationParams;
 // 2, 256, 24, flag 0. An ExeDirectory too long for the path field leaves the
 // path empty rather than naming a cut, different file.
 void SetDefaultSettings();
-// Reads up to 2084 bytes of a settings file into GenerationSettings, as
-// LoadSettings does with orvanel.cfg. False (nothing changed) when the file
-// cannot be opened or read or is no plain file (a pipe is never waited on).
+// Fills GenerationSettings from the first 2084 bytes of (bytes, size) as they
+// lie in orvanel.cfg: a shorter record leaves the rest zero, and a program path
+// without a terminator in its field is taken as empty. Any bytes give a record.
+// The bytes after the record fill SettingsBlock (the defaults without a block).
+void LoadSettingsBytes(const uint8_t* bytes, size_t size);
+// Reads up to 2084 bytes of a settings file into GenerationSettings
+// (LoadSettingsBytes), as LoadSettings does with orvanel.cfg. False (nothing
+// changed) when the file cannot be opened or read or is no plain file (a pipe
+// is never waited on).
 bool LoadSettingsFile(const char* path);
 // Fills GenerationSettings from the first 2084 bytes of the user's orvanel.cfg
 // when it can be read, else of the one beside the executable; a short file

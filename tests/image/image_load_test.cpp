@@ -1,401 +1,255 @@
-// LoadImageFile and the Load menu commands on the real main window: the
-// message table, the texture items and Generate button after each outcome,
-// texture names, the huge-image warning and the Open dialogs.
-#include "tests/image/image_window_fixture.h"
+// Loading pictures on the real main window: messages, what each outcome leaves, menu items and
+// Generate, the default textures, the status line's cut; textures in real GL pixels (Mesa llvmpipe).
+#include <GL/gl.h>
 
-using namespace bmptest;
+#include <cmath>
+#include <tuple>
 
-class LoadImageFileTest : public ImageWindowTest {
+#include "image/file_buffer.h"
+#include "image/image_load.h"
+#include "image/picture_texture.h"
+#include "image/report_message.h"
+#include "tests/image/image_fixture.h"
+#include "tests/support/main_window_fixture.h"
+
+static const std::string BuiltAssets = ORVANEL_BUILT_ASSETS_DIR;
+
+// The main window, a GL context, the default textures beside the executable and no texture names yet.
+class ImageLoadTest : public MainWindowTest {
 protected:
-    // Loads a good 4 x 4 heightmap; the state every "leaves things as they were" test starts from.
-    void LoadGoodHeightmap()
+    void PrepareExeDirectory() override
     {
-        std::string path = PutFile("good.bmp", MakeBmp24(4, 4, 50, 60, 70));
-        LoadImageFile(Window(), path.c_str());
-        ASSERT_EQ(StatusLine(), Loaded(path));
-        ASSERT_NE(HeightmapImage, nullptr);
-        ASSERT_TRUE(TextureItemsEnabled());
-        ASSERT_TRUE(GenerateEnabled());
+        ASSERT_EQ(RunCommand("mkdir '" + exeDir + "/folder.bmp' '" + exeDir + "/assets' && cp '" + BuiltAssets +
+                             "/deftex.bmp' '" + BuiltAssets + "/defnrm.bmp' '" + exeDir + "/assets/'"),
+                  0);
+    }
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(StartMainWindow());
+        ASSERT_NO_FATAL_FAILURE(EnsureGLContext());
+        HeightmapTextureId = DecalTextureId = NormalTextureId = 0;
+        SetControlText(Window(), StatusLineControl, "");
+        ClearHeadlessDialogCalls();
+    }
+    void TearDown() override
+    {
+        CloseFileBuffer();
+        MainWindowTest::TearDown();
+    }
+
+    std::string PutFile(const std::string& name, const std::vector<uint8_t>& bytes)
+    {
+        EXPECT_TRUE(WriteFileBytes(exeDir + "/" + name, bytes));
+        return exeDir + "/" + name;
     }
 
     // Loads `path` as `mode`, then goes back to heightmaps as the commands do.
-    void LoadAs(ImageLoadModes mode, const std::string& path)
+    bool LoadAs(int mode, const std::string& path)
     {
         ImageLoadMode = mode;
-        LoadImageFile(Window(), path.c_str());
+        bool loaded = LoadImageFile(Window(), path.c_str());
         ImageLoadMode = Heightmap;
+        return loaded;
     }
 
-    void TakeTextureNames()
+    // Level 0 of texture `name` as RGBA, row 0 first; empty when it has no pixels.
+    static std::vector<uint8_t> TexturePixels(uint32_t name)
     {
-        DecalTextureId = TakeTextureId();
-        NormalTextureId = TakeTextureId();
+        GLint width = 0, height = 0;
+        glBindTexture(GL_TEXTURE_2D, name);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+        std::vector<uint8_t> rgba(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        return rgba;
     }
 
-    int TextureWidth(uint32_t name)
+    // The texture holds exactly the Image's pixels, its top row as texture row 0.
+    static void ExpectTextureHolds(uint32_t name, const Image* image)
     {
-        int width, height;
-        ReadTexture(name, &width, &height);
-        return width;
-    }
-
-    static std::string Loaded(const std::string& path)
-    {
-        return "Successfully loaded '" + path + "'.";
-    }
-    static std::string Unsupported(const std::string& path)
-    {
-        return "'" + path + "' is in an unsupported bitmap mode.";
-    }
-
-    int MessageBoxCount() const
-    {
-        int count = 0;
-        for (const HeadlessDialogCall& call : HeadlessDialogCalls())
-            count += call.kind == HeadlessMessageBox;
-        return count;
+        std::vector<uint8_t> rgba = TexturePixels(name);
+        EXPECT_EQ(rgba, std::vector<uint8_t>(image->pixels, image->pixels + 4 * image->width * image->height))
+            << "texture " << name;
     }
 };
 
-TEST_F(LoadImageFileTest, StartsWithGrayedItemsAndDisabledGenerate)
+TEST_F(ImageLoadTest, EachOutcomeSaysSoAndKeepsDropsOrReplacesTheHeightmap)
 {
-    EXPECT_EQ(ItemState(LoadDecalTextureCommand), 3);
-    EXPECT_EQ(ItemState(LoadNormalTextureCommand), 3);
-    EXPECT_FALSE(GenerateEnabled());
-    EXPECT_EQ(HeightmapImage, nullptr);
-}
-
-TEST_F(LoadImageFileTest, MessageTable)
-{
-    std::vector<uint8_t> eightBit = MakeBmp24(2, 2, 1, 2, 3);
-    PutU16(eightBit, 28, 8);
-    std::vector<uint8_t> truncated = MakeBmp24(4, 4, 1, 2, 3);
+    enum Outcome { Kept, Dropped, Replaced, Warned };  // Warned: replaced after the huge-picture warning
+    std::vector<uint8_t> eightBit = Bmp24Bytes(2, 2, Pattern), truncated = Bmp24Bytes(4, 4, Pattern), none;
+    SetField(&eightBit, 28, 8, 2);
     truncated.pop_back();
-    const std::string missing = exeDir + "/missing.bmp";
-    const std::string eight = PutFile("eight.bmp", eightBit);
-    const std::string shortFile = PutFile("short.bmp", truncated);
-    const std::vector<uint8_t> good = MakeBmp24(2, 2, 1, 2, 3);
-    const std::string upper = PutFile("upper.BMP", good), mixed = PutFile("mixed.Bmp", good),
-                      lower = PutFile("lower.bmp", good);
-    const std::pair<std::string, std::string> cases[] = {
-        // the extension is after the last dot, even in a folder name
-        {"C:\\maps.old\\terrain", "Extension 'old\\terrain' is unknown."},
-        {"terrain", "Couldn't determine extension for 'terrain'."},
-        {"/maps/terrain", "Couldn't determine extension for '/maps/terrain'."},
-        {"terrain.bmp.txt", "Extension 'txt' is unknown."},
-        {"terrain.", "Extension '' is unknown."},
-        {"terrain.bmpx", "Extension 'bmpx' is unknown."},
-        {missing, "Could not open '" + missing + "'."},
-        {eight, Unsupported(eight)},
-        {shortFile, Unsupported(shortFile)},
-        {upper, Loaded(upper)},
-        {mixed, Loaded(mixed)},
-        {lower, Loaded(lower)},
+    const std::string unsupported = "'@' is in an unsupported bitmap mode.", loaded = "Successfully loaded '@'.";
+    const struct {
+        std::string path;  // beside the executable unless it starts with '/'
+        std::vector<uint8_t> bytes;
+        std::string message;  // '@' stands for the path
+        Outcome outcome;
+    } cases[] = {
+        // the extension is what follows the last dot, even in a folder's name
+        {"/maps.old/terrain", none, "Extension 'old/terrain' is unknown.", Kept},
+        {"/maps/terrain", none, "Couldn't determine extension for '@'.", Kept},
+        {"terrain.bmp.txt", none, "Extension 'txt' is unknown.", Kept},
+        {"terrain.", none, "Extension '' is unknown.", Kept},
+        {"missing.bmp", none, "Could not open '@'.", Kept},
+        {"folder.bmp", none, "Could not open '@'.", Kept},
+        {std::string(4500, 'q') + ".bmp", none, "Could not open '@'.", Kept},  // cut to the status line's buffer
+        {"eight.bmp", eightBit, unsupported, Dropped},
+        {"short.bmp", truncated, unsupported, Dropped},
+        {"odd.bmp", Bmp24Bytes(6, 4, Pattern), "The image must be in powers of 2.", Dropped},
+        {"upper.BMP", Bmp24Bytes(8, 2, Pattern), loaded, Replaced},
+        {"edge.bmp", Bmp24Bytes(1024, 2, Pattern), loaded, Replaced},
+        {"wide.bmp", Bmp24Bytes(2048, 2, Pattern), loaded, Warned},
+        {"tall.bmp", Bmp24Bytes(2, 2048, Pattern), loaded, Warned},
     };
+    // other bits of the menu items stay as they are
+    ASSERT_TRUE(SetMenuItemState(Window(), LoadNormalTextureCommand, MenuItemGrayed | MenuItemChecked));
     for (const auto& entry : cases) {
-        SCOPED_TRACE(entry.first);
-        LoadImageFile(Window(), entry.first.c_str());
-        EXPECT_EQ(StatusLine(), entry.second);
-        EXPECT_EQ(HeightmapImage != nullptr, entry.second.rfind("Successfully", 0) == 0);
-        ExpectBufferClosed();
+        SCOPED_TRACE(entry.path.substr(0, 40));
+        ASSERT_TRUE(LoadAs(Heightmap, PutFile("good.bmp", Bmp24Bytes(4, 4, Pattern))));
+        const Image* before = HeightmapImage;
+        const uint32_t name = HeightmapTextureId;
+        ClearHeadlessDialogCalls();
+        const std::string path = entry.path[0] == '/' ? entry.path : exeDir + "/" + entry.path;
+        if (!entry.bytes.empty())
+            PutFile(entry.path, entry.bytes);
+        EXPECT_EQ(LoadImageFile(Window(), path.c_str()), entry.outcome >= Replaced);
+        std::string message = entry.message;
+        if (message.find('@') != std::string::npos)
+            message.replace(message.find('@'), 1, path);
+        EXPECT_EQ(StatusLine(), message.substr(0, 4095));
+        if (entry.outcome == Kept)
+            EXPECT_EQ(HeightmapImage, before);
+        else  // none, or the new picture
+            EXPECT_EQ(HeightmapImage ? HeightmapImage->width : 0,
+                      entry.outcome == Dropped ? 0 : static_cast<int32_t>(GetLE32(&entry.bytes[18])));
+        if (entry.outcome >= Replaced)
+            ExpectTextureHolds(name, HeightmapImage);
+        ASSERT_EQ(HeadlessDialogCalls().size(), entry.outcome == Warned ? 1u : 0u);
+        for (const HeadlessDialogCall& call : HeadlessDialogCalls())
+            EXPECT_TRUE(call.kind == HeadlessMessageBox && call.owner == Window() && call.caption == "Warning!" &&
+                        call.flags == MessageBoxOkButton &&
+                        call.text ==
+                            "WARNING! This image is huge. This may be very slow, and the mesh may be "
+                            "extremely tesselated.");
+        // the texture items and Generate are usable exactly while there is a heightmap
+        const unsigned grayed = HeightmapImage ? 0 : MenuItemGrayed;
+        EXPECT_EQ(GetMenuItemState(Window(), LoadDecalTextureCommand), int(grayed));
+        EXPECT_EQ(GetMenuItemState(Window(), LoadNormalTextureCommand), int(grayed | MenuItemChecked));
+        EXPECT_EQ(IsControlEnabled(Window(), GenerateButtonControl), HeightmapImage != nullptr);
+        EXPECT_EQ(TheFileBuffer.bytes, nullptr) << "the file is closed after every load";
     }
 }
 
-TEST_F(LoadImageFileTest, NoFileBufferIsReportedOnTheMainWindow)
+// A texture takes a name when it has none, changes only its own texture, never warns, and a refusal
+// changes nothing.
+TEST_F(ImageLoadTest, TexturesTouchNothingButTheirTexture)
 {
+    std::vector<uint8_t> v4 = Bmp24Bytes(2, 2, Pattern), picture = Bmp24Bytes(2048, 2, Pattern);
+    SetField(&v4, 14, 108);
+    const std::string odd = PutFile("odd.bmp", Bmp24Bytes(100, 64, Pattern)), unsupported = PutFile("v4.bmp", v4),
+                      path = PutFile("texture.bmp", picture);
+    ImagePtr expected = Decoded(picture);
+    for (int mode : {Decal, NormalMap}) {
+        uint32_t &target = mode == Decal ? DecalTextureId : NormalTextureId,
+                 &other = mode == Decal ? NormalTextureId : DecalTextureId;
+        target = 0;
+        other = TakeTextureId();
+        EXPECT_TRUE(LoadAs(mode, path) && target != 0 && target != other);
+        EXPECT_EQ(StatusLine(), "Successfully loaded '" + path + "'.");
+        EXPECT_FALSE(LoadAs(mode, odd));
+        EXPECT_EQ(StatusLine(), "The image must be in powers of 2.");
+        EXPECT_FALSE(LoadAs(mode, unsupported));
+        EXPECT_EQ(StatusLine(), "'" + unsupported + "' is in an unsupported bitmap mode.");
+        ExpectTextureHolds(target, expected.get());
+        EXPECT_TRUE(TexturePixels(other).empty() && !HeightmapImage && HeadlessDialogCalls().empty());
+        EXPECT_TRUE(!IsControlEnabled(Window(), GenerateButtonControl) && !TheFileBuffer.bytes);
+    }
+}
+
+// Each command shows the Open dialog for bitmaps and loads what was chosen as its picture; the mode
+// is back at heightmap afterwards, so that the next drop is one; a cancelled dialog loads nothing.
+TEST_F(ImageLoadTest, CommandsLoadWhatTheOpenDialogChose)
+{
+    const std::string heightmap = PutFile("heightmap.bmp", Bmp24Bytes(4, 4, Pattern));
+    for (auto command : {OnLoadHeightmap, OnLoadDecalTexture, OnLoadNormalTexture, OnLoadHeightmap}) {
+        QueueFileDialogAnswer(command == OnLoadNormalTexture ? "nowhere/missing.bmp" : heightmap.c_str());
+        command();
+        EXPECT_EQ(ImageLoadMode, Heightmap);
+    }
+    OnLoadDecalTexture();  // no answer: cancelled
+    EXPECT_TRUE(HeightmapImage && !TexturePixels(DecalTextureId).empty() && !NormalTextureId);
+    EXPECT_EQ(StatusLine(), "Successfully loaded '" + heightmap + "'.");
+    ASSERT_EQ(HeadlessDialogCalls().size(), 5u);
+    for (const HeadlessDialogCall& call : HeadlessDialogCalls())
+        EXPECT_TRUE(call.kind == HeadlessOpenFileDialog && call.owner == Window() && call.flags == 0u &&
+                    call.filter == "Bitmap files (*.bmp)|*.bmp||" && call.defaultExtension.empty());
     EXPECT_EQ(GetBMPFromBuffer(), nullptr);
     EXPECT_EQ(StatusLine(), "GetBMPFromBuffer call with no file buffer\n");
 }
 
-// ---------------------------------------------------------------------------
-// Heightmaps: menu items, Generate and the picture
-
-TEST_F(LoadImageFileTest, ImageMagickHeightmapBecomesImageAndTexture)
+// The files beside the executable fill the decal and normal-map textures, silently; missing or
+// unusable ones leave them empty. The normal map the build makes holds unit normals pointing out
+// of a surface that is flat on average.
+TEST_F(ImageLoadTest, DefaultTexturesFillSilentlyOrGiveStandInsAndSaySo)
 {
-    ASSERT_NO_FATAL_FAILURE(RequireImageMagick());
-    TempFolder folder;
-    std::vector<uint8_t> rgb = PatternRgb(8, 4);
-    std::string path = exeDir + "/magick.bmp";
-    ASSERT_NO_FATAL_FAILURE(ConvertRawRgb(folder, 8, 4, rgb, "-type TrueColor", "BMP3:" + path));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), Loaded(path));
-    ASSERT_NE(HeightmapImage, nullptr);
-    ASSERT_EQ(HeightmapImage->width, 8);
-    ASSERT_EQ(HeightmapImage->height, 4);
-    for (size_t i = 0; i < 8 * 4; ++i) {
+    LoadDefaultTextures();
+    ImagePtr normals = Decoded(ReadFileBytes(BuiltAssets + "/defnrm.bmp"));
+    ExpectTextureHolds(DecalTextureId, Decoded(ReadFileBytes(BuiltAssets + "/deftex.bmp")).get());
+    ExpectTextureHolds(NormalTextureId, normals.get());
+    double sum[3] = {};
+    for (size_t i = 0; i < 256 * 256; ++i) {
+        double n[3];
         for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(HeightmapImage->pixels[i * 4 + c], rgb[i * 3 + c]);
-        EXPECT_EQ(HeightmapImage->pixels[i * 4 + 3], 255);
+            sum[c] += n[c] = (normals->pixels[i * 4 + c] - 128.0) / 127.0;
+        ASSERT_TRUE(std::fabs(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) - 1) < 0.02 && n[2] > 0.5) << i;
     }
-    EXPECT_EQ(HeightmapTextureId, 1u);
-    EXPECT_EQ(NextTextureId, 2u);
-    ExpectTextureEquals(HeightmapTextureId, HeightmapImage);
-    EXPECT_EQ(ItemState(LoadDecalTextureCommand), 0);
-    EXPECT_EQ(ItemState(LoadNormalTextureCommand), 0);
-    EXPECT_TRUE(GenerateEnabled());
-    ExpectBufferClosed();
+    EXPECT_TRUE(std::fabs(sum[0]) < 0.02 * 65536 && std::fabs(sum[1]) < 0.02 * 65536);
+    PutFile("assets/deftex.bmp", Bmp24Bytes(6, 4, Pattern));
+    ASSERT_EQ(RunCommand("rm '" + exeDir + "/assets/defnrm.bmp'"), 0);
+    DecalTextureId = TakeTextureId();
+    NormalTextureId = TakeTextureId();
+    LoadDefaultTextures();
+    // one-texel stand-ins, white and flat, so that the mesh is lit, not black; and it is said
+    EXPECT_EQ(TexturePixels(DecalTextureId), std::vector<uint8_t>({255, 255, 255, 255}));
+    EXPECT_EQ(TexturePixels(NormalTextureId), std::vector<uint8_t>({128, 128, 255, 255}));
+    EXPECT_EQ(StatusLine(), "Could not load the default textures from '" + exeDir + "/assets'.");
+    EXPECT_TRUE(HeadlessDialogCalls().empty() && !TheFileBuffer.bytes);
 }
 
-TEST_F(LoadImageFileTest, SecondHeightmapReusesTextureName)
+// Power-of-two sides go in as they are, top row first; anything else, no picture or the
+// GL's default texture is refused and leaves the texture as it was.
+TEST_F(ImageLoadTest, UploadsPowerOfTwoPicturesOnly)
 {
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    uint32_t name = HeightmapTextureId;
-    uint32_t next = NextTextureId;
-    std::string path = PutFile("second.bmp", MakeBmp24(8, 2, 9, 9, 9));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), Loaded(path));
-    EXPECT_EQ(HeightmapTextureId, name);
-    EXPECT_EQ(NextTextureId, next);
-    ASSERT_EQ(HeightmapImage->width, 8);
-    ExpectTextureEquals(name, HeightmapImage);
-}
-
-TEST_F(LoadImageFileTest, OtherMenuBitsSurviveGrayingAndEnabling)
-{
-    ASSERT_TRUE(SetMenuItemState(Window(), LoadDecalTextureCommand, MenuItemGrayed | MenuItemChecked));
-    std::string path = PutFile("good.bmp", MakeBmp24(2, 2, 1, 1, 1));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(ItemState(LoadDecalTextureCommand), static_cast<int>(MenuItemChecked));
-    std::string bad = PutFile("bad.bmp", MakeBmp24(3, 2, 1, 1, 1));
-    LoadImageFile(Window(), bad.c_str());
-    EXPECT_EQ(ItemState(LoadDecalTextureCommand), static_cast<int>(MenuItemGrayed | MenuItemChecked));
-}
-
-TEST_F(LoadImageFileTest, RefusedHeightmapLeavesNone)
-{
-    std::vector<uint8_t> rle = MakeBmp24(4, 4, 1, 2, 3);
-    PutU32(rle, 30, 1);
-    const std::string odd = PutFile("odd.bmp", MakeBmp24(300, 200, 1, 2, 3));
-    const std::string unsupported = PutFile("rle.bmp", rle);
-    for (const auto& entry : {std::make_pair(odd, std::string("The image must be in powers of 2.")),
-                              std::make_pair(unsupported, Unsupported(unsupported))}) {
-        SCOPED_TRACE(entry.first);
-        ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-        LoadImageFile(Window(), entry.first.c_str());
-        EXPECT_EQ(StatusLine(), entry.second);
-        EXPECT_EQ(HeightmapImage, nullptr);
-        EXPECT_TRUE(TextureItemsGrayed());
-        EXPECT_FALSE(GenerateEnabled());
-        ExpectBufferClosed();
+    ImagePtr last(nullptr, FreeImage), refused = Decoded(Bmp24Bytes(16, 16, Pattern));
+    for (auto size : {std::make_pair(256, 128), {1, 1}, {1, 64}, {2, 8}}) {
+        last = Decoded(Bmp24Bytes(size.first, size.second, Pattern));
+        EXPECT_EQ(UploadTexture(last.get(), 1), 1u);
+        ExpectTextureHolds(1, last.get());
     }
-}
-
-TEST_F(LoadImageFileTest, UnopenableOrRefusedPathLeavesPreviousHeightmap)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    Image* previous = HeightmapImage;
-    const std::string missing = exeDir + "/missing.bmp";
-    for (const std::string& path : {missing, std::string("terrain.png"), std::string("terrain")}) {
-        SCOPED_TRACE(path);
-        LoadImageFile(Window(), path.c_str());
-        EXPECT_EQ(HeightmapImage, previous);
-        EXPECT_TRUE(TextureItemsEnabled());
-        EXPECT_TRUE(GenerateEnabled());
-        ExpectBufferClosed();
+    for (auto size : {std::make_pair(16, 15), {3, 4}, {4, 3}, {0, 4}, {4, 0}, {-2, 2}, {2, -4}, {6, 6}}) {
+        std::tie(refused->width, refused->height) = size;
+        EXPECT_EQ(UploadTexture(refused.get(), 1), 0u) << size.first << "x" << size.second;
+        ExpectTextureHolds(1, last.get());
     }
-    EXPECT_EQ(StatusLine(), "Couldn't determine extension for 'terrain'.");
+    EXPECT_FALSE(UploadTexture(nullptr, 1) || UploadTexture(last.get(), 0));
+    EXPECT_TRUE(TexturePixels(0).empty()) << "the default texture was filled";
 }
 
-TEST_F(LoadImageFileTest, FailedFirstHeightmapStillTakesItsTextureName)
+// Text beyond the 4096-byte buffer is cut, and never inside a UTF-8 character.
+TEST_F(ImageLoadTest, StatusLineIsCutBetweenCharacters)
 {
-    std::string path = PutFile("odd.bmp", MakeBmp24(6, 4, 1, 2, 3));
-    LoadImageFile(Window(), path.c_str());
-    EXPECT_EQ(StatusLine(), "The image must be in powers of 2.");
-    EXPECT_EQ(HeightmapTextureId, 1u);
-    EXPECT_EQ(NextTextureId, 2u);
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    EXPECT_EQ(HeightmapTextureId, 1u);
-    EXPECT_EQ(NextTextureId, 2u);
-}
-
-// Heightmaps with a side over 1024 warn before they load; textures never do.
-TEST_F(LoadImageFileTest, HugeHeightmapWarnsAndLoads)
-{
-    struct Case {
-        int width, height;
-        ImageLoadModes mode;
-        int warnings;
-    } const cases[] = {
-        {2048, 1024, Heightmap, 1}, {16, 2048, Heightmap, 1}, {1024, 1024, Heightmap, 0}, {2048, 16, Decal, 0}};
-    for (const Case& entry : cases) {
-        SCOPED_TRACE(std::to_string(entry.width) + "x" + std::to_string(entry.height));
-        ClearHeadlessDialogCalls();
-        std::string path = PutFile("huge.bmp", MakeBmp24(entry.width, entry.height, 10, 20, 30));
-        LoadAs(entry.mode, path);
-        ASSERT_EQ(MessageBoxCount(), entry.warnings);
-        EXPECT_EQ(StatusLine(), Loaded(path));
-        if (entry.warnings == 0)
-            continue;
-        const HeadlessDialogCall& call = HeadlessDialogCalls().back();
-        EXPECT_EQ(call.owner, Window());
-        EXPECT_EQ(call.text,
-                  "WARNING! This image is huge. This may be very slow, and the mesh may be extremely tesselated.");
-        EXPECT_EQ(call.caption, "Warning!");
-        EXPECT_EQ(call.flags, MessageBoxOkButton);
-        ASSERT_NE(HeightmapImage, nullptr);
-        EXPECT_EQ(HeightmapImage->width, entry.width);
-        EXPECT_TRUE(GenerateEnabled());
+    const std::string a(4091, 'a'), e = "\xC3\xA9", euro = "\xE2\x82\xAC", smile = "\xF0\x9F\x98\x80";
+    const std::pair<std::string, std::string> cases[] = {
+        {a + "aaa" + e, a + "aaa"},  {a + "aa" + e, a + "aa" + e}, {a + "a" + euro, a + "a" + euro},
+        {a + "aa" + euro, a + "aa"}, {a + smile, a + smile},       {a + "a" + smile, a + "a"},
+    };
+    for (const auto& entry : cases) {
+        ReportMessage(Window(), "%s", entry.first.c_str());
+        EXPECT_EQ(StatusLine(), entry.second) << entry.first.size() << " bytes";
     }
-}
-
-// ---------------------------------------------------------------------------
-// Textures touch nothing but their texture
-
-TEST_F(LoadImageFileTest, DecalChangesOnlyTheDecalTexture)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    TakeTextureNames();
-    Image* heightmap = HeightmapImage;
-    std::string path = PutFile("decal.bmp", MakeBmp24(4, 2, 200, 100, 50));
-    LoadAs(Decal, path);
-    EXPECT_EQ(StatusLine(), Loaded(path));
-    EXPECT_EQ(HeightmapImage, heightmap);
-    EXPECT_TRUE(TextureItemsEnabled());
-    EXPECT_TRUE(GenerateEnabled());
-    int width, height;
-    std::vector<uint8_t> rgba = ReadTexture(DecalTextureId, &width, &height);
-    ASSERT_EQ(width, 4);
-    ASSERT_EQ(height, 2);
-    EXPECT_EQ(rgba[0], 200);
-    EXPECT_EQ(rgba[1], 100);
-    EXPECT_EQ(rgba[2], 50);
-    EXPECT_EQ(TextureWidth(NormalTextureId), 0) << "the normal map was touched";
-    ExpectTextureEquals(HeightmapTextureId, HeightmapImage);
-    ExpectBufferClosed();
-}
-
-TEST_F(LoadImageFileTest, NormalMapGoesToTheNormalTexture)
-{
-    TakeTextureNames();
-    std::string path = PutFile("normal.bmp", MakeBmp24(2, 2, 128, 128, 255));
-    LoadAs(NormalMap, path);
-    EXPECT_EQ(StatusLine(), Loaded(path));
-    int width, height;
-    std::vector<uint8_t> rgba = ReadTexture(NormalTextureId, &width, &height);
-    ASSERT_EQ(width, 2);
-    EXPECT_EQ(rgba[2], 255);
-    EXPECT_EQ(TextureWidth(DecalTextureId), 0) << "the decal was touched";
-    // A texture load never enables the heightmap's controls.
-    EXPECT_TRUE(TextureItemsGrayed());
-    EXPECT_FALSE(GenerateEnabled());
-    EXPECT_EQ(HeightmapImage, nullptr);
-}
-
-TEST_F(LoadImageFileTest, RefusedTextureChangesNothing)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    TakeTextureNames();
-    Image* heightmap = HeightmapImage;
-    LoadAs(Decal, PutFile("first.bmp", MakeBmp24(2, 2, 11, 22, 33)));
-    std::vector<uint8_t> v4 = MakeBmp24(2, 2, 1, 2, 3);
-    PutU32(v4, 14, 108);
-    const std::string unsupported = PutFile("v4.bmp", v4);
-    const std::string odd = PutFile("odd.bmp", MakeBmp24(100, 64, 1, 2, 3));
-    for (ImageLoadModes mode : {Decal, NormalMap}) {
-        for (const auto& entry : {std::make_pair(odd, std::string("The image must be in powers of 2.")),
-                                  std::make_pair(unsupported, Unsupported(unsupported))}) {
-            SCOPED_TRACE(entry.first + (mode == Decal ? " as decal" : " as normal map"));
-            LoadAs(mode, entry.first);
-            EXPECT_EQ(StatusLine(), entry.second);
-            int width, height;
-            std::vector<uint8_t> rgba = ReadTexture(DecalTextureId, &width, &height);
-            ASSERT_EQ(width, 2);
-            EXPECT_EQ(rgba[0], 11);
-            EXPECT_EQ(TextureWidth(NormalTextureId), 0);
-            EXPECT_EQ(HeightmapImage, heightmap);
-            EXPECT_TRUE(TextureItemsEnabled());
-            EXPECT_TRUE(GenerateEnabled());
-            ExpectBufferClosed();
-        }
-    }
-}
-
-// Without names from start-up, a texture load takes one instead of writing
-// into the GL's default texture and calling that a failure.
-TEST_F(LoadImageFileTest, TextureWithoutNameTakesOne)
-{
-    std::string path = PutFile("decal.bmp", MakeBmp24(2, 2, 1, 2, 3));
-    LoadAs(Decal, path);
-    EXPECT_EQ(StatusLine(), Loaded(path));
-    EXPECT_EQ(DecalTextureId, 1u);
-    EXPECT_EQ(NextTextureId, 2u);
-}
-
-// ---------------------------------------------------------------------------
-// The menu commands and their Open dialogs
-
-TEST_F(LoadImageFileTest, LoadHeightmapCommandShowsOpenDialogAndLoads)
-{
-    std::string path = PutFile("chosen.bmp", MakeBmp24(4, 4, 1, 2, 3));
-    QueueFileDialogAnswer(path.c_str());
-    OnLoadHeightmap();
-    ASSERT_EQ(HeadlessDialogCalls().size(), 1u);
-    const HeadlessDialogCall& call = HeadlessDialogCalls()[0];
-    EXPECT_EQ(call.kind, HeadlessOpenFileDialog);
-    EXPECT_EQ(call.owner, Window());
-    EXPECT_EQ(call.filter, "Bitmap files (*.bmp)|*.bmp||");
-    EXPECT_EQ(call.defaultExtension, "");
-    EXPECT_EQ(call.flags, 0u);
-    EXPECT_EQ(StatusLine(), Loaded(path));
-    EXPECT_NE(HeightmapImage, nullptr);
-    EXPECT_EQ(ImageLoadMode, Heightmap);
-}
-
-TEST_F(LoadImageFileTest, CancelledDialogLoadsNothing)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    Image* heightmap = HeightmapImage;
-    SetControlText(Window(), StatusLineControl, "before");
-    QueueFileDialogAnswer(nullptr);
-    OnLoadHeightmap();
-    QueueFileDialogAnswer(nullptr);
-    OnLoadDecalTexture();
-    EXPECT_EQ(HeadlessDialogCalls().size(), 2u);
-    EXPECT_EQ(StatusLine(), "before");
-    EXPECT_EQ(HeightmapImage, heightmap);
-    EXPECT_EQ(ImageLoadMode, Heightmap);
-}
-
-TEST_F(LoadImageFileTest, TextureCommandsLoadTheirTexturesAndRestoreTheMode)
-{
-    ASSERT_NO_FATAL_FAILURE(LoadGoodHeightmap());
-    TakeTextureNames();
-    Image* heightmap = HeightmapImage;
-    std::string decal = PutFile("decal.bmp", MakeBmp24(2, 2, 40, 0, 0));
-    std::string normal = PutFile("normal.bmp", MakeBmp24(2, 2, 0, 80, 0));
-    QueueFileDialogAnswer(decal.c_str());
-    OnLoadDecalTexture();
-    EXPECT_EQ(ImageLoadMode, Heightmap);
-    EXPECT_EQ(StatusLine(), Loaded(decal));
-    QueueFileDialogAnswer(normal.c_str());
-    OnLoadNormalTexture();
-    EXPECT_EQ(ImageLoadMode, Heightmap);
-    EXPECT_EQ(StatusLine(), Loaded(normal));
-    for (const HeadlessDialogCall& call : HeadlessDialogCalls()) {
-        EXPECT_EQ(call.filter, "Bitmap files (*.bmp)|*.bmp||");
-        EXPECT_EQ(call.owner, Window());
-    }
-    int width, height;
-    EXPECT_EQ(ReadTexture(DecalTextureId, &width, &height)[0], 40);
-    EXPECT_EQ(ReadTexture(NormalTextureId, &width, &height)[1], 80);
-    EXPECT_EQ(HeightmapImage, heightmap);
-    // A texture command that fails still gives the mode back, so the next drop is a heightmap.
-    QueueFileDialogAnswer("nowhere/missing.bmp");
-    OnLoadNormalTexture();
-    EXPECT_EQ(StatusLine(), "Could not open 'nowhere/missing.bmp'.");
-    EXPECT_EQ(ImageLoadMode, Heightmap);
-}
-
-class NoMainWindowTest : public MainWindowTest {};
-
-TEST_F(NoMainWindowTest, CommandsDoNothingWithoutTheMainWindow)
-{
-    QueueFileDialogAnswer("/tmp/x.bmp");
-    OnLoadHeightmap();
-    OnLoadDecalTexture();
-    OnLoadNormalTexture();
-    EXPECT_TRUE(HeadlessDialogCalls().empty());
-    EXPECT_EQ(HeightmapImage, nullptr);
-    // The message of a read with no file has nowhere to go, and nothing breaks.
-    EXPECT_EQ(GetBMPFromBuffer(), nullptr);
+    ReportMessage(nullptr, "nowhere %d", 5);
+    EXPECT_EQ(StatusLine(), a + "a");
 }

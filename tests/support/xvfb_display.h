@@ -1,14 +1,21 @@
-// An Xvfb server of the suite's own: started once per test process on a free
-// display number that the server picks itself, stopped at the end.
+// An Xvfb server of the test process's own, started once on a free display
+// number that the server picks itself and gone with the process, and
+// screenshots of it taken with ImageMagick.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
-// Starts Xvfb (1280x1024x24) and points DISPLAY at it. False, with the reason
-// in `error`, when Xvfb is missing or does not come up.
+// Starts Xvfb (a screen of 1280 x 1024 pixels, 24 bits) and points
+// DISPLAY at it, for this process and the commands it runs; false, with the
+// reason in `error`, when Xvfb is missing or does not come up.
 bool StartXvfb(std::string* error);
-void StopXvfb();
-// ":N" of the running server, "" when none.
-const std::string& XvfbDisplayName();
-// Runs a command line through /bin/sh with DISPLAY set; returns its exit status.
-int RunOnDisplay(const std::string& command);
+
+struct Picture {
+    int width = 0, height = 0;  // pixels
+    std::vector<uint8_t> rgba;  // 4 bytes a pixel, top row first
+};
+
+// What the screen shows in a rectangle.
+bool TakeScreenshot(Picture* picture, int x, int y, int width, int height);
