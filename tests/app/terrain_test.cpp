@@ -81,6 +81,14 @@ TEST_F(TerrainTest, GridModeKeepsItsPowerOfTwoRuleAndSolidsAndObjectsAddUp)
     std::string output;
     EXPECT_EQ(Orvanel("--generate " + terrain + " --output " + folder.File("grid.3ds"), &output), 1);
     EXPECT_EQ(output, "The image must be in powers of 2.\n");
+    // an 8-bit palette BMP gives the mesh of its 24-bit conversion
+    const std::string palette = folder.File("palette.bmp"), trueColor = folder.File("true.bmp");
+    ASSERT_EQ(RunCommand("convert -size 32x16 xc: -fx 'i*j%97/97' -colorspace gray -type Palette -compress None BMP3:" +
+                         palette + " && convert " + palette + " -type TrueColor BMP3:" + trueColor),
+              0);
+    ASSERT_EQ(Orvanel("--generate " + palette + " --output " + folder.File("palette.3ds"), &output), 0) << output;
+    ASSERT_EQ(Orvanel("--generate " + trueColor + " --output " + folder.File("true.3ds"), &output), 0);
+    EXPECT_EQ(ReadFileBytes(folder.File("palette.3ds")), ReadFileBytes(folder.File("true.3ds")));
     const std::string big = folder.File("big.png"), solid = folder.File("solid.obj"), split = folder.File("split.3ds");
     ASSERT_EQ(RunCommand("convert -size 512x256 xc: -fx 'i*j%97/97' -depth 16 -colorspace gray " + big), 0);
     EXPECT_EQ(Orvanel("--generate " + big + " --output " + split + " --grid-fuzz 1", &output), 1);
