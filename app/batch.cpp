@@ -26,6 +26,7 @@
 #include "resources/resource_ids.h"
 #include "resources/resources.h"
 #include "settings/settings.h"
+#include "settings/settings_block.h"
 
 static const char UsageText[] =
     "Usage:\n"
@@ -36,12 +37,19 @@ static const char UsageText[] =
     "      --height-scaling N         1..4096, default 256 (height = red * N / 256)\n"
     "      --overall-scale N          4..1024, default 24 (world units per pixel)\n"
     "      --eliminate-zero-height    drop triangles lying entirely at height 0\n"
+    "      --mesh grid|adaptive       the regular grid (default) or the adaptive mesh\n"
+    "      --max-faces N              12.., the adaptive mesh's face budget (default: what the format allows)\n"
+    "      --max-error LEVELS         0..255: the adaptive mesh stops refining at this error\n"
+    "      --split-objects            a mesh over the 3DS limits as several objects in one .3ds\n"
+    "      --solid BASE               close the surface into a solid, its bottom BASE units below\n"
     "      --settings FILE            start from a saved orvanel.cfg instead of the defaults\n"
     "      --decal FILE.bmp           decal texture for the preview image\n"
     "      --normal-map FILE.bmp      normal-map texture for the preview image\n"
     "      --preview IMAGE.png        also render the preview to a PNG\n"
     "      --preview-size WxH         default 800x600\n"
     "      --spin DEG, --tilt DEG     the mouse-drag angles for that preview\n"
+    "  HEIGHTMAP may be .bmp or .png; MESH's extension picks the format: .3ds, .obj, .stl,\n"
+    "  .ply, .glb, .gltf, .dae, .fbx or .3mf\n"
     "  orvanel --info MESH.3ds                      list the surfaces of any .3ds file\n"
     "  orvanel --help, orvanel --version\n";
 
@@ -61,7 +69,12 @@ struct BatchOptions {
     int fuzz = -1;
     int height = -1;
     int scale = -1;
-    bool eliminate = false;  // --eliminate-zero-height
+    bool eliminate = false;      // --eliminate-zero-height
+    const char* mesh = nullptr;  // --mesh grid|adaptive
+    int maxFaces = -1;           // --max-faces; -1 = from the settings
+    float maxError = -1.0f;      // --max-error; below 0 = from the settings
+    bool splitObjects = false;   // --split-objects
+    float solidBase = 0.0f;      // --solid BASE; 0 = from the settings
     bool help = false;
     bool version = false;
 };
@@ -112,6 +125,7 @@ enum OptionKind {
     PositionOption,  // a slider position from minimum to maximum, into `position`
     SizeOption,      // WxH, into the preview size
     AngleOption,     // degrees, into `angle`
+    NumberOption,    // a number from minimum to maximum (exclusive of 0 where minimum is -1), into `angle`
 };
 
 struct BatchOption {
@@ -143,8 +157,26 @@ static const BatchOption BatchOptionTable[] = {
     {"preview-size", SizeOption, nullptr, nullptr, nullptr, 0, 0, nullptr},
     {"spin", AngleOption, nullptr, nullptr, nullptr, 0, 0, &BatchOptions::spin},
     {"tilt", AngleOption, nullptr, nullptr, nullptr, 0, 0, &BatchOptions::tilt},
+    {"mesh", PathOption, nullptr, &BatchOptions::mesh, nullptr, 0, 0, nullptr},
+    {"max-faces", PositionOption, nullptr, nullptr, &BatchOptions::maxFaces, 12, INT_MAX, nullptr},
+    {"max-error", NumberOption, nullptr, nullptr, nullptr, 0, 255, &BatchOptions::maxError},
+    {"split-objects", FlagOption, &BatchOptions::splitObjects, nullptr, nullptr, 0, 0, nullptr},
+    {"solid", NumberOption, nullptr, nullptr, nullptr, -1, 1000000, &BatchOptions::solidBase},
 };
 static const size_t BatchOptionCount = sizeof BatchOptionTable / sizeof BatchOptionTable[0];
+
+// A number within the option's range; a minimum of -1 stands for "above 0".
+static int ParseNumberOption(const BatchOption& option, const char* value, float* number)
+{
+    const bool aboveZero = option.minimum < 0;
+    if (ParseFloat(value, number) && *number <= option.maximum &&
+        (aboveZero ? *number > 0.0f : *number >= option.minimum))
+        return 0;
+    const std::string range = aboveZero
+        ? "above 0 and up to " + std::to_string(option.maximum)
+        : "from " + std::to_string(option.minimum) + " to " + std::to_string(option.maximum);
+    return UsageError(std::string("'") + value + "' is not a number " + range + " for --" + option.name);
+}
 
 // One option with its value (null for a flag); returns 0 or the usage status.
 static int ApplyOption(const BatchOption& option, const char* value, BatchOptions* options)
@@ -170,6 +202,8 @@ static int ApplyOption(const BatchOption& option, const char* value, BatchOption
         if (!ParseSize(value, &options->previewWidth, &options->previewHeight))
             return UsageError(std::string("'") + value + "' is not a size like 800x600 (1 to 8192 each)");
         return 0;
+    case NumberOption:
+        return ParseNumberOption(option, value, &(options->*option.angle));
     default:
         if (!ParseFloat(value, &(options->*option.angle)))
             return UsageError(std::string("'") + value + "' is not a number of degrees for " + name);
@@ -256,6 +290,8 @@ static int ParseBatchOptions(int argc, char** argv, BatchOptions* options)
         return UsageError("nothing to do: give --generate HEIGHTMAP.bmp --output MESH.3ds, or --info MESH.3ds");
     if (!options->output)
         return UsageError("--generate needs --output MESH.3ds");
+    if (options->mesh && strcmp(options->mesh, "grid") != 0 && strcmp(options->mesh, "adaptive") != 0)
+        return UsageError(std::string("'") + options->mesh + "' is not a mesh mode: give grid or adaptive");
     return RefuseSharedOutputs(*options);
 }
 
@@ -365,6 +401,18 @@ static void ApplySliderOptions(const BatchOptions& options)
         GenerationSettings.scalePosition = options.scale;
     if (options.eliminate)
         GenerationSettings.eliminateZeroHeight = 1;
+    if (options.mesh)
+        SettingsBlock.meshMode = strcmp(options.mesh, "adaptive") == 0 ? AdaptiveMeshMode : GridMeshMode;
+    if (options.maxFaces > 0)
+        SettingsBlock.maxFaces = options.maxFaces;
+    if (options.maxError >= 0.0f)
+        SettingsBlock.maxErrorLevels = options.maxError;
+    if (options.splitObjects)
+        SettingsBlock.splitObjects = 1;
+    if (options.solidBase > 0.0f) {
+        SettingsBlock.solid = 1;
+        SettingsBlock.solidBase = options.solidBase;
+    }
 }
 
 static bool LoadTexture(int mode, const char* path)
@@ -423,6 +471,7 @@ static bool OutputsCanBeWritten(const std::string& output, const char* preview)
 
 static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
 {
+    SetDefaultSettingsBlock(&SettingsBlock);
     if (!options.settingsFile)
         SetDefaultSettings();
     else if (!LoadSettingsFile(options.settingsFile)) {
@@ -431,6 +480,7 @@ static bool GenerateWith(MainDialog& dialog, const BatchOptions& options)
     }
     ApplySliderOptions(options);
     GenerationParams = DeriveGenerationParams(GenerationSettings);
+    HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
     if (!LoadImageFile(dialog.Window(), options.heightmap))
         return false;
     if (options.decal && !LoadTexture(Decal, options.decal))

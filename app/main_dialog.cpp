@@ -17,6 +17,7 @@
 #include "resources/resources.h"
 #include "settings/properties_window.h"
 #include "settings/settings.h"
+#include "settings/settings_block.h"
 
 // The preview frame keeps the template's margins: its left offset plus right
 // margin, and its top offset plus bottom margin, in dialog units (21 and 54
@@ -61,6 +62,13 @@ static void FindExeDirectory()
         }
 }
 
+// The grid needs power-of-two sides; the adaptive mesh takes any.
+static void LoadHeightmapFollowingMeshMode(WindowHandle window, const char* path)
+{
+    HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
+    LoadImageFile(window, path);
+}
+
 bool MainDialog::OnInitDialog()
 {
     MainWindow = Window();
@@ -83,7 +91,7 @@ bool MainDialog::OnInitDialog()
     if (drawsPreview)
         LoadDefaultTextures();
     if (CommandLinePath[0] != '\0')
-        LoadImageFile(Window(), CommandLinePath);
+        LoadHeightmapFollowingMeshMode(Window(), CommandLinePath);
     SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
     PropertiesWindow = CreatePropertiesWindow(Window());
     return true;
@@ -164,7 +172,7 @@ void MainDialog::OnDropFiles(DropHandle drop)
     // the whole path of the first file: a cut path would name another file
     const char* path = GetDroppedFilePath(drop, 0);
     if (path && path[0] != '\0')
-        LoadImageFile(Window(), path);
+        LoadHeightmapFollowingMeshMode(Window(), path);
     PlatformDialog::OnDropFiles(drop);
 }
 
@@ -200,7 +208,7 @@ bool OnGenerate()
     if (!HeightmapImage)
         return false;
     char path[SavePathSize];
-    if (!BuildHeightMesh(MainWindow, HeightmapImage->pixels, HeightmapImage->width, HeightmapImage->height, path))
+    if (!BuildHeightMesh(MainWindow, HeightmapImage, path))
         return false;
     ShowWrittenFile(path);
     return true;
@@ -213,6 +221,7 @@ void MainDialog::OnCommand(unsigned id)
         OnGenerate();
         break;
     case LoadHeightmapCommand:
+        HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
         OnLoadHeightmap();
         break;
     case LoadDecalTextureCommand:

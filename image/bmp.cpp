@@ -111,8 +111,71 @@ Image* DecodeBMP24(const uint8_t* bytes, size_t size)
     return image;
 }
 
+// ---------------------------------------------------------------------------
+// 8-bit palette pictures
+
+// The palette's entries: the colours-used field, 0 meaning all 256; 0 for a header that is
+// no uncompressed 8-bit one with the 40-byte info header.
+static uint32_t PaletteEntries(const uint8_t* bytes, size_t size)
+{
+    uint32_t infoSize = 0, compression = 0, colorsUsed = 0;
+    uint16_t bitsPerPixel = 0;
+    if (!bytes || size < BmpHeadersSize || bytes[0] != 'B' || bytes[1] != 'M' ||
+        !ReadLittleU32(bytes, size, 14, &infoSize) || !ReadLittleU16(bytes, size, 28, &bitsPerPixel) ||
+        !ReadLittleU32(bytes, size, 30, &compression) || !ReadLittleU32(bytes, size, 46, &colorsUsed))
+        return 0;
+    if (infoSize != 40 || bitsPerPixel != 8 || compression != 0 || colorsUsed > 256)
+        return 0;
+    return colorsUsed == 0 ? 256 : colorsUsed;
+}
+
+bool IsAcceptedPaletteBMPHeader(const uint8_t* bytes, size_t size)
+{
+    return PaletteEntries(bytes, size) != 0;
+}
+
+Image* DecodeBMP8(const uint8_t* bytes, size_t size)
+{
+    const uint32_t entries = PaletteEntries(bytes, size);
+    int32_t width = 0, height = 0;
+    uint32_t offset = 0;
+    if (entries == 0 || !ReadLittleI32(bytes, size, 18, &width) || !ReadLittleI32(bytes, size, 22, &height) ||
+        !ReadLittleU32(bytes, size, 10, &offset) || width <= 0 || height <= 0)
+        return nullptr;
+    const size_t paletteEnd = BmpHeadersSize + 4 * static_cast<size_t>(entries);
+    const uint64_t stride = (static_cast<uint64_t>(width) + 3) / 4 * 4;
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    // the rows follow the palette: at the data offset when it is past it, else right behind it
+    const size_t start = offset >= paletteEnd ? offset : paletteEnd;
+    if (paletteEnd > size || !RowsFitBehind(size, start, height, stride) || pixels > UINT32_MAX / 4 ||
+        4 * pixels > SIZE_MAX - sizeof(Image))
+        return nullptr;
+    Image* image = static_cast<Image*>(calloc(1, sizeof(Image) + static_cast<size_t>(4 * pixels)));
+    if (!image)
+        return nullptr;
+    *image = Image{width, height, nullptr};
+    for (int32_t row = 0; row < height; ++row) {
+        const uint8_t* source = bytes + start + static_cast<size_t>(height - 1 - row) * stride;
+        uint8_t* target = image->pixels + static_cast<size_t>(row) * static_cast<size_t>(width) * 4;
+        for (int32_t x = 0; x < width; ++x, target += 4) {
+            if (source[x] >= entries) {  // an index past the palette names no colour
+                free(image);
+                return nullptr;
+            }
+            const uint8_t* entry = bytes + BmpHeadersSize + 4 * static_cast<size_t>(source[x]);  // B, G, R, 0
+            target[0] = entry[2];
+            target[1] = entry[1];
+            target[2] = entry[0];
+            target[3] = 255;
+        }
+    }
+    return image;
+}
+
 Image* DecodeBMP(const uint8_t* bytes, size_t size)
 {
+    if (IsAcceptedPaletteBMPHeader(bytes, size))
+        return DecodeBMP8(bytes, size);
     if (!IsAcceptedBMPHeader(bytes, size))
         return nullptr;
     return DecodeBMP24(bytes, size);

@@ -1,5 +1,5 @@
-// The BMP decoder. Exactly one kind of BMP is accepted:
-// uncompressed, 24 bits per pixel, the 40-byte info header, no colour table.
+// The BMP decoder. Two kinds of BMP are accepted, both uncompressed with the
+// 40-byte info header: 24 bits per pixel with no colour table, and 8-bit palette.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +24,13 @@ bool IsAcceptedBMPHeader(const uint8_t* bytes, size_t size);
 // offset (bytes 10-13) when it is 54 or more and they fit behind it, else from
 // byte 54.
 Image* DecodeBMP24(const uint8_t* bytes, size_t size);
-// The header rules, then DecodeBMP24.
+// An uncompressed 8-bit palette BMP with the 40-byte info header and at most 256
+// palette entries (0 in the colours-used field: 256).
+bool IsAcceptedPaletteBMPHeader(const uint8_t* bytes, size_t size);
+// Decodes such a picture into RGBA from its palette; null when the palette or the
+// rows do not fit the bytes, an index lies past the palette, or the block cannot be
+// allocated.
+Image* DecodeBMP8(const uint8_t* bytes, size_t size);
+// A palette picture by DecodeBMP8, else the header rules and DecodeBMP24.
 Image* DecodeBMP(const uint8_t* bytes, size_t size);
 void FreeImage(Image* image);

@@ -13,6 +13,7 @@
 
 #include "image/file_buffer.h"
 #include "image/picture_texture.h"
+#include "image/png_read.h"
 #include "image/report_message.h"
 #include "platform/shell.h"
 #include "resources/resource_ids.h"
@@ -27,8 +28,14 @@ static char HeightmapPath[PathBufferSize];
 static char DecalPath[PathBufferSize];
 static char NormalPath[PathBufferSize];
 
+bool HeightmapAnySize = false;
+
 static const int HugeImageSide = 1024;
-static const char* const BitmapFilter = "Bitmap files (*.bmp)|*.bmp||";
+// The overlay texture of a heightmap that cannot be uploaded as it is: at most this many
+// pixels on a side.
+static const int32_t OverlayLargestSide = 2048;
+static const char* const BitmapFilter =
+    "Pictures (*.bmp;*.png)|*.bmp;*.png|Bitmap files (*.bmp)|*.bmp|PNG files (*.png)|*.png||";
 
 // ---------------------------------------------------------------------------
 // The texture items and the Generate button, usable only with a heightmap
@@ -70,10 +77,67 @@ static const char* FindExtension(const char* path)
     return dot ? dot + 1 : nullptr;
 }
 
-// Decal or normal map: only that texture changes.
-static bool LoadTexturePicture(WindowHandle window, const char* path)
+static bool IsPowerOfTwo(int32_t side)
 {
-    Image* image = GetBMPFromBuffer();
+    return side > 0 && (side & (side - 1)) == 0;
+}
+
+static int32_t PowerOfTwoAtMost(int32_t side)
+{
+    int32_t power = 1;
+    while (power <= side / 2)
+        power *= 2;
+    return power;
+}
+
+// The buffer's picture, by the path's extension. A heightmap keeps 16-bit samples.
+static Image* DecodeBuffer(bool png, bool heightmap)
+{
+    if (!png)
+        return GetBMPFromBuffer();
+    return DecodePNG(TheFileBuffer.bytes, static_cast<size_t>(TheFileBuffer.length), heightmap);
+}
+
+// An RGBA picture with power-of-two sides for the overlay: reduced to the overlay's size,
+// then each pixel taken from the nearest one of the reduced picture.
+static Image* OverlayPicture(const Image* image)
+{
+    Image* reduced = ImageToDisplayPixels(image, OverlayLargestSide);
+    if (!reduced || (IsPowerOfTwo(reduced->width) && IsPowerOfTwo(reduced->height)))
+        return reduced;
+    const int32_t width = PowerOfTwoAtMost(reduced->width), height = PowerOfTwoAtMost(reduced->height);
+    Image* overlay = static_cast<Image*>(malloc(sizeof(Image) + 4 * static_cast<size_t>(width) * height));
+    if (overlay) {
+        *overlay = Image{width, height, nullptr};
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const size_t from = static_cast<size_t>(y) * reduced->height / height * reduced->width +
+                    static_cast<size_t>(x) * reduced->width / width;
+                memcpy(overlay->pixels + 4 * (static_cast<size_t>(y) * width + x), reduced->pixels + 4 * from, 4);
+            }
+    }
+    FreeImage(reduced);
+    return overlay;
+}
+
+// The heightmap's overlay texture; false when the grid's power-of-two rule refuses it.
+static bool UploadOverlay(const Image* image)
+{
+    const bool powerOfTwo = IsPowerOfTwo(image->width) && IsPowerOfTwo(image->height);
+    if (!powerOfTwo && !HeightmapAnySize)
+        return false;
+    if (powerOfTwo && !image->samples)
+        return UploadTexture(image, EnsureTextureId(&HeightmapTextureId)) != 0;
+    Image* overlay = OverlayPicture(image);
+    const bool uploaded = overlay && UploadTexture(overlay, EnsureTextureId(&HeightmapTextureId)) != 0;
+    FreeImage(overlay);
+    return uploaded;
+}
+
+// Decal or normal map: only that texture changes.
+static bool LoadTexturePicture(WindowHandle window, const char* path, bool png)
+{
+    Image* image = DecodeBuffer(png, false);
     if (!image) {
         ReportMessage(window, "'%s' is in an unsupported bitmap mode.", path);
         CloseFileBuffer();
@@ -91,11 +155,11 @@ static bool LoadTexturePicture(WindowHandle window, const char* path)
 }
 
 // The heightmap: the old one is dropped first, so any failure leaves none.
-static bool LoadHeightmapPicture(WindowHandle window, const char* path)
+static bool LoadHeightmapPicture(WindowHandle window, const char* path, bool png)
 {
     EnableHeightmapControls(window, false);
     FreeImage(HeightmapImage);
-    HeightmapImage = GetBMPFromBuffer();
+    HeightmapImage = DecodeBuffer(png, true);
     if (!HeightmapImage) {
         ReportMessage(window, "'%s' is in an unsupported bitmap mode.", path);
         CloseFileBuffer();
@@ -106,7 +170,7 @@ static bool LoadHeightmapPicture(WindowHandle window, const char* path)
                        "WARNING! This image is huge. This may be very slow, and the mesh may be "
                        "extremely tesselated.",
                        "Warning!", MessageBoxOkButton);
-    if (UploadTexture(HeightmapImage, EnsureTextureId(&HeightmapTextureId)) == 0) {
+    if (!UploadOverlay(HeightmapImage)) {
         FreeImage(HeightmapImage);
         HeightmapImage = nullptr;
         ReportMessage(window, "The image must be in powers of 2.");
@@ -128,7 +192,8 @@ bool LoadImageFile(WindowHandle window, const char* path)
         ReportMessage(window, "Couldn't determine extension for '%s'.", path);
         return false;
     }
-    if (strcasecmp(extension, "bmp") != 0) {
+    const bool png = strcasecmp(extension, "png") == 0;
+    if (strcasecmp(extension, "bmp") != 0 && !png) {
         ReportMessage(window, "Extension '%s' is unknown.", extension);
         return false;
     }
@@ -137,8 +202,8 @@ bool LoadImageFile(WindowHandle window, const char* path)
         return false;
     }
     if (ImageLoadMode != Heightmap)
-        return LoadTexturePicture(window, path);
-    return LoadHeightmapPicture(window, path);
+        return LoadTexturePicture(window, path, png);
+    return LoadHeightmapPicture(window, path, png);
 }
 
 // ---------------------------------------------------------------------------

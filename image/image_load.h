@@ -9,10 +9,13 @@ enum ImageLoadModes { Heightmap = 0, Decal = 1, NormalMap = 2 };
 
 // What LoadImageFile makes of the next file; Heightmap except while a texture command runs.
 extern int ImageLoadMode;
-// The current heightmap, owned here; null when none.
+// The current heightmap, owned here; null when none. A 16-bit PNG keeps its samples.
 extern Image* HeightmapImage;
+// False (the default): a heightmap's sides must be powers of two, as the regular grid needs.
+// True: any side the decoders take (the adaptive mesh); the overlay shows a resampled copy.
+extern bool HeightmapAnySize;
 
-// Loads `path` as the picture ImageLoadMode names and tells the outcome on the
+// Loads `path` (.bmp or .png, by its extension) as the picture ImageLoadMode names and tells the outcome on the
 // window's status line. True when the picture was loaded.
 bool LoadImageFile(WindowHandle window, const char* path);
 // The three Load menu commands of the main window.

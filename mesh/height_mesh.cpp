@@ -6,9 +6,18 @@
 
 #include "image/report_message.h"
 #include "mesh/mesh_alloc.h"
+#include "mesh/mesh_output.h"
+#include "mesh/solid.h"
+#include "mesh/split_objects.h"
+#include "mesh/terrain_mesh.h"
 #include "mesh/write3ds.h"
 #include "platform/shell.h"
 #include "settings/settings.h"
+#include "settings/settings_block.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 // The 3DS format counts vertices and faces, and indexes vertices, in 16 bits.
 static const int64_t MaxWord = 65535;
@@ -107,35 +116,17 @@ static int32_t ClampGridStep(int32_t width, int32_t height)
     return step;
 }
 
-bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height, char* savedPath)
+// The .3ds grid of 8-bit heights as it has always been made: the limits checked and the
+// mesh sampled before the Save As dialog, the file assembled by Write3DS.
+static bool BuildPlainGrid(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height, int32_t step,
+                           char* savedPath)
 {
-    ReadPropertiesWindow(PropertiesWindow);
-    if (!pixels)
-        return false;
-    // half a side of 1 pixel is a grid step of 0
-    if (width < 2 || height < 2) {
-        ReportMessage(window, "The image must be at least 2 pixels wide and high.");
-        return false;
-    }
-
     HeightMesh mesh = {};
-    mesh.step = ClampGridStep(width, height);
-    const int64_t cols = width / mesh.step;
-    const int64_t rows = height / mesh.step;
-    // the limits are checked before anything is allocated: a huge image never costs memory
-    if (2 * (rows - 1) * (cols - 1) > MaxWord) {
-        ReportMessage(window, "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)");
-        return false;
-    }
-    if (rows * cols > MaxWord) {
-        ReportMessage(window, "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)");
-        return false;
-    }
-    mesh.cols = static_cast<int32_t>(cols);
-    mesh.rows = static_cast<int32_t>(rows);
-    mesh.vertexCount = static_cast<int32_t>(rows * cols);
-    mesh.faceCount = static_cast<int32_t>(2 * (rows - 1) * (cols - 1));
-
+    mesh.step = step;
+    mesh.cols = width / step;
+    mesh.rows = height / step;
+    mesh.vertexCount = mesh.rows * mesh.cols;
+    mesh.faceCount = 2 * (mesh.rows - 1) * (mesh.cols - 1);
     if (!AllocateHeightMesh(&mesh)) {
         ReportMessage(window, "Not enough memory to build the mesh.");
         FreeHeightMesh(&mesh);
@@ -157,6 +148,164 @@ bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, 
         Write3DS(window, mesh.vertexCount, mesh.positions, mesh.texCoords, mesh.faceCount, mesh.faces, savedPath);
     FreeHeightMesh(&mesh);
     return saved;
+}
+
+// The 3DS limit a grid passes, or null: faces are counted first, as they always were.
+static const char* GridLimitMessage(int64_t cols, int64_t rows, SolidAdditions additions)
+{
+    // the limits are checked before anything is allocated: a huge image never costs memory
+    if (2 * (rows - 1) * (cols - 1) + additions.faces > MaxWord)
+        return "Aborting, triangle count would exceed MAX_WORD. (3DS format limitation)";
+    if (rows * cols + additions.vertices > MaxWord)
+        return "Aborting, vertex count would exceed MAX_WORD. (3DS format limitation)";
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Every other mesh: 16-bit heights, the adaptive mesh, solids, split objects, other formats
+
+static TerrainMeshRequest TerrainRequest(int32_t step, bool oneObject, bool withNormals)
+{
+    TerrainMeshRequest request = {};
+    request.mode = SettingsBlock.meshMode == AdaptiveMeshMode ? TerrainAdaptive : TerrainGrid;
+    request.gridStep = step;
+    request.overallScale = GenerationParams.overallScale;
+    request.heightScale = GenerationParams.heightScale;
+    request.textureScale = GenerationParams.textureScale;
+    request.eliminateZeroHeight = GenerationParams.eliminateZeroHeight != 0;
+    request.withNormals = withNormals;
+    request.maxFaces = SettingsBlock.maxFaces > 0 ? std::max<int64_t>(SettingsBlock.maxFaces, 12) : 0;
+    request.maxErrorLevels = SettingsBlock.maxErrorLevels;
+    if (oneObject) {
+        request.maxFaces = request.maxFaces > 0 && request.maxFaces < MaxWord ? request.maxFaces : MaxWord;
+        request.maxVertices = MaxWord;
+        request.reserveForSolid = SettingsBlock.solid != 0;
+    }
+    return request;
+}
+
+static bool ReportBuildFailure(WindowHandle window, TerrainMeshResult result)
+{
+    if (result == TerrainMeshAllEliminated)
+        ReportMessage(window, "All triangles eliminated! Aborting write.");
+    else if (result == TerrainMeshBadInput)
+        ReportMessage(window, "The heightmap must be 2 to 16384 pixels on a side.");
+    else
+        ReportMessage(window, "Not enough memory to build the mesh.");
+    return false;
+}
+
+// The grid's tiles, then the solid's walls and bottom packed into objects of their own.
+static bool SplitForThreeDS(const TriangleMesh& surface, const TriangleMesh* solid, const TerrainMeshFigures& figures,
+                            bool grid, TriangleMesh** objects, int64_t* count)
+{
+    if (!grid)
+        return PackIntoObjects(solid ? *solid : surface, 0, 0, objects, count);
+    if (!SplitGridMesh(surface, figures.cols, figures.rows, objects, count))
+        return false;
+    if (!solid)
+        return true;
+    TriangleMesh* closing = nullptr;
+    int64_t closingCount = 0;
+    TriangleMesh* all = nullptr;
+    if (PackIntoObjects(*solid, surface.faceCount, *count, &closing, &closingCount))
+        all = static_cast<TriangleMesh*>(malloc(static_cast<size_t>(*count + closingCount) * sizeof(TriangleMesh)));
+    if (!all) {
+        FreeSplitObjects(closing, closingCount);
+        FreeSplitObjects(*objects, *count);
+        *objects = nullptr;
+        return false;
+    }
+    memcpy(all, *objects, static_cast<size_t>(*count) * sizeof(TriangleMesh));
+    memcpy(all + *count, closing, static_cast<size_t>(closingCount) * sizeof(TriangleMesh));
+    free(*objects);
+    free(closing);
+    *objects = all;
+    *count += closingCount;
+    return true;
+}
+
+static bool SaveThreeDS(WindowHandle window, const char* path, const TriangleMesh& surface, const TriangleMesh* solid,
+                        const TerrainMeshFigures& figures, bool grid)
+{
+    const TriangleMesh& written = solid ? *solid : surface;
+    if (!SettingsBlock.splitObjects)
+        return SaveObjects3DS(window, path, &written, 1);
+    TriangleMesh* objects = nullptr;
+    int64_t count = 0;
+    if (!SplitForThreeDS(surface, solid, figures, grid, &objects, &count)) {
+        ReportMessage(window, "Not enough memory to write the mesh.");
+        return false;
+    }
+    const bool saved = SaveObjects3DS(window, path, objects, count);
+    FreeSplitObjects(objects, count);
+    return saved;
+}
+
+static bool GenerateTerrainFile(WindowHandle window, const Image* image, int32_t step, const char* path)
+{
+    const bool threeDS = IsThreeDSPath(path);
+    const bool solid = SettingsBlock.solid != 0;
+    const bool oneObject = threeDS && !SettingsBlock.splitObjects;
+    const TerrainMeshRequest request = TerrainRequest(step, oneObject, !threeDS && !solid);
+    const bool grid = request.mode == TerrainGrid;
+    if (grid && oneObject) {
+        const int64_t cols = image->width / step, rows = image->height / step;
+        const char* limit =
+            GridLimitMessage(cols, rows, solid ? CountGridSolidAdditions(cols, rows) : SolidAdditions{});
+        if (limit) {
+            ReportMessage(window, "%s", limit);
+            return false;
+        }
+    }
+    TriangleMesh surface = {}, closed = {};
+    TerrainMeshFigures figures = {};
+    const TerrainMeshResult result = BuildTerrainMesh(image, request, &surface, &figures);
+    if (result != TerrainMeshBuilt)
+        return ReportBuildFailure(window, result);
+    if (solid && !CloseSolid(surface, SettingsBlock.solidBase, &closed)) {
+        ReportMessage(window, "The mesh cannot be closed into a solid.");
+        FreeTriangleMesh(&surface);
+        return false;
+    }
+    const TriangleMesh& written = solid ? closed : surface;
+    const bool saved = threeDS ? SaveThreeDS(window, path, surface, solid ? &closed : nullptr, figures, grid)
+                               : ExportMeshFile(window, path, written);
+    if (saved && !grid)
+        ReportMessage(window, "Adaptive mesh: %lld faces, %lld vertices, largest error %.3f levels.",
+                      static_cast<long long>(written.faceCount), static_cast<long long>(written.vertexCount),
+                      figures.maxErrorLevels);
+    FreeTriangleMesh(&closed);
+    FreeTriangleMesh(&surface);
+    return saved;
+}
+
+bool BuildHeightMesh(WindowHandle window, const Image* image, char* savedPath)
+{
+    ReadPropertiesWindow(PropertiesWindow);
+    if (!image)
+        return false;
+    // half a side of 1 pixel is a grid step of 0
+    if (image->width < 2 || image->height < 2) {
+        ReportMessage(window, "The image must be at least 2 pixels wide and high.");
+        return false;
+    }
+    const bool gridMode = SettingsBlock.meshMode != AdaptiveMeshMode;
+    const int32_t step = gridMode ? ClampGridStep(image->width, image->height) : 1;
+    const int64_t cols = image->width / step;
+    const int64_t rows = image->height / step;
+    const bool plain = gridMode && !SettingsBlock.splitObjects && !SettingsBlock.solid && !image->samples;
+    if (plain && !GridLimitMessage(cols, rows, SolidAdditions{}))
+        return BuildPlainGrid(window, image->pixels, image->width, image->height, step, savedPath);
+    // the limits depend on the format, so the file is chosen first
+    char path[SavePathSize];
+    if (!AskMeshSavePath(window, path, sizeof path))
+        return false;
+    if (!GenerateTerrainFile(window, image, step, path))
+        return false;
+    if (savedPath)
+        memcpy(savedPath, path, sizeof path);
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,17 +5,20 @@
 
 #include <cstdint>
 
+#include "image/bmp.h"
 #include "model/model3ds.h"
 #include "platform/platform.h"
 
 // Reads the properties window back (when it exists), clamps the grid step to half of each
-// side and stores it in GenerationParams, samples the heightmap (RGBA pixels, top row
-// first) and hands the mesh to Write3DS, with savedPath. Every outcome is told on the
-// window's status line; nothing is written when the image is under 2 pixels on a side,
-// when the 3DS format's 16-bit counts cannot hold the mesh, when every face was
-// eliminated, or when memory runs out. The mesh arrays are freed on every path. True when
+// side and stores it in GenerationParams, makes the mesh the settings ask for and saves it
+// where the Save As dialog says, in the format the name's extension gives; savedPath gets
+// the path (SavePathSize bytes). The plain .3ds grid of an 8-bit heightmap is made as it
+// always was: the 16-bit limits checked and the mesh sampled before the dialog. Every other
+// mesh (16-bit heights, the adaptive mode, a solid, split objects, a mesh over the 3DS
+// limits) is made once the file is chosen, since the limits depend on the format. Every
+// outcome is told on the window's status line; memory is freed on every path. True when
 // the file was saved.
-bool BuildHeightMesh(WindowHandle window, const uint8_t* pixels, int32_t width, int32_t height, char* savedPath);
+bool BuildHeightMesh(WindowHandle window, const Image* image, char* savedPath);
 
 // Compacts faces in place, keeping (in order, flags included) each face with at least one
 // corner whose Z (positions: X, Y, Z per vertex) is not zero; +0.0 and -0.0 both count as

@@ -9,6 +9,7 @@
 
 #include "image/report_message.h"
 #include "mesh/mesh_alloc.h"
+#include "mesh/mesh_output.h"
 #include "model/chunk_ids.h"
 #include "platform/byte_order.h"
 #include "platform/file_io.h"
@@ -124,6 +125,31 @@ static bool AssembleFile(int32_t n, const float* positions, const float* texCoor
 // ---------------------------------------------------------------------------
 // Write3DS
 
+// The arrays as another format: the 16-bit faces widened, normals made for the formats that
+// carry them.
+static bool ExportArrays(WindowHandle window, const char* path, int32_t vertexCount, const float* positions,
+                         const float* texCoords, int32_t faceCount, const MeshFace* faces, char* savedPath)
+{
+    TriangleMesh mesh = {};
+    if (!AllocateTriangleMesh(&mesh, vertexCount, faceCount, true, true, "heightmesh")) {
+        ReportMessage(window, "Not enough memory to write the mesh.");
+        return false;
+    }
+    std::memcpy(mesh.positions, positions, 3 * sizeof(float) * static_cast<size_t>(vertexCount));
+    std::memcpy(mesh.texCoords, texCoords, 2 * sizeof(float) * static_cast<size_t>(vertexCount));
+    for (int32_t f = 0; f < faceCount; ++f) {
+        mesh.faces[3 * f] = faces[f].a;
+        mesh.faces[3 * f + 1] = faces[f].b;
+        mesh.faces[3 * f + 2] = faces[f].c;
+    }
+    BuildVertexNormals(&mesh);
+    const bool saved = ExportMeshFile(window, path, mesh);
+    FreeTriangleMesh(&mesh);
+    if (saved && savedPath)
+        std::memcpy(savedPath, path, SavePathSize);
+    return saved;
+}
+
 bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, const float* texCoords,
               int32_t faceCount, const MeshFace* faces, char* savedPath)
 {
@@ -144,15 +170,13 @@ bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, 
     }
 
     char path[SavePathSize] = "";
-    FileDialogRequest request = {};
-    request.owner = window;
-    request.save = true;
-    request.filter = "3DS Files (*.3ds)|*.3ds|All Files (*.*)|*.*||";
-    request.defaultExtension = ".3ds";
-    request.flags = FileDialogOverwritePrompt;
-    if (!ShowFileDialog(request, path, sizeof path)) {
+    if (!AskMeshSavePath(window, path, sizeof path)) {
         FreeOutputBuffer();
         return false;
+    }
+    if (!IsThreeDSPath(path)) {
+        FreeOutputBuffer();
+        return ExportArrays(window, path, vertexCount, positions, texCoords, faceCount, faces, savedPath);
     }
     const bool saved = WriteFileReplacing(path, OutputBuffer.bytes, static_cast<size_t>(OutputBuffer.used));
     FreeOutputBuffer();

@@ -25,6 +25,12 @@ const int ScaleTrackbarControl = 1008;
 const int SetDefaultsButtonControl = 1010;
 const int BackgroundColorButtonControl = 1011;
 const int EliminateCheckboxControl = 1012;
+const int AdaptiveCheckboxControl = 1013;      // the adaptive mesh instead of the grid
+const int MaxFacesEditControl = 1014;          // the adaptive mesh's face budget; 0: the format's limit
+const int MaxErrorEditControl = 1015;          // the adaptive mesh's error bound in levels
+const int SplitObjectsCheckboxControl = 1016;  // several .3ds objects for a mesh over one object's limits
+const int SolidCheckboxControl = 1017;         // close the surface into a solid
+const int SolidBaseEditControl = 1018;         // world units from the lowest point down to the bottom
 
 // About box
 const int AboutIconControl = 1100;  // the icon has no id of its own in the template; this one is ours

@@ -38,6 +38,14 @@ static const ControlTemplate PropertiesControls[] = {
     {SetDefaultsButtonControl, ControlPushButton, "&Set defaults", 110, 108, 48, 17, 0},
     {BackgroundColorButtonControl, ControlPushButton, "&Background color", 7, 99, 65, 16, 0},
     {EliminateCheckboxControl, ControlCheckbox, "&Eliminate 0-height tris", 75, 99, 83, 8, 0},
+    {AdaptiveCheckboxControl, ControlCheckbox, "&Adaptive mesh (any size)", 7, 130, 151, 8, 0},
+    {-1, ControlLabel, "Max faces (0: the format's limit):", 7, 143, 110, 8, 0},
+    {MaxFacesEditControl, ControlEdit, "", 118, 141, 40, 12, StyleBorder},
+    {-1, ControlLabel, "Max error (levels):", 7, 157, 110, 8, 0},
+    {MaxErrorEditControl, ControlEdit, "", 118, 155, 40, 12, StyleBorder},
+    {SplitObjectsCheckboxControl, ControlCheckbox, "S&plit .3ds into several objects", 7, 171, 151, 8, 0},
+    {SolidCheckboxControl, ControlCheckbox, "Close into a s&olid, base:", 7, 185, 110, 8, 0},
+    {SolidBaseEditControl, ControlEdit, "", 118, 183, 40, 12, StyleBorder},
 };
 
 #define COUNT_OF(array) static_cast<int>(sizeof(array) / sizeof((array)[0]))
@@ -48,7 +56,7 @@ static const DialogTemplate DialogTemplates[] = {
     {MainDialogTemplate, "Orvanel", 0, 0, 348, 240,
      WindowVisible | WindowCaption | WindowSystemMenu | WindowSizing | WindowMinMaxBoxes | WindowAcceptFiles,
      MainMenuResource, MainControls, COUNT_OF(MainControls)},
-    {PropertiesDialogTemplate, "Generation Properties", 0, 0, 165, 132, WindowCaption | WindowToolWindow, 0,
+    {PropertiesDialogTemplate, "Generation Properties", 0, 0, 165, 202, WindowCaption | WindowToolWindow, 0,
      PropertiesControls, COUNT_OF(PropertiesControls)},
 };
 

@@ -14,9 +14,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/file_io.h"
 #include "platform/shell.h"
+#include "settings/settings_block.h"
 
 // ---------------------------------------------------------------------------
 // Globals
@@ -127,6 +130,8 @@ void LoadSettingsBytes(const uint8_t* bytes, size_t size)
         memcpy(&loaded, bytes, size < sizeof loaded ? size : sizeof loaded);
     ForgetUnterminatedPath(loaded);
     GenerationSettings = loaded;
+    const size_t tail = size > sizeof loaded ? size - sizeof loaded : 0;
+    ParseSettingsBlock(tail ? bytes + sizeof loaded : nullptr, tail, &SettingsBlock);
 }
 
 bool LoadSettingsFile(const char* path)
@@ -134,12 +139,13 @@ bool LoadSettingsFile(const char* path)
     const int descriptor = OpenPlainFile(path);
     if (descriptor < 0)
         return false;
-    uint8_t bytes[sizeof(GenerationSettingsRecord)];
-    long count = ReadUpTo(descriptor, bytes, sizeof bytes);
+    // the record, then the settings that came later
+    std::vector<uint8_t> bytes(sizeof(GenerationSettingsRecord) + MaxConfigurationFileSize);
+    long count = ReadUpTo(descriptor, bytes.data(), bytes.size());
     close(descriptor);
     if (count < 0)
         return false;
-    LoadSettingsBytes(bytes, static_cast<size_t>(count));
+    LoadSettingsBytes(bytes.data(), static_cast<size_t>(count));
     return true;
 }
 
@@ -149,23 +155,49 @@ void LoadSettings()
     char path[ConfigurationPathSize];
     if (ConfigurationFilesIgnored ||
         !((FormUserConfigurationPath(&user) && LoadSettingsFile(user.c_str())) ||
-          (FormConfigurationPath(path, sizeof path) && LoadSettingsFile(path))))
+          (FormConfigurationPath(path, sizeof path) && LoadSettingsFile(path)))) {
         SetDefaultSettings();
+        SetDefaultSettingsBlock(&SettingsBlock);
+    }
 }
 
-// The record followed by what the file at `path` holds after its own record (a
-// settings block that a later release may put there).
+static bool IsSettingsBlock(const std::string& tail)
+{
+    return tail.compare(0, sizeof SettingsBlockMark - 1, SettingsBlockMark) == 0;
+}
+
+// What follows the record: the settings block, unless the file holds something else there
+// (kept as it is), and nothing where a file without a block would get only defaults anyway.
+static std::string SettingsTail(const std::string& oldTail)
+{
+    if (!oldTail.empty() && !IsSettingsBlock(oldTail))
+        return oldTail;
+    SettingsBlockRecord defaults;
+    SetDefaultSettingsBlock(&defaults);
+    std::vector<uint8_t> block(SettingsBlockCapacity());
+    const size_t size = FormatSettingsBlock(&SettingsBlock, block.data(), block.size());
+    std::vector<uint8_t> defaultBlock(SettingsBlockCapacity());
+    const size_t defaultSize = FormatSettingsBlock(&defaults, defaultBlock.data(), defaultBlock.size());
+    if (oldTail.empty() && size == defaultSize && memcmp(block.data(), defaultBlock.data(), size) == 0)
+        return std::string();
+    return std::string(reinterpret_cast<const char*>(block.data()), size);
+}
+
+// The record followed by the settings block, or by what the file at `path` holds after its
+// own record when that is no settings block.
 static std::string SettingsFileBytes(const char* path)
 {
     std::string bytes(reinterpret_cast<const char*>(&GenerationSettings), sizeof GenerationSettings);
     FileContents file;
     if (ReadWholeFile(path, MaxConfigurationFileSize, &file)) {
+        std::string tail;
         if (file.size > sizeof GenerationSettings)
-            bytes.append(reinterpret_cast<const char*>(file.bytes) + sizeof GenerationSettings,
-                         file.size - sizeof GenerationSettings);
+            tail.assign(reinterpret_cast<const char*>(file.bytes) + sizeof GenerationSettings,
+                        file.size - sizeof GenerationSettings);
         free(file.bytes);
+        return bytes + SettingsTail(tail);
     }
-    return bytes;
+    return bytes + SettingsTail(std::string());
 }
 
 static bool SaveSettingsTo(const char* path, const std::string& bytes)
@@ -263,6 +295,47 @@ static void FillTrackbar(WindowHandle window, const TrackbarRange& range, int32_
     SetTrackbarPosition(window, range.controlId, ClampToTrackbarRange(range, position));
 }
 
+static void SetNumberText(WindowHandle window, int controlId, const char* format, double value)
+{
+    char text[64];
+    snprintf(text, sizeof text, format, value);
+    SetControlText(window, controlId, text);
+}
+
+static void FillMeshControls(WindowHandle window, const SettingsBlockRecord& block)
+{
+    SetCheckState(window, AdaptiveCheckboxControl, block.meshMode == AdaptiveMeshMode ? 1 : 0);
+    SetNumberText(window, MaxFacesEditControl, "%.0f", block.maxFaces);
+    SetNumberText(window, MaxErrorEditControl, "%g", block.maxErrorLevels);
+    SetCheckState(window, SplitObjectsCheckboxControl, block.splitObjects ? 1 : 0);
+    SetCheckState(window, SolidCheckboxControl, block.solid ? 1 : 0);
+    SetNumberText(window, SolidBaseEditControl, "%g", block.solidBase);
+}
+
+// The number an edit control holds, when it is one within [minimum, maximum]; else `current`.
+static double ReadNumberText(WindowHandle window, int controlId, double minimum, double maximum, double current)
+{
+    char text[64] = "";
+    GetControlText(window, controlId, text, sizeof text);
+    char* end = nullptr;
+    const double value = strtod(text, &end);
+    if (end == text || *end != '\0' || !(value >= minimum && value <= maximum))
+        return current;
+    return value;
+}
+
+static void ReadMeshControls(WindowHandle window, SettingsBlockRecord* block)
+{
+    block->meshMode = GetCheckState(window, AdaptiveCheckboxControl) ? AdaptiveMeshMode : GridMeshMode;
+    block->maxFaces = static_cast<int32_t>(ReadNumberText(window, MaxFacesEditControl, 0, INT32_MAX, block->maxFaces));
+    block->maxErrorLevels =
+        static_cast<float>(ReadNumberText(window, MaxErrorEditControl, 0, 255, block->maxErrorLevels));
+    block->splitObjects = GetCheckState(window, SplitObjectsCheckboxControl) ? 1 : 0;
+    block->solid = GetCheckState(window, SolidCheckboxControl) ? 1 : 0;
+    const double base = ReadNumberText(window, SolidBaseEditControl, 0, 1e6, block->solidBase);
+    block->solidBase = base > 0 ? static_cast<float>(base) : block->solidBase;
+}
+
 void FillPropertiesWindow(WindowHandle window)
 {
     if (!window)
@@ -273,6 +346,7 @@ void FillPropertiesWindow(WindowHandle window)
     FillTrackbar(window, HeightTrackbarRange, settings.heightPosition);
     FillTrackbar(window, ScaleTrackbarRange, settings.scalePosition);
     SetCheckState(window, EliminateCheckboxControl, settings.eliminateZeroHeight ? 1 : 0);
+    FillMeshControls(window, SettingsBlock);
 }
 
 void ReadPropertiesWindow(WindowHandle window)
@@ -287,6 +361,7 @@ void ReadPropertiesWindow(WindowHandle window)
     settings.heightPosition = GetTrackbarPosition(window, HeightTrackbarControl);
     settings.scalePosition = GetTrackbarPosition(window, ScaleTrackbarControl);
     settings.eliminateZeroHeight = GetCheckState(window, EliminateCheckboxControl) ? 1 : 0;
+    ReadMeshControls(window, &SettingsBlock);
     GenerationParams = DeriveGenerationParams(settings);
     SaveSettings();
 }

@@ -76,6 +76,7 @@ void SetDefaultSettings();
 // Fills GenerationSettings from the first 2084 bytes of (bytes, size) as they
 // lie in orvanel.cfg: a shorter record leaves the rest zero, and a program path
 // without a terminator in its field is taken as empty. Any bytes give a record.
+// The bytes after the record fill SettingsBlock (the defaults without a block).
 void LoadSettingsBytes(const uint8_t* bytes, size_t size);
 // Reads up to 2084 bytes of a settings file into GenerationSettings
 // (LoadSettingsBytes), as LoadSettings does with orvanel.cfg. False (nothing

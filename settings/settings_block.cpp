@@ -68,7 +68,7 @@ static const struct {
 void SetDefaultSettingsBlock(SettingsBlockRecord* block)
 {
     memset(block, 0, sizeof *block);
-    block->meshMode = GridMesh;
+    block->meshMode = GridMeshMode;
     block->solidBase = 64.0f;
     block->lightElevation = 90.0f;
 }
@@ -82,7 +82,7 @@ static void SanitizeBlock(SettingsBlockRecord* block)
 {
     SettingsBlockRecord defaults;
     SetDefaultSettingsBlock(&defaults);
-    if (block->meshMode != GridMesh && block->meshMode != AdaptiveMesh)
+    if (block->meshMode != GridMeshMode && block->meshMode != AdaptiveMeshMode)
         block->meshMode = defaults.meshMode;
     if (block->maxFaces < 0)
         block->maxFaces = 0;

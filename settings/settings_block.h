@@ -23,10 +23,13 @@ const size_t SettingsPathSize = 4096;        // bytes of a stored path, terminat
 const int RecentHeightmapCount = 5;          // File > Recent heightmaps
 const size_t KeptUnknownFieldsSize = 65536;  // unknown fields kept for the next save, at most
 
-enum MeshModes { GridMesh = 0, AdaptiveMesh = 1 };
+// The block's first four bytes.
+const char SettingsBlockMark[] = "ORVX";
+
+enum MeshModes { GridMeshMode = 0, AdaptiveMeshMode = 1 };
 
 struct SettingsBlockRecord {
-    int32_t meshMode;      // GridMesh or AdaptiveMesh
+    int32_t meshMode;      // GridMeshMode or AdaptiveMeshMode
     int32_t maxFaces;      // face budget of the adaptive mesh; 0: what the output format allows
     float maxErrorLevels;  // error bound of the adaptive mesh in red levels, 0..255
     int32_t splitObjects;  // 1: a mesh too large for one 3DS object is written as several

@@ -27,7 +27,13 @@ static void Convert(const std::string& arguments)
 static ImagePtr Decode(const std::vector<uint8_t>& bytes, size_t size, bool png, bool shape)
 {
     auto decodePng = [shape](const uint8_t* b, size_t n) { return DecodePNG(b, n, shape); };
-    return png ? DecodeExactly(decodePng, bytes, size) : DecodeExactly(shape ? DecodeBMP : DecodeBMP24, bytes, size);
+    // each BMP decoder on its own, after the header rules that pick it
+    auto decodeBmp = [](const uint8_t* b, size_t n) {
+        return IsAcceptedBMPHeader(b, n) ? DecodeBMP24(b, n) : DecodeBMP8(b, n);
+    };
+    return png  ? DecodeExactly(decodePng, bytes, size)
+        : shape ? DecodeExactly(DecodeBMP, bytes, size)
+                : DecodeExactly(decodeBmp, bytes, size);
 }
 
 // Rows padded by 0 to 3 bytes and stored bottom row first; pixels start at byte 54 whatever the offset says.

@@ -185,7 +185,7 @@ TEST_F(ImageLoadTest, CommandsLoadWhatTheOpenDialogChose)
     ASSERT_EQ(HeadlessDialogCalls().size(), 5u);
     for (const HeadlessDialogCall& call : HeadlessDialogCalls())
         EXPECT_TRUE(call.kind == HeadlessOpenFileDialog && call.owner == Window() && call.flags == 0u &&
-                    call.filter == "Bitmap files (*.bmp)|*.bmp||" && call.defaultExtension.empty());
+                    call.filter == "Pictures (*.bmp;*.png)|*.bmp;*.png|Bitmap files (*.bmp)|*.bmp|PNG files (*.png)|*.png||" && call.defaultExtension.empty());
     EXPECT_EQ(GetBMPFromBuffer(), nullptr);
     EXPECT_EQ(StatusLine(), "GetBMPFromBuffer call with no file buffer\n");
 }

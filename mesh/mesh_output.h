@@ -1,0 +1,29 @@
+// Where a generated mesh goes: the Save As dialog with every format the program writes, and
+// the safe save of a .3ds file's objects or of any other format's export. Every outcome is
+// told on the window's status line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "mesh/triangle_mesh.h"
+#include "platform/platform.h"
+
+// Shows the Save As dialog owned by window, one filter per format with .3ds first and the
+// default, into path (size bytes). False on a cancel.
+bool AskMeshSavePath(WindowHandle window, char* path, size_t size);
+
+// True when path names a .3ds file: the extension .3ds, none, or one no exporter knows.
+bool IsThreeDSPath(const char* path);
+
+// Writes the bytes safely (the old file stays until the new one is complete) and says
+// "Successfully saved '%s'." or "Could not save '%s'.".
+bool SaveMeshBytes(WindowHandle window, const char* path, const uint8_t* bytes, size_t size);
+
+// Assembles the objects into one .3ds file and saves it. "Not enough memory to write the
+// mesh." when the file cannot be assembled.
+bool SaveObjects3DS(WindowHandle window, const char* path, const TriangleMesh* objects, int64_t count);
+
+// Exports mesh in the format path's extension names and saves it; an export of a million
+// faces or more tells its progress at most once per quarter.
+bool ExportMeshFile(WindowHandle window, const char* path, const TriangleMesh& mesh);

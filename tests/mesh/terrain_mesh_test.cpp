@@ -1,0 +1,130 @@
+// The terrain mesh against references of its own making: the 16-bit and 8-bit versions of one
+// picture, the grid that every adaptive vertex must lie on, and objects that must add up to
+// the mesh they were cut from.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "mesh/split_objects.h"
+#include "mesh/terrain_mesh.h"
+
+static Image* MakePicture(int32_t width, int32_t height, bool sixteenBit, uint32_t seed)
+{
+    const size_t count = static_cast<size_t>(width) * height;
+    const size_t extra = sixteenBit ? count * sizeof(uint16_t) : 4 * count;
+    Image* image = static_cast<Image*>(calloc(1, sizeof(Image) + extra));
+    *image = Image{width, height, sixteenBit ? reinterpret_cast<uint16_t*>(image->pixels) : nullptr};
+    std::mt19937 random(seed);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t red = static_cast<uint8_t>(random() % 7 == 0 ? 0 : random() % 256);
+        if (sixteenBit)
+            image->samples[i] = static_cast<uint16_t>(red * 257);
+        else
+            image->pixels[4 * i] = red;
+    }
+    return image;
+}
+
+static TerrainMeshRequest Request(int32_t mode, int64_t maxFaces)
+{
+    TerrainMeshRequest request = {};
+    request.mode = mode;
+    request.gridStep = 1;
+    request.overallScale = 24;
+    request.heightScale = 0.75;
+    request.textureScale = 1;
+    request.maxFaces = maxFaces;
+    request.eliminateZeroHeight = maxFaces % 2 == 1;
+    return request;
+}
+
+static std::tuple<float, float, float> Position(const TriangleMesh& mesh, uint32_t vertex)
+{
+    const float* p = mesh.positions + 3 * static_cast<size_t>(vertex);
+    return std::make_tuple(p[0], p[1], p[2]);
+}
+
+TEST(TerrainMeshTest, SixteenBitAndEightBitGiveOneMeshAndAdaptiveVerticesLieOnTheGrid)
+{
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 12; ++trial) {
+        const int32_t width = 2 + random() % 40, height = 2 + random() % 40;
+        Image* eight = MakePicture(width, height, false, trial);
+        Image* sixteen = MakePicture(width, height, true, trial);
+        TriangleMesh grid = {};
+        TerrainMeshFigures figures = {};
+        ASSERT_EQ(BuildTerrainMesh(eight, Request(TerrainGrid, 0), &grid, &figures), TerrainMeshBuilt);
+        std::set<std::tuple<float, float, float>> gridPoints;
+        for (int64_t v = 0; v < grid.vertexCount; ++v)
+            gridPoints.insert(Position(grid, static_cast<uint32_t>(v)));
+        for (int32_t mode : {TerrainGrid, TerrainAdaptive}) {
+            const TerrainMeshRequest request = Request(mode, 1 + random() % 300);
+            TriangleMesh a = {}, b = {};
+            const TerrainMeshResult result = BuildTerrainMesh(eight, request, &a, &figures);
+            ASSERT_EQ(BuildTerrainMesh(sixteen, request, &b, &figures), result);
+            ASSERT_EQ(a.vertexCount, b.vertexCount);
+            ASSERT_EQ(a.faceCount, b.faceCount);
+            EXPECT_EQ(memcmp(a.positions, b.positions, 12 * a.vertexCount), 0);
+            EXPECT_EQ(memcmp(a.faces, b.faces, 12 * a.faceCount), 0);
+            if (mode == TerrainAdaptive && result == TerrainMeshBuilt) {
+                EXPECT_LE(a.faceCount, request.maxFaces);
+                for (int64_t v = 0; v < a.vertexCount; ++v)
+                    EXPECT_TRUE(gridPoints.count(Position(a, static_cast<uint32_t>(v)))) << v;
+            }
+            for (int64_t f = 0; result == TerrainMeshBuilt && request.eliminateZeroHeight && f < a.faceCount; ++f)
+                EXPECT_FALSE(std::get<2>(Position(a, a.faces[3 * f])) == 0 &&
+                             std::get<2>(Position(a, a.faces[3 * f + 1])) == 0 &&
+                             std::get<2>(Position(a, a.faces[3 * f + 2])) == 0);
+            FreeTriangleMesh(&a);
+            FreeTriangleMesh(&b);
+        }
+        FreeTriangleMesh(&grid);
+        FreeImage(eight);
+        FreeImage(sixteen);
+    }
+}
+
+TEST(TerrainMeshTest, PackedObjectsStayWithinTheLimitsAndHoldEveryFaceInOrder)
+{
+    Image* picture = MakePicture(260, 300, true, 3);
+    TriangleMesh mesh = {};
+    TerrainMeshFigures figures = {};
+    ASSERT_EQ(BuildTerrainMesh(picture, Request(TerrainGrid, 0), &mesh, &figures), TerrainMeshBuilt);
+    for (int64_t first : {int64_t(0), int64_t(1000)}) {
+        TriangleMesh* objects = nullptr;
+        int64_t count = 0;
+        ASSERT_TRUE(PackIntoObjects(mesh, first, 4, &objects, &count));
+        int64_t face = first;
+        for (int64_t i = 0; i < count; ++i) {
+            const TriangleMesh& object = objects[i];
+            EXPECT_STREQ(object.name, ("heightmesh_" + std::to_string(4 + i)).c_str());
+            EXPECT_LE(object.vertexCount, MaxObjectVertices);
+            EXPECT_LE(object.faceCount, MaxObjectFaces);
+            for (int64_t f = 0; f < object.faceCount; ++f, ++face)
+                for (int k = 0; k < 3; ++k)
+                    ASSERT_EQ(Position(object, object.faces[3 * f + k]), Position(mesh, mesh.faces[3 * face + k]));
+        }
+        EXPECT_EQ(face, mesh.faceCount);
+        EXPECT_GE(count, (mesh.faceCount - first) / MaxObjectFaces + 1);
+        FreeSplitObjects(objects, count);
+    }
+    FreeTriangleMesh(&mesh);
+    FreeImage(picture);
+}
+
+TEST(TerrainMeshTest, MemoryIsCheckedBeforeTheMeshIsBuilt)
+{
+    Image* picture = MakePicture(64, 64, false, 1);
+    MeshMemoryLimit = EstimateTerrainMeshMemory(64, 64, Request(TerrainGrid, 0)) - 1;
+    TriangleMesh mesh = {};
+    TerrainMeshFigures figures = {};
+    EXPECT_EQ(BuildTerrainMesh(picture, Request(TerrainGrid, 0), &mesh, &figures), TerrainMeshNoMemory);
+    EXPECT_EQ(mesh.positions, nullptr);
+    MeshMemoryLimit = 0;
+    FreeImage(picture);
+}
