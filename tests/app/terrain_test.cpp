@@ -148,3 +148,37 @@ TEST_F(TerrainTest, ReportedErrorEqualsTheWrittenTrianglesRasterised)
     EXPECT_NEAR(ReadFigures(output).error, largest, 0.002);
     EXPECT_GT(largest, 0.01);
 }
+
+// orvanel.cfg's record keeps its 2,084 bytes; the block after it carries the mesh settings, and a
+// file without it gives today's grid.
+TEST_F(TerrainTest, SettingsBlockAfterTheRecordChoosesTheMeshAndItsAbsenceTheGrid)
+{
+    std::vector<uint8_t> record;
+    for (float component : {0.0f, 0.0f, 0.0f, 1.0f})
+        PutFloat(&record, component);
+    record.resize(2064);
+    for (uint32_t position : {128, 2, 256, 24, 0})
+        PutLE32(&record, position);
+    std::vector<uint8_t> withBlock = record;
+    for (char mark : std::string("ORVX"))
+        withBlock.push_back(static_cast<uint8_t>(mark));
+    PutLE16(&withBlock, 1);          // the block's version
+    for (uint32_t field : {1, 2}) {  // the mesh mode (adaptive), the face budget (100)
+        PutLE16(&withBlock, static_cast<uint16_t>(field));
+        PutLE32(&withBlock, 4);
+        PutLE32(&withBlock, field == 1 ? 1 : 100);
+    }
+    std::string output;
+    ASSERT_TRUE(WriteFileBytes(folder.File("new.cfg"), withBlock) && WriteFileBytes(folder.File("old.cfg"), record));
+    ASSERT_EQ(Orvanel("--settings " + folder.File("new.cfg") + " --generate " + terrain + " --output " +
+                          folder.File("new.3ds"),
+                      &output),
+              0)
+        << output;
+    EXPECT_TRUE(ReadFigures(output).faces > 50 && ReadFigures(output).faces <= 100) << output;
+    EXPECT_EQ(Orvanel("--settings " + folder.File("old.cfg") + " --generate " + terrain + " --output " +
+                          folder.File("old.3ds"),
+                      &output),
+              1);
+    EXPECT_EQ(output, "The image must be in powers of 2.\n");
+}
