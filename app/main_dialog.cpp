@@ -2,12 +2,16 @@
 // mouse drags, resizing and shut-down.
 #include "app/main_dialog.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/about_dialog.h"
+#include "app/live_preview.h"
 #include "image/image_load.h"
 #include "image/picture_texture.h"
+#include "image/report_message.h"
 #include "mesh/height_mesh.h"
+#include "mesh/mesh_output.h"
 #include "mesh/write3ds.h"
 #include "model/model_store.h"
 #include "platform/shell.h"
@@ -28,14 +32,16 @@ static const int PreviewVerticalMarginUnits = 33;
 char CommandLinePath[CommandLinePathSize + 1];
 
 MainDialog::MainDialog()
-    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), drawsPreview(true), shutDown(false),
-      dragging(false), lastX(0), lastY(0)
+    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), drawsPreview(true), showsLivePreview(true),
+      shutDown(false), dragging(false), lastX(0), lastY(0)
 {
 }
 
 // The window is destroyed by the base; nothing may reach it through the shell from now on.
 MainDialog::~MainDialog()
 {
+    if (showsLivePreview)
+        StopLivePreview();  // a window destroyed without a way out still ends the worker
     if (Window() && MainWindow == Window()) {
         MainWindow = nullptr;
         PropertiesWindow = nullptr;
@@ -94,6 +100,8 @@ bool MainDialog::OnInitDialog()
         LoadHeightmapFollowingMeshMode(Window(), CommandLinePath);
     SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
     PropertiesWindow = CreatePropertiesWindow(Window());
+    if (showsLivePreview)
+        StartLivePreview(Window());
     return true;
 }
 
@@ -138,6 +146,7 @@ void MainDialog::ShutDown()
     if (shutDown)
         return;
     shutDown = true;
+    StopLivePreview();
     ReleasePreviewGL();
     ReleaseAllModels();
     CurrentModelInstance = nullptr;
@@ -195,12 +204,37 @@ void MainDialog::OnMouseMove(unsigned flags, int x, int y)
 
 // The written file becomes the preview's model; the cached files go first, so the load
 // reads the bytes just written even when the same path was loaded before.
+// What the preview now holds, beside the status line.
+static void ShowWrittenCounts()
+{
+    Model* model = CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
+    long long vertices = 0, faces = 0;
+    for (const Surface* surface = model ? model->firstSurface : nullptr; surface; surface = surface->next) {
+        vertices += surface->vertexCount;
+        faces += surface->faceCount;
+    }
+    char text[128];
+    snprintf(text, sizeof text, "Saved: %lld vertices, %lld faces", vertices, faces);
+    SetControlText(MainWindow, StatusDetailControl, model ? text : "");
+}
+
 static void ShowWrittenFile(const char* path)
 {
     if (CurrentModelInstance)
         UnloadModelSlot(CurrentModelInstance->slot);
     ReleaseAllModels();
+    // a file the preview cannot read, or should not draw whole, comes as a .3ds copy
+    uint8_t* bytes = nullptr;
+    size_t size = 0;
+    int64_t shownFaces = 0, writtenFaces = 0;
+    if (TakeWrittenPreview(&bytes, &size, &shownFaces, &writtenFaces) && AddModelFileBytes(path, bytes, size) &&
+        shownFaces < writtenFaces)
+        ReportMessage(MainWindow,
+                      "The preview shows a simplified copy (%lld of %lld faces); the file holds every face.",
+                      static_cast<long long>(shownFaces), static_cast<long long>(writtenFaces));
     CurrentModelInstance = LoadModelInstance(path);
+    KeepWrittenFileOnShow();
+    ShowWrittenCounts();
 }
 
 bool OnGenerate()

@@ -19,6 +19,8 @@ public:
     // The window draws its preview. Batch mode without a preview image clears
     // it before Create: then no GL is set up and no default texture is loaded.
     bool drawsPreview;
+    // The preview shows the mesh Generate would write, live. Batch mode clears it.
+    bool showsLivePreview;
 
     void DoDataExchange() override;
     bool OnInitDialog() override;

@@ -29,6 +29,7 @@ static char DecalPath[PathBufferSize];
 static char NormalPath[PathBufferSize];
 
 bool HeightmapAnySize = false;
+uint32_t HeightmapLoadCount = 0;
 
 static const int HugeImageSide = 1024;
 // The overlay texture of a heightmap that cannot be uploaded as it is: at most this many
@@ -178,6 +179,7 @@ static bool LoadHeightmapPicture(WindowHandle window, const char* path, bool png
         return false;
     }
     ReportMessage(window, "Successfully loaded '%s'.", path);
+    ++HeightmapLoadCount;
     EnableHeightmapControls(window, true);
     CloseFileBuffer();
     return true;

@@ -2,6 +2,8 @@
 // normal-map texture): the Load menu commands and the default textures.
 #pragma once
 
+#include <cstdint>
+
 #include "image/bmp.h"
 #include "platform/platform.h"
 
@@ -14,6 +16,8 @@ extern Image* HeightmapImage;
 // False (the default): a heightmap's sides must be powers of two, as the regular grid needs.
 // True: any side the decoders take (the adaptive mesh); the overlay shows a resampled copy.
 extern bool HeightmapAnySize;
+// Counts the heightmaps loaded, so that a new one is told from the old at the same address.
+extern uint32_t HeightmapLoadCount;
 
 // Loads `path` (.bmp or .png, by its extension) as the picture ImageLoadMode names and tells the outcome on the
 // window's status line. True when the picture was loaded.

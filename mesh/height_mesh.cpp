@@ -164,35 +164,81 @@ static const char* GridLimitMessage(int64_t cols, int64_t rows, SolidAdditions a
 // ---------------------------------------------------------------------------
 // Every other mesh: 16-bit heights, the adaptive mesh, solids, split objects, other formats
 
-static TerrainMeshRequest TerrainRequest(int32_t step, bool oneObject, bool withNormals)
+static TerrainMeshRequest TerrainRequest(const GenerationParamsRecord& params, const SettingsBlockRecord& block,
+                                         int32_t step, bool oneObject, bool withNormals)
 {
     TerrainMeshRequest request = {};
-    request.mode = SettingsBlock.meshMode == AdaptiveMeshMode ? TerrainAdaptive : TerrainGrid;
+    request.mode = block.meshMode == AdaptiveMeshMode ? TerrainAdaptive : TerrainGrid;
     request.gridStep = step;
-    request.overallScale = GenerationParams.overallScale;
-    request.heightScale = GenerationParams.heightScale;
-    request.textureScale = GenerationParams.textureScale;
-    request.eliminateZeroHeight = GenerationParams.eliminateZeroHeight != 0;
+    request.overallScale = params.overallScale;
+    request.heightScale = params.heightScale;
+    request.textureScale = params.textureScale;
+    request.eliminateZeroHeight = params.eliminateZeroHeight != 0;
     request.withNormals = withNormals;
-    request.maxFaces = SettingsBlock.maxFaces > 0 ? std::max<int64_t>(SettingsBlock.maxFaces, 12) : 0;
-    request.maxErrorLevels = SettingsBlock.maxErrorLevels;
+    request.maxFaces = block.maxFaces > 0 ? std::max<int64_t>(block.maxFaces, 12) : 0;
+    request.maxErrorLevels = block.maxErrorLevels;
     if (oneObject) {
         request.maxFaces = request.maxFaces > 0 && request.maxFaces < MaxWord ? request.maxFaces : MaxWord;
         request.maxVertices = MaxWord;
-        request.reserveForSolid = SettingsBlock.solid != 0;
+        request.reserveForSolid = block.solid != 0;
     }
     return request;
 }
 
-static bool ReportBuildFailure(WindowHandle window, TerrainMeshResult result)
+static const char* BuildFailureMessage(TerrainMeshResult result)
 {
     if (result == TerrainMeshAllEliminated)
-        ReportMessage(window, "All triangles eliminated! Aborting write.");
-    else if (result == TerrainMeshBadInput)
-        ReportMessage(window, "The heightmap must be 2 to 16384 pixels on a side.");
-    else
-        ReportMessage(window, "Not enough memory to build the mesh.");
-    return false;
+        return "All triangles eliminated! Aborting write.";
+    if (result == TerrainMeshBadInput)
+        return "The heightmap must be 2 to 16384 pixels on a side.";
+    return "Not enough memory to build the mesh.";
+}
+
+// What one generation makes: the surface, and the solid closed from it when asked.
+struct GeneratedMesh {
+    TriangleMesh surface;
+    TriangleMesh closed;  // empty without a solid
+    TerrainMeshFigures figures;
+    bool grid;
+    bool solid;
+};
+
+static const TriangleMesh& WrittenMesh(const GeneratedMesh& mesh)
+{
+    return mesh.solid ? mesh.closed : mesh.surface;
+}
+
+static void FreeGeneratedMesh(GeneratedMesh* mesh)
+{
+    FreeTriangleMesh(&mesh->closed);
+    FreeTriangleMesh(&mesh->surface);
+}
+
+// Builds what the settings ask for; null, or the status text that tells why nothing was made.
+static const char* BuildGeneratedMesh(const Image* image, const GenerationParamsRecord& params,
+                                      const SettingsBlockRecord& block, int32_t step, bool threeDS, bool withNormals,
+                                      GeneratedMesh* out)
+{
+    *out = GeneratedMesh{};
+    out->solid = block.solid != 0;
+    const bool oneObject = threeDS && !block.splitObjects;
+    const TerrainMeshRequest request = TerrainRequest(params, block, step, oneObject, withNormals && !out->solid);
+    out->grid = request.mode == TerrainGrid;
+    if (out->grid && oneObject) {
+        const int64_t cols = image->width / step, rows = image->height / step;
+        const char* limit =
+            GridLimitMessage(cols, rows, out->solid ? CountGridSolidAdditions(cols, rows) : SolidAdditions{});
+        if (limit)
+            return limit;
+    }
+    const TerrainMeshResult result = BuildTerrainMesh(image, request, &out->surface, &out->figures);
+    if (result != TerrainMeshBuilt)
+        return BuildFailureMessage(result);
+    if (out->solid && !CloseSolid(out->surface, block.solidBase, &out->closed)) {
+        FreeGeneratedMesh(out);
+        return "The mesh cannot be closed into a solid.";
+    }
+    return nullptr;
 }
 
 // The grid's tiles, then the solid's walls and bottom packed into objects of their own.
@@ -225,59 +271,113 @@ static bool SplitForThreeDS(const TriangleMesh& surface, const TriangleMesh* sol
     return true;
 }
 
-static bool SaveThreeDS(WindowHandle window, const char* path, const TriangleMesh& surface, const TriangleMesh* solid,
-                        const TerrainMeshFigures& figures, bool grid)
+// The .3ds file of the mesh: one object, or the grid's tiles and the solid's closing.
+static bool AssembleThreeDS(const GeneratedMesh& mesh, bool split, uint8_t** bytes, size_t* size)
 {
-    const TriangleMesh& written = solid ? *solid : surface;
-    if (!SettingsBlock.splitObjects)
-        return SaveObjects3DS(window, path, &written, 1);
+    if (!split)
+        return AssembleObjects3DS(&WrittenMesh(mesh), 1, bytes, size);
     TriangleMesh* objects = nullptr;
     int64_t count = 0;
-    if (!SplitForThreeDS(surface, solid, figures, grid, &objects, &count)) {
+    if (!SplitForThreeDS(mesh.surface, mesh.solid ? &mesh.closed : nullptr, mesh.figures, mesh.grid, &objects, &count))
+        return false;
+    const bool assembled = AssembleObjects3DS(objects, count, bytes, size);
+    FreeSplitObjects(objects, count);
+    return assembled;
+}
+
+// The preview's copy of a mesh larger than it draws smoothly: the adaptive mesh of the same
+// heightmap within the preview's budget, closed the same way.
+static bool AssembleSimplifiedPreview(const Image* image, const GenerationParamsRecord& params,
+                                      const SettingsBlockRecord& block, uint8_t** bytes, size_t* size,
+                                      int64_t* shownFaces)
+{
+    SettingsBlockRecord simplified = block;
+    simplified.meshMode = AdaptiveMeshMode;
+    simplified.maxFaces = static_cast<int32_t>(PreviewFaceLimit);
+    simplified.splitObjects = 1;
+    GeneratedMesh mesh = {};
+    if (BuildGeneratedMesh(image, params, simplified, 1, true, false, &mesh))
+        return false;
+    *shownFaces = WrittenMesh(mesh).faceCount;
+    const bool assembled = AssembleThreeDS(mesh, true, bytes, size);
+    FreeGeneratedMesh(&mesh);
+    return assembled;
+}
+
+// The preview's .3ds bytes of a generated mesh: all of it in objects the reader takes, or a
+// simplified copy past PreviewFaceLimit.
+static bool AssemblePreview(const Image* image, const GenerationParamsRecord& params, const SettingsBlockRecord& block,
+                            const GeneratedMesh& mesh, uint8_t** bytes, size_t* size, int64_t* shownFaces)
+{
+    const TriangleMesh& written = WrittenMesh(mesh);
+    if (written.faceCount > PreviewFaceLimit)
+        return AssembleSimplifiedPreview(image, params, block, bytes, size, shownFaces);
+    *shownFaces = written.faceCount;
+    if (written.faceCount <= MaxWord && written.vertexCount <= MaxWord)
+        return AssembleObjects3DS(&written, 1, bytes, size);
+    return AssembleThreeDS(mesh, true, bytes, size);
+}
+
+static bool SaveGeneratedMesh(WindowHandle window, const char* path, const GeneratedMesh& mesh, bool threeDS)
+{
+    if (!threeDS)
+        return ExportMeshFile(window, path, WrittenMesh(mesh));
+    uint8_t* bytes = nullptr;
+    size_t size = 0;
+    if (!AssembleThreeDS(mesh, SettingsBlock.splitObjects != 0, &bytes, &size)) {
         ReportMessage(window, "Not enough memory to write the mesh.");
         return false;
     }
-    const bool saved = SaveObjects3DS(window, path, objects, count);
-    FreeSplitObjects(objects, count);
+    const bool saved = SaveMeshBytes(window, path, bytes, size);
+    free(bytes);
     return saved;
 }
 
 static bool GenerateTerrainFile(WindowHandle window, const Image* image, int32_t step, const char* path)
 {
     const bool threeDS = IsThreeDSPath(path);
-    const bool solid = SettingsBlock.solid != 0;
-    const bool oneObject = threeDS && !SettingsBlock.splitObjects;
-    const TerrainMeshRequest request = TerrainRequest(step, oneObject, !threeDS && !solid);
-    const bool grid = request.mode == TerrainGrid;
-    if (grid && oneObject) {
-        const int64_t cols = image->width / step, rows = image->height / step;
-        const char* limit =
-            GridLimitMessage(cols, rows, solid ? CountGridSolidAdditions(cols, rows) : SolidAdditions{});
-        if (limit) {
-            ReportMessage(window, "%s", limit);
-            return false;
-        }
-    }
-    TriangleMesh surface = {}, closed = {};
-    TerrainMeshFigures figures = {};
-    const TerrainMeshResult result = BuildTerrainMesh(image, request, &surface, &figures);
-    if (result != TerrainMeshBuilt)
-        return ReportBuildFailure(window, result);
-    if (solid && !CloseSolid(surface, SettingsBlock.solidBase, &closed)) {
-        ReportMessage(window, "The mesh cannot be closed into a solid.");
-        FreeTriangleMesh(&surface);
+    GeneratedMesh mesh = {};
+    const char* failure = BuildGeneratedMesh(image, GenerationParams, SettingsBlock, step, threeDS, !threeDS, &mesh);
+    if (failure) {
+        ReportMessage(window, "%s", failure);
         return false;
     }
-    const TriangleMesh& written = solid ? closed : surface;
-    const bool saved = threeDS ? SaveThreeDS(window, path, surface, solid ? &closed : nullptr, figures, grid)
-                               : ExportMeshFile(window, path, written);
-    if (saved && !grid)
+    const TriangleMesh& written = WrittenMesh(mesh);
+    const bool saved = SaveGeneratedMesh(window, path, mesh, threeDS);
+    // the preview cannot read other formats, and should not draw a huge mesh whole
+    uint8_t* preview = nullptr;
+    size_t previewSize = 0;
+    int64_t shownFaces = 0;
+    if (saved && (!threeDS || written.faceCount > PreviewFaceLimit) &&
+        AssemblePreview(image, GenerationParams, SettingsBlock, mesh, &preview, &previewSize, &shownFaces))
+        StashWrittenPreview(preview, previewSize, shownFaces, written.faceCount);
+    if (saved && !mesh.grid)
         ReportMessage(window, "Adaptive mesh: %lld faces, %lld vertices, largest error %.3f levels.",
                       static_cast<long long>(written.faceCount), static_cast<long long>(written.vertexCount),
-                      figures.maxErrorLevels);
-    FreeTriangleMesh(&closed);
-    FreeTriangleMesh(&surface);
+                      mesh.figures.maxErrorLevels);
+    FreeGeneratedMesh(&mesh);
     return saved;
+}
+
+const char* BuildMeshPreview(const Image* image, const GenerationParamsRecord& params, const SettingsBlockRecord& block,
+                             MeshPreview* out)
+{
+    *out = MeshPreview{};
+    if (!image || image->width < 2 || image->height < 2)
+        return "The image must be at least 2 pixels wide and high.";
+    const int32_t step = std::max(1, std::min(params.gridStep, std::min(image->width, image->height) / 2));
+    GeneratedMesh mesh = {};
+    const char* failure = BuildGeneratedMesh(image, params, block, step, true, false, &mesh);
+    if (failure)
+        return failure;
+    const TriangleMesh& written = WrittenMesh(mesh);
+    out->vertexCount = written.vertexCount;
+    out->faceCount = written.faceCount;
+    out->adaptive = !mesh.grid;
+    out->maxErrorLevels = mesh.figures.maxErrorLevels;
+    const bool assembled = AssemblePreview(image, params, block, mesh, &out->bytes, &out->size, &out->shownFaces);
+    FreeGeneratedMesh(&mesh);
+    return assembled ? nullptr : "Not enough memory to write the mesh.";
 }
 
 bool BuildHeightMesh(WindowHandle window, const Image* image, char* savedPath)

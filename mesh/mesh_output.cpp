@@ -103,3 +103,28 @@ bool ExportMeshFile(WindowHandle window, const char* path, const TriangleMesh& m
         ReportMessage(window, "%s", message);
     return false;
 }
+
+static struct {
+    uint8_t* bytes;
+    size_t size;
+    int64_t shownFaces;
+    int64_t writtenFaces;
+} WrittenPreview;
+
+void StashWrittenPreview(uint8_t* bytes, size_t size, int64_t shownFaces, int64_t writtenFaces)
+{
+    free(WrittenPreview.bytes);
+    WrittenPreview = {bytes, size, shownFaces, writtenFaces};
+}
+
+bool TakeWrittenPreview(uint8_t** bytes, size_t* size, int64_t* shownFaces, int64_t* writtenFaces)
+{
+    if (!WrittenPreview.bytes)
+        return false;
+    *bytes = WrittenPreview.bytes;
+    *size = WrittenPreview.size;
+    *shownFaces = WrittenPreview.shownFaces;
+    *writtenFaces = WrittenPreview.writtenFaces;
+    WrittenPreview = {};
+    return true;
+}

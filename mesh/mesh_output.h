@@ -27,3 +27,10 @@ bool SaveObjects3DS(WindowHandle window, const char* path, const TriangleMesh* o
 // Exports mesh in the format path's extension names and saves it; an export of a million
 // faces or more tells its progress at most once per quarter.
 bool ExportMeshFile(WindowHandle window, const char* path, const TriangleMesh& mesh);
+
+// The model the preview shows for the file just written, where it cannot read that file
+// (another format) or should not draw it whole: .3ds bytes (malloc'd; owned here until
+// taken), the faces they hold and the faces written. A newer one replaces an older.
+void StashWrittenPreview(uint8_t* bytes, size_t size, int64_t shownFaces, int64_t writtenFaces);
+// Hands over the stashed bytes (the caller frees them); false when none are stashed.
+bool TakeWrittenPreview(uint8_t** bytes, size_t* size, int64_t* shownFaces, int64_t* writtenFaces);

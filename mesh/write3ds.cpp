@@ -10,6 +10,7 @@
 #include "image/report_message.h"
 #include "mesh/mesh_alloc.h"
 #include "mesh/mesh_output.h"
+#include "mesh/split_objects.h"
 #include "model/chunk_ids.h"
 #include "platform/byte_order.h"
 #include "platform/file_io.h"
@@ -144,6 +145,11 @@ static bool ExportArrays(WindowHandle window, const char* path, int32_t vertexCo
     }
     BuildVertexNormals(&mesh);
     const bool saved = ExportMeshFile(window, path, mesh);
+    // the preview reads .3ds files only: it is given the same mesh as one
+    uint8_t* preview = nullptr;
+    size_t previewSize = 0;
+    if (saved && AssembleObjects3DS(&mesh, 1, &preview, &previewSize))
+        StashWrittenPreview(preview, previewSize, faceCount, faceCount);
     FreeTriangleMesh(&mesh);
     if (saved && savedPath)
         std::memcpy(savedPath, path, SavePathSize);

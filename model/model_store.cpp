@@ -107,6 +107,24 @@ int OpenModelFile(const char* path)
     return -1;
 }
 
+bool AddModelFileBytes(const char* name, uint8_t* bytes, size_t size)
+{
+    for (int i = 0; name && bytes && size <= INT32_MAX && i < FileTableSize; ++i) {
+        FileEntry& entry = FileTable[i];
+        if (entry.used)
+            continue;
+        entry.name = CopyString(name);
+        if (!entry.name)
+            break;
+        entry.bytes = bytes;
+        entry.size = static_cast<int32_t>(size);
+        entry.used = 1;
+        return true;
+    }
+    free(bytes);
+    return false;
+}
+
 ModelInstance* LoadModelInstance(const char* path)
 {
     // a path that does not fit the instance is refused, never cut

@@ -5,6 +5,7 @@
 // together with, the files they were read from.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "model/model3ds.h"
@@ -43,6 +44,13 @@ extern ModelInstance* CurrentModelInstance;
 // cannot be opened or all entries are used. Paths compare as the file system does: exactly
 // on Linux and macOS, without regard to case on Windows.
 int OpenModelFile(const char* path);
+
+// Puts bytes (malloc'd; owned here from now on, freed on failure too) into a free file
+// entry under name, so that LoadModelInstance(name) builds its model from them without
+// reading the disk: a mesh shown before, or instead of, a file. The entry goes with the
+// others in ReleaseAllModels. False when no entry is free or size passes 32 bits. The name
+// must not be cached already.
+bool AddModelFileBytes(const char* name, uint8_t* bytes, size_t size);
 
 // Builds a model from path into the first free slot and returns that slot's instance, or
 // null (no free slot, no free file entry, unreadable file, path of 4096 bytes or more).

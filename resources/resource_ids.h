@@ -16,6 +16,7 @@ const int MainIcon = 128;
 const int PreviewFrameControl = 1004;
 const int GenerateButtonControl = 1006;
 const int StatusLineControl = 1008;
+const int StatusDetailControl = 1009;  // counts beside the status line: the preview's mesh, what was written
 
 // Properties window controls
 const int StretchTrackbarControl = 1005;
@@ -48,3 +49,4 @@ const unsigned AboutSystemCommand = 16;
 
 // The main window's frame timer
 const unsigned FrameTimerId = 1025;
+const unsigned LivePreviewTimerId = 1026;  // looks for changed settings to show, a few times a frame

@@ -23,6 +23,7 @@ static const ControlTemplate MainControls[] = {
     {PreviewFrameControl, ControlFrame, "", 7, 26, 334, 207, 0},
     {GenerateButtonControl, ControlDefaultPushButton, "&Generate", 7, 1, 48, 13, StyleDisabled},
     {-1, ControlLabel, "Preview:", 7, 17, 57, 8, 0},
+    {StatusDetailControl, ControlLabel, "", 66, 17, 275, 8, StyleNoPrefix},
     {StatusLineControl, ControlEdit, "", 59, 1, 201, 12, StyleReadOnly | StyleBorder},
 };
 

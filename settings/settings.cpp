@@ -355,13 +355,17 @@ void ReadPropertiesWindow(WindowHandle window)
     // only overwrite the file with what was loaded
     if (!window)
         return;
-    GenerationSettingsRecord& settings = GenerationSettings;
-    settings.stretchPosition = GetTrackbarPosition(window, StretchTrackbarControl);
-    settings.fuzzPosition = GetTrackbarPosition(window, FuzzTrackbarControl);
-    settings.heightPosition = GetTrackbarPosition(window, HeightTrackbarControl);
-    settings.scalePosition = GetTrackbarPosition(window, ScaleTrackbarControl);
-    settings.eliminateZeroHeight = GetCheckState(window, EliminateCheckboxControl) ? 1 : 0;
-    ReadMeshControls(window, &SettingsBlock);
-    GenerationParams = DeriveGenerationParams(settings);
+    ReadPropertiesControls(window, &GenerationSettings, &SettingsBlock);
+    GenerationParams = DeriveGenerationParams(GenerationSettings);
     SaveSettings();
+}
+
+void ReadPropertiesControls(WindowHandle window, GenerationSettingsRecord* settings, SettingsBlockRecord* block)
+{
+    settings->stretchPosition = GetTrackbarPosition(window, StretchTrackbarControl);
+    settings->fuzzPosition = GetTrackbarPosition(window, FuzzTrackbarControl);
+    settings->heightPosition = GetTrackbarPosition(window, HeightTrackbarControl);
+    settings->scalePosition = GetTrackbarPosition(window, ScaleTrackbarControl);
+    settings->eliminateZeroHeight = GetCheckState(window, EliminateCheckboxControl) ? 1 : 0;
+    ReadMeshControls(window, block);
 }

@@ -108,6 +108,11 @@ void FillPropertiesWindow(WindowHandle window);
 // saves. Does nothing without a window.
 void ReadPropertiesWindow(WindowHandle window);
 
+// What the properties window's controls show, into the generation fields of settings and
+// the mesh fields of block; nothing is saved.
+struct SettingsBlockRecord;
+void ReadPropertiesControls(WindowHandle window, GenerationSettingsRecord* settings, SettingsBlockRecord* block);
+
 // "%s/orvanel.cfg" from ExeDirectory; false (and "") when it does not fit into `size` bytes.
 bool FormConfigurationPath(char* path, size_t size);
 // The mesh parameters for the positions the trackbars show for `settings`.
