@@ -28,24 +28,42 @@ static const char LivePreviewName[] = "(unsaved preview)";
 // ---------------------------------------------------------------------------
 // The settings a mesh depends on
 
-struct MeshInputs {
-    uint32_t heightmap;    // HeightmapLoadCount of the heightmap; 0 for none
-    int32_t positions[5];  // stretch, fuzz, height, scale, eliminate
+// The mesh fields of the settings block.
+struct MeshFields {
     int32_t meshMode, maxFaces, splitObjects, solid;
     float maxErrorLevels, solidBase;
 };
 
+struct MeshInputs {
+    uint32_t heightmap;    // HeightmapLoadCount of the heightmap; 0 for none
+    int32_t positions[5];  // stretch, fuzz, height, scale, eliminate
+    MeshFields mesh;
+};
+
+static MeshFields FieldsOf(const SettingsBlockRecord& block)
+{
+    return MeshFields{block.meshMode, block.maxFaces,       block.splitObjects,
+                      block.solid,    block.maxErrorLevels, block.solidBase};
+}
+
+// The other way: the fields into a block for the mesh builder.
+static void PutFields(const MeshFields& fields, SettingsBlockRecord* block)
+{
+    block->meshMode = fields.meshMode;
+    block->maxFaces = fields.maxFaces;
+    block->splitObjects = fields.splitObjects;
+    block->solid = fields.solid;
+    block->maxErrorLevels = fields.maxErrorLevels;
+    block->solidBase = fields.solidBase;
+}
+
+// What the properties window shows now (the loaded settings without one).
 static MeshInputs CurrentInputs(WindowHandle properties)
 {
     static GenerationSettingsRecord settings;
     static SettingsBlockRecord block;
     settings = GenerationSettings;
-    block.meshMode = SettingsBlock.meshMode;
-    block.maxFaces = SettingsBlock.maxFaces;
-    block.maxErrorLevels = SettingsBlock.maxErrorLevels;
-    block.splitObjects = SettingsBlock.splitObjects;
-    block.solid = SettingsBlock.solid;
-    block.solidBase = SettingsBlock.solidBase;
+    PutFields(FieldsOf(SettingsBlock), &block);
     if (properties)
         ReadPropertiesControls(properties, &settings, &block);
     MeshInputs inputs = {};
@@ -53,12 +71,7 @@ static MeshInputs CurrentInputs(WindowHandle properties)
     const int32_t positions[5] = {settings.stretchPosition, settings.fuzzPosition, settings.heightPosition,
                                   settings.scalePosition, settings.eliminateZeroHeight};
     memcpy(inputs.positions, positions, sizeof positions);
-    inputs.meshMode = block.meshMode;
-    inputs.maxFaces = block.maxFaces;
-    inputs.splitObjects = block.splitObjects;
-    inputs.solid = block.solid;
-    inputs.maxErrorLevels = block.maxErrorLevels;
-    inputs.solidBase = block.solidBase;
+    inputs.mesh = FieldsOf(block);
     return inputs;
 }
 
@@ -76,16 +89,6 @@ static GenerationSettingsRecord SettingsOf(const MeshInputs& inputs)
     settings.scalePosition = inputs.positions[3];
     settings.eliminateZeroHeight = inputs.positions[4];
     return settings;
-}
-
-static void FillBlock(const MeshInputs& inputs, SettingsBlockRecord* block)
-{
-    block->meshMode = inputs.meshMode;
-    block->maxFaces = inputs.maxFaces;
-    block->maxErrorLevels = inputs.maxErrorLevels;
-    block->splitObjects = inputs.splitObjects;
-    block->solid = inputs.solid;
-    block->solidBase = inputs.solidBase;
 }
 
 // ---------------------------------------------------------------------------
@@ -136,7 +139,7 @@ static void BuildOne(LiveBuild* build)
         build->failure = "Not enough memory to build the mesh.";
         return;
     }
-    FillBlock(build->inputs, block);
+    PutFields(build->inputs.mesh, block);
     const GenerationParamsRecord params = DeriveGenerationParams(SettingsOf(build->inputs));
     build->failure = BuildMeshPreview(build->image.get(), params, *block, &build->preview);
     free(block);
