@@ -1,4 +1,6 @@
-// COLLADA and FBX through assimp's exporter: the mesh is copied into an aiScene, exported to
+// COLLADA and FBX through assimp's exporter, built as the module orvanel-assimp.so beside the
+// executable, so that assimp and the C++ runtime it needs are loaded only by an export to
+// these formats: the mesh is copied into an aiScene, exported to
 // memory and copied out. Assimp 5.2's binary FBX writer leaves out the null records that end
 // each list of child nodes (the record is written from an empty string), which no reader
 // accepts; the file is rebuilt here with them, and a writer that has them is left as it was.
@@ -14,21 +16,6 @@
 
 // ---------------------------------------------------------------------------
 // The scene
-
-// Assimp keeps texture coordinates as 3 floats, a face as a record with an index block of
-// its own, and the exporter copies the whole scene before it starts; then the file grows in
-// a stream and comes back as a blob, which is copied out (FBX: rebuilt). Peaks measured on
-// grids with normals and texture coordinates (COLLADA 170 MB, FBX 219 MB for 262144
-// vertices and 522242 faces), with half as much again to spare: bytes per vertex and face.
-static const uint64_t AssimpBytesPerVertex[2] = {300, 375};  // COLLADA, FBX
-static const uint64_t AssimpBytesPerFace[2] = {350, 450};
-
-uint64_t AssimpExportMemory(const TriangleMesh& mesh, ExportFormat format)
-{
-    const int which = format == ExportFormatFbx ? 1 : 0;
-    return (1 << 20) + AssimpBytesPerVertex[which] * uint64_t(mesh.vertexCount) +
-        AssimpBytesPerFace[which] * uint64_t(mesh.faceCount);
-}
 
 static aiVector3D* CopyVectors(const float* values, int64_t count, int components)
 {
@@ -218,7 +205,8 @@ static ExportResult ExportScene(const aiScene* scene, ExportFormat format, Expor
     return ExportSaved;
 }
 
-ExportResult WriteWithAssimp(const TriangleMesh& mesh, ExportFormat format, ExportBuffer* out, ExportProgress* progress)
+static ExportResult WriteThroughAssimp(const TriangleMesh& mesh, ExportFormat format, ExportBuffer* out,
+                                       ExportProgress* progress)
 {
     // aiMesh counts are unsigned int; FBX stores each array's byte length in 32 bits
     const uint64_t largestFbxArray = 72 * uint64_t(mesh.faceCount);
@@ -234,4 +222,11 @@ ExportResult WriteWithAssimp(const TriangleMesh& mesh, ExportFormat format, Expo
     } catch (...) {
         return ExportFailed;
     }
+}
+
+// The module's entry (mesh/export_assimp_module.h): the library's file of mesh in *out.
+extern "C" __attribute__((visibility("default"))) ExportResult
+OrvanelWriteWithAssimp(const TriangleMesh* mesh, ExportFormat format, ExportBuffer* out, ExportProgress* progress)
+{
+    return WriteThroughAssimp(*mesh, format, out, progress);
 }

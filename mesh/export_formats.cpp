@@ -56,33 +56,6 @@ ExportFormat ExportFormatForPath(const char* path)
 // ---------------------------------------------------------------------------
 // The buffer, progress and number text
 
-bool ReserveExportBuffer(ExportBuffer* buffer, uint64_t capacity)
-{
-    if (capacity == 0 || capacity > SIZE_MAX)
-        return false;
-    buffer->bytes = static_cast<uint8_t*>(std::malloc(size_t(capacity)));
-    buffer->used = 0;
-    buffer->capacity = buffer->bytes ? size_t(capacity) : 0;
-    return buffer->bytes != nullptr;
-}
-
-void FreeExportBuffer(ExportBuffer* buffer)
-{
-    std::free(buffer->bytes);
-    *buffer = ExportBuffer{nullptr, 0, 0};
-}
-
-void ReportExportProgress(ExportProgress* progress, uint64_t done, uint64_t total)
-{
-    if (!progress || !progress->function || total == 0)
-        return;
-    const int percent = int(done >= total ? 99 : 99 * (done / double(total)));
-    if (percent > progress->reported) {
-        progress->reported = percent;
-        progress->function(percent, progress->context);
-    }
-}
-
 void AppendLittleFloats(ExportBuffer* buffer, const float* values, size_t count)
 {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -282,6 +255,12 @@ ExportResult ExportMesh(const TriangleMesh& mesh, const ExportRequest& request, 
     const ExportResult made = WriteFormat(mesh, format, &file, &progress);
     if (made != ExportSaved) {
         FreeExportBuffer(&file);
+        const char* missing =
+            format == ExportFormatDae || format == ExportFormatFbx ? AssimpModuleLoadFailure() : nullptr;
+        if (missing && message && messageSize > 0) {
+            snprintf(message, messageSize, "The COLLADA and FBX writer could not be loaded: %s", missing);
+            return ExportFailed;
+        }
         return Fail(made, format, message, messageSize);
     }
     const bool written = request.write(file.bytes, file.used, request.writeContext);

@@ -71,9 +71,12 @@ ExportResult WriteObj(const TriangleMesh& mesh, ExportBuffer* out, ExportProgres
 ExportResult WritePly(const TriangleMesh& mesh, ExportBuffer* out, ExportProgress* progress);
 ExportResult WriteGltf(const TriangleMesh& mesh, bool binary, ExportBuffer* out, ExportProgress* progress);
 ExportResult Write3mf(const TriangleMesh& mesh, ExportBuffer* out, ExportProgress* progress);
-// Through assimp (.dae, .fbx): the library's file is copied into *out (for .fbx, repaired).
+// Through assimp (.dae, .fbx), in the module orvanel-assimp.so beside the executable, loaded
+// on first use: the library's file is copied into *out (for .fbx, repaired). ExportFailed when
+// the module cannot be loaded; AssimpModuleLoadFailure then says why (null otherwise).
 ExportResult WriteWithAssimp(const TriangleMesh& mesh, ExportFormat format, ExportBuffer* out,
                              ExportProgress* progress);
+const char* AssimpModuleLoadFailure();
 
 // Upper bounds of the bytes each writer produces (UINT64_MAX on overflow).
 uint64_t StlFileBound(const TriangleMesh& mesh);

@@ -38,12 +38,31 @@ TEST(Loading, BatchModeLoadsNoToolkitAndGLOnlyForAPreview)
     for (const char* arguments : {"--version", "--help", "--info m.3ds", "--generate h.bmp --output m.3ds"}) {
         const std::string log = LoadedLibraries(folder, arguments);
         EXPECT_NE(log.find("libc.so"), std::string::npos) << arguments << ": no loader log";
-        for (const char* library : {"orvanel-desktop", "libwx", "libgtk", "libgdk", "libEGL", "libGL", "libOpenGL"})
+        for (const char* library :
+             {"orvanel-desktop", "libwx", "libgtk", "libgdk", "libEGL", "libGL", "libOpenGL", "libassimp", "libstdc++"})
             EXPECT_EQ(log.find(library), std::string::npos) << arguments << " loads " << library;
     }
     // libraries opened on the way show too
     EXPECT_NE(LoadedLibraries(folder, "--generate h.bmp --output m.3ds --preview p.png").find("libEGL"),
               std::string::npos);
+    EXPECT_NE(LoadedLibraries(folder, "--generate h.bmp --output m.dae").find("libassimp"), std::string::npos);
+}
+
+// Without orvanel-assimp.so beside it, a COLLADA or FBX export says why and writes nothing;
+// the other formats need no module.
+TEST(Loading, ColladaAndFbxSayWhyTheirModuleCannotBeLoaded)
+{
+    TempFolder folder;
+    ASSERT_EQ(RunCommand("cp '" + Program + "' '" + folder.path + "/'"), 0);
+    ASSERT_NO_FATAL_FAILURE(PutHeightmap(folder));
+    std::string output;
+    EXPECT_EQ(RunCommand("cd '" + folder.path + "' && ./orvanel --generate h.bmp --output m.fbx 2>&1", &output), 1);
+    EXPECT_NE(output.find("The COLLADA and FBX writer could not be loaded: " + folder.File("orvanel-assimp.so") +
+                          ": cannot open shared object file"),
+              std::string::npos)
+        << output;
+    EXPECT_TRUE(ReadFileBytes(folder.File("m.fbx")).empty());
+    EXPECT_EQ(RunCommand("cd '" + folder.path + "' && ./orvanel --generate h.bmp --output m.glb 2>/dev/null"), 0);
 }
 
 // glvnd with no EGL vendor library to load: no display, no context.

@@ -20,7 +20,8 @@ TEST(InstalledFolder, HoldsAValidEntryTheIconAndAProgramThatRunsOnItsOwn)
               0)
         << files;
     EXPECT_EQ(files,
-              "./assets/defnrm.bmp\n./assets/deftex.bmp\n./assets/sample.bmp\n./fp/light_std.fp\n./orvanel\n./orvanel-desktop.so\n"
+              "./assets/defnrm.bmp\n./assets/deftex.bmp\n./assets/sample.bmp\n./fp/light_std.fp\n./orvanel\n./"
+              "orvanel-assimp.so\n./orvanel-desktop.so\n"
               "./share/applications/orvanel.desktop\n./share/icons/hicolor/32x32/apps/orvanel.png\n");
     const std::string entry = prefix + "/share/applications/orvanel.desktop";
     EXPECT_EQ(RunCommand("desktop-file-validate '" + entry + "'", &output), 0);
