@@ -164,7 +164,8 @@ static bool RequestIsValid(const Image* image, const TerrainMeshRequest& request
 {
     return image && image->width >= 2 && image->height >= 2 && image->width <= LargestSide &&
         image->height <= LargestSide && request.gridStep >= 1 && request.maxErrorLevels >= 0 &&
-        (request.mode == TerrainGrid || request.mode == TerrainAdaptive);
+        (request.mode == TerrainGrid ||
+         (request.mode == TerrainAdaptive && (request.maxFaces <= 0 || request.maxFaces >= SmallestFaceBudget)));
 }
 
 uint64_t EstimateTerrainMeshMemory(int32_t width, int32_t height, const TerrainMeshRequest& request)

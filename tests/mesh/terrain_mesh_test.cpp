@@ -117,14 +117,33 @@ TEST(TerrainMeshTest, PackedObjectsStayWithinTheLimitsAndHoldEveryFaceInOrder)
     FreeImage(picture);
 }
 
-TEST(TerrainMeshTest, MemoryIsCheckedBeforeTheMeshIsBuilt)
+// Memory is checked before the mesh is built; sides out of range, a budget too small to start
+// from and a picture all at height 0 with elimination make nothing.
+TEST(TerrainMeshTest, MemoryIsCheckedFirstAndBadRequestsMakeNothing)
 {
     Image* picture = MakePicture(64, 64, false, 1);
-    MeshMemoryLimit = EstimateTerrainMeshMemory(64, 64, Request(TerrainGrid, 0)) - 1;
     TriangleMesh mesh = {};
     TerrainMeshFigures figures = {};
-    EXPECT_EQ(BuildTerrainMesh(picture, Request(TerrainGrid, 0), &mesh, &figures), TerrainMeshNoMemory);
-    EXPECT_EQ(mesh.positions, nullptr);
+    for (uint64_t spare : {0, 1}) {
+        MeshMemoryLimit = EstimateTerrainMeshMemory(64, 64, Request(TerrainGrid, 0)) + spare - 1;
+        EXPECT_EQ(BuildTerrainMesh(picture, Request(TerrainGrid, 0), &mesh, &figures),
+                  spare ? TerrainMeshBuilt : TerrainMeshNoMemory);
+        EXPECT_EQ(mesh.positions != nullptr, spare == 1);
+        FreeTriangleMesh(&mesh);
+    }
     MeshMemoryLimit = 0;
+    EXPECT_EQ(BuildTerrainMesh(picture, Request(TerrainAdaptive, 11), &mesh, &figures), TerrainMeshBadInput);
+    memset(picture->pixels, 0, 4 * 64 * 64);
+    TerrainMeshRequest flat = Request(TerrainGrid, 1);
+    EXPECT_EQ(BuildTerrainMesh(picture, flat, &mesh, &figures), TerrainMeshAllEliminated);
+    flat.eliminateZeroHeight = false;
+    EXPECT_EQ(BuildTerrainMesh(picture, flat, &mesh, &figures), TerrainMeshBuilt);
+    FreeTriangleMesh(&mesh);
     FreeImage(picture);
+    for (auto sides : {std::make_pair(1, 5), {5, 1}, {16385, 2}, {2, 16385}}) {
+        Image* odd = MakePicture(sides.first, sides.second, false, 2);
+        EXPECT_EQ(BuildTerrainMesh(odd, Request(TerrainGrid, 0), &mesh, &figures), TerrainMeshBadInput);
+        FreeImage(odd);
+    }
+    EXPECT_EQ(BuildTerrainMesh(nullptr, Request(TerrainGrid, 0), &mesh, &figures), TerrainMeshBadInput);
 }
