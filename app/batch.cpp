@@ -12,14 +12,11 @@
 #include <vector>
 
 #include <getopt.h>
-#include <unistd.h>
 
+#include "app/batch_internal.h"
 #include "app/main_dialog.h"
 #include "image/image_load.h"
 #include "image/png_write.h"
-#include "mesh/write3ds.h"
-#include "model/model_store.h"
-#include "platform/file_io.h"
 #include "platform/headless/headless.h"
 #include "platform/shell.h"
 #include "render/gl_setup.h"
@@ -53,36 +50,10 @@ static const char UsageText[] =
     "  orvanel --info MESH.3ds                      list the surfaces of any .3ds file\n"
     "  orvanel --help, orvanel --version\n";
 
-struct BatchOptions {
-    const char* heightmap = nullptr;     // --generate
-    const char* output = nullptr;        // --output
-    const char* info = nullptr;          // --info
-    const char* settingsFile = nullptr;  // --settings
-    const char* decal = nullptr;         // --decal
-    const char* normalMap = nullptr;     // --normal-map
-    const char* preview = nullptr;       // --preview
-    int previewWidth = 800;              // --preview-size
-    int previewHeight = 600;
-    float spin = 0.0f;  // --spin
-    float tilt = 0.0f;  // --tilt
-    int stretch = -1;   // slider positions; -1 = from the settings
-    int fuzz = -1;
-    int height = -1;
-    int scale = -1;
-    bool eliminate = false;      // --eliminate-zero-height
-    const char* mesh = nullptr;  // --mesh grid|adaptive
-    int maxFaces = -1;           // --max-faces; -1 = from the settings
-    float maxError = -1.0f;      // --max-error; below 0 = from the settings
-    bool splitObjects = false;   // --split-objects
-    float solidBase = 0.0f;      // --solid BASE; 0 = from the settings
-    bool help = false;
-    bool version = false;
-};
-
 // ---------------------------------------------------------------------------
 // The command line
 
-static int UsageError(const std::string& reason)
+int UsageError(const std::string& reason)
 {
     fprintf(stderr, "orvanel: %s\nTry 'orvanel --help' for more information.\n", reason.c_str());
     return 2;
@@ -225,28 +196,6 @@ static std::string WrittenName(const char* word)
     return equals ? std::string(word, equals - word) : std::string(word);
 }
 
-// An output that is also read, or written twice, would be destroyed before the run
-// ends: each output must be a file of its own.
-static int RefuseSharedOutputs(const BatchOptions& options)
-{
-    struct NamedFile {
-        const char* option;
-        const char* path;
-    };
-    const NamedFile outputs[] = {{"--output", options.output}, {"--preview", options.preview}};
-    const NamedFile others[] = {{"--generate", options.heightmap},
-                                {"--decal", options.decal},
-                                {"--normal-map", options.normalMap},
-                                {"--settings", options.settingsFile},
-                                {"--output", options.output}};
-    for (const NamedFile& output : outputs)
-        for (const NamedFile& other : others)
-            if (output.path && other.path && strcmp(output.option, other.option) != 0 &&
-                NameSameFile(output.path, other.path))
-                return UsageError(std::string(output.option) + " names the same file as " + other.option);
-    return 0;
-}
-
 // getopt_long takes --option value, --option=value and "--" (the end of the
 // options). It would also take a unique abbreviation; only whole names are options here.
 static int ParseBatchOptions(int argc, char** argv, BatchOptions* options)
@@ -304,84 +253,7 @@ bool IsBatchCommandLine(int argc, char** argv)
 }
 
 // ---------------------------------------------------------------------------
-// --info
-
-// The length of the printable character at `c`: 0 for a control character (C0, DEL
-// and the C1 range, which some terminals obey), a backslash, or a byte that begins no
-// whole UTF-8 sequence.
-static size_t PrintableLength(const unsigned char* c)
-{
-    if (*c >= 0x20 && *c < 0x7F)
-        return *c == '\\' ? 0 : 1;
-    const size_t length = *c >= 0xC2 && *c <= 0xDF ? 2
-        : *c >= 0xE0 && *c <= 0xEF                 ? 3
-        : *c >= 0xF0 && *c <= 0xF4                 ? 4
-                                                   : 0;
-    for (size_t i = 1; i < length; ++i)
-        if ((c[i] & 0xC0) != 0x80)
-            return 0;
-    return length == 2 && c[0] == 0xC2 && c[1] < 0xA0 ? 0 : length;
-}
-
-// Names come from the file: what is not printable is shown as \xNN, so that a name can
-// neither drive the terminal nor forge a line of the listing.
-static std::string SurfaceName(const Surface* surface)
-{
-    if (!surface->name || surface->name[0] == '\0')
-        return "(unnamed)";
-    std::string shown;
-    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(surface->name); *c != '\0';) {
-        const size_t length = PrintableLength(c);
-        if (length == 0) {
-            char escaped[5];
-            snprintf(escaped, sizeof escaped, "\\x%02X", *c++);
-            shown += escaped;
-            continue;
-        }
-        shown.append(reinterpret_cast<const char*>(c), length);
-        c += length;
-    }
-    return shown;
-}
-
-static void PrintSurface(const Surface* surface)
-{
-    if (!surface->vertices) {
-        printf("  %s: no vertex list\n", SurfaceName(surface).c_str());
-        return;
-    }
-    printf("  %s: %d vertices, %d faces, %s, normals %s, %d joints\n", SurfaceName(surface).c_str(),
-           static_cast<int>(surface->vertexCount), static_cast<int>(surface->faceCount),
-           surface->texCoords ? "texture coordinates" : "no texture coordinates",
-           surface->normalsFromFile ? "from the file" : "computed", static_cast<int>(surface->jointCount));
-}
-
-static int PrintModelInfo(const char* path)
-{
-    ModelInstance* instance = LoadModelInstance(path);
-    Model* model = instance ? GetInstanceModel(instance) : nullptr;
-    if (!model) {
-        fprintf(stderr, "Could not open '%s'.\n", path);
-        ReleaseAllModels();
-        return 1;
-    }
-    if (!BeginsWithMainChunk(model->bytes, model->length < 0 ? 0 : static_cast<size_t>(model->length))) {
-        fprintf(stderr, "'%s' is not a 3DS file.\n", path);
-        ReleaseAllModels();
-        return 1;
-    }
-    int count = 0;
-    for (const Surface* surface = model->firstSurface; surface; surface = surface->next)
-        ++count;
-    printf("%s: %d surface%s\n", path, count, count == 1 ? "" : "s");
-    for (const Surface* surface = model->firstSurface; surface; surface = surface->next)
-        PrintSurface(surface);
-    ReleaseAllModels();
-    return 0;
-}
-
-// ---------------------------------------------------------------------------
-// --generate
+// --generate (--info lies in batch_info.cpp, the checks of the outputs in batch_outputs.cpp)
 
 static void EchoText(WindowHandle, int controlId, const char* text)
 {
@@ -441,31 +313,6 @@ static bool RenderPreview(MainDialog& dialog, const BatchOptions& options)
         return false;
     }
     fprintf(stderr, "Successfully saved '%s'.\n", options.preview);
-    return true;
-}
-
-// Absolute, so that the messages name the file wherever the caller runs; as given
-// where the absolute form would be longer than the system takes (a deep working folder).
-static std::string OutputPath(const char* path)
-{
-    if (path[0] == '/')
-        return path;
-    char directory[PATH_MAX];
-    if (!getcwd(directory, sizeof directory))
-        return path;
-    const std::string absolute = std::string(directory) + "/" + path;
-    return absolute.size() < SavePathSize ? absolute : path;
-}
-
-// Every output is checked before anything is replaced: a preview that cannot be
-// written must not cost the mesh file that was there.
-static bool OutputsCanBeWritten(const std::string& output, const char* preview)
-{
-    for (const char* path : {output.c_str(), preview})
-        if (path && !CanReplaceFile(path)) {
-            fprintf(stderr, "Could not save '%s'.\n", path);
-            return false;
-        }
     return true;
 }
 

@@ -3,82 +3,27 @@
 // flips once the triangles are small, then, with the budget full, an exchange of cheap
 // vertices for the worst pixels, of whose steps the best mesh is returned.
 //
-// Contents: the refinement record; growth; candidates and their heap; data-dependent flips;
-// insertion; removal; the budget; the phases; output; BuildAdaptiveMesh.
+// Contents: growth; candidates and their heap; data-dependent flips; insertion; the budget;
+// the phases; output; BuildAdaptiveMesh. The refinement record lies in adaptive_refinement.h,
+// the removal of vertices and the exchange phase in adaptive_exchange.cpp.
 #include "mesh/adaptive_mesh.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "mesh/adaptive_scan.h"
-#include "mesh/adaptive_triangulation.h"
+#include "mesh/adaptive_refinement.h"
 
 // Data-dependent flips start once the mesh holds this share of its face budget, or once its
 // error is within this factor of the bound: on large triangles they make long slivers that
 // later insertions cannot mend.
 static const double FlipStartShare = 0.6;
 static const double FlipStartErrorFactor = 2.0;
-// The exchange phase takes at most one step per this many faces of the budget.
-static const int32_t FacesPerExchange = 16;
 // Room reserved at the start for at most this many faces (beyond, the arrays grow as needed).
 static const int64_t MaxReservedFaces = int64_t{1} << 17;
-// A vertex inserted within this many steps is not removed again (which would undo the step).
-static const int32_t RecentVertices = 8;
-
-// ---------------------------------------------------------------------------
-// The refinement record
-
-struct HeapEntry {
-    double levels;
-    int32_t triangle;
-};
-
-// A vertex and what removing it costs: an estimate (the largest error around the vertex) or,
-// once looked at, the largest error of the refilled hole (at least that much when above the
-// limit of the time).
-struct RemovalEntry {
-    double levels;
-    int32_t vertex;
-    uint32_t version;  // the vertex's version when the entry was made
-};
-
-struct Refinement {
-    const HeightField* field;
-    const AdaptiveMeshLimits* limits;
-    Triangulation mesh;
-
-    int32_t* candidatePixel;  // per triangle slot: its worst pixel, -1 when exact
-    double* candidateLevels;  // per triangle slot: the error there
-    int32_t* heapSlot;        // per triangle slot, -1 when not in the heap
-    HeapEntry* heap;          // triangles by error, worst first
-    int32_t heapSize;
-    int32_t triangleCapacity;  // of the arrays above
-
-    uint32_t* queuedVersion;  // per vertex: the version of its current removal entry
-    int32_t vertexCapacity;
-    RemovalEntry* removals;  // a heap, cheapest first; out-of-date entries are dropped on the way
-    int32_t removalCount;
-    int32_t removalCapacity;
-
-    int32_t flipStartFaces;
-    double flipStartLevels;
-    bool exchanging;  // the removal heap is kept up to date
-    bool failed;
-};
 
 // ---------------------------------------------------------------------------
 // Growth
-
-template <typename T>
-static bool Resize(T** block, int64_t count)
-{
-    void* resized = ResizeAdaptiveBlock(*block, static_cast<size_t>(count) * sizeof(T));
-    if (!resized)
-        return false;
-    *block = static_cast<T*>(resized);
-    return true;
-}
 
 static bool Reserve(Refinement* r, int64_t moreVertices, int64_t moreTriangles)
 {
@@ -169,7 +114,7 @@ static void HeapSiftDown(Refinement* r, int32_t slot)
 }
 
 // Only one key may change between updates: two changed keys can leave the heap unsound.
-static void SetCandidate(Refinement* r, int32_t t, WorstPixel worst)
+void SetCandidate(Refinement* r, int32_t t, WorstPixel worst)
 {
     r->candidatePixel[t] = worst.pixel;
     r->candidateLevels[t] = worst.levels;
@@ -188,7 +133,7 @@ static void SetCandidate(Refinement* r, int32_t t, WorstPixel worst)
         HeapSiftDown(r, slot);
 }
 
-static void HeapRemove(Refinement* r, int32_t t)
+void HeapRemove(Refinement* r, int32_t t)
 {
     const int32_t slot = r->heapSlot[t];
     if (slot < 0)
@@ -202,17 +147,17 @@ static void HeapRemove(Refinement* r, int32_t t)
     HeapSiftDown(r, r->heapSlot[last.triangle]);
 }
 
-static int32_t WorstTriangle(const Refinement* r)
+int32_t WorstTriangle(const Refinement* r)
 {
     return r->heap[0].triangle;
 }
 
-static double WorstLevels(const Refinement* r)
+double WorstLevels(const Refinement* r)
 {
     return r->heap[0].levels;
 }
 
-static void CornerPixels(const Refinement* r, const int32_t* corners, int32_t* x, int32_t* y)
+void CornerPixels(const Refinement* r, const int32_t* corners, int32_t* x, int32_t* y)
 {
     for (int i = 0; i < 3; ++i) {
         x[i] = r->mesh.vertices[corners[i]].x;
@@ -220,7 +165,7 @@ static void CornerPixels(const Refinement* r, const int32_t* corners, int32_t* x
     }
 }
 
-static WorstPixel ScanCorners(const Refinement* r, const int32_t* corners)
+WorstPixel ScanCorners(const Refinement* r, const int32_t* corners)
 {
     int32_t x[3], y[3];
     CornerPixels(r, corners, x, y);
@@ -285,7 +230,7 @@ static void ListEdge(Refinement* r, int32_t t, int32_t i)
 // Flips edges of the touched triangles (their candidates up to date) while a flip lowers the
 // larger error of an edge's two triangles; a flip brings the four edges around it up again.
 // Every flip lowers the list of all errors sorted worst first, so this ends.
-static void ImproveByFlips(Refinement* r)
+void ImproveByFlips(Refinement* r)
 {
     Triangulation* mesh = &r->mesh;
     mesh->edges.count = 0;
@@ -320,11 +265,8 @@ static bool FlipsStarted(const Refinement* r)
 // ---------------------------------------------------------------------------
 // Insertion
 
-static void QueueVertex(Refinement* r, int32_t v, double levels);
-static double LocalLevels(const Refinement* r, int32_t v);
-
 // Inserts the worst pixel of t.
-static bool InsertCandidate(Refinement* r, int32_t t)
+bool InsertCandidate(Refinement* r, int32_t t)
 {
     if (!Reserve(r, 1, 2))
         return false;
@@ -341,184 +283,12 @@ static bool InsertCandidate(Refinement* r, int32_t t)
 }
 
 // ---------------------------------------------------------------------------
-// Removal
-
-// The largest error of the triangles around v: where it is low, v is likely cheap to remove.
-static double LocalLevels(const Refinement* r, int32_t v)
-{
-    Star star;
-    if (!CollectStar(&r->mesh, v, &star))
-        return HUGE_VAL;
-    double worst = 0;
-    for (int i = 0; i < star.triangleCount; ++i)
-        worst = std::max(worst, r->candidateLevels[star.triangles[i]]);
-    return worst;
-}
-
-static void PushRemoval(Refinement* r, RemovalEntry entry)
-{
-    if (r->removalCount == r->removalCapacity) {
-        const int64_t capacity = r->removalCapacity < 64 ? 64 : int64_t{r->removalCapacity} * 2;
-        if (capacity > INT32_MAX / 2 || !Resize(&r->removals, capacity)) {
-            r->failed = true;
-            return;
-        }
-        r->removalCapacity = static_cast<int32_t>(capacity);
-    }
-    int32_t slot = r->removalCount++;
-    while (slot > 0 && entry.levels < r->removals[(slot - 1) / 2].levels) {
-        r->removals[slot] = r->removals[(slot - 1) / 2];
-        slot = (slot - 1) / 2;
-    }
-    r->removals[slot] = entry;
-}
-
-static RemovalEntry PopRemoval(Refinement* r)
-{
-    const RemovalEntry top = r->removals[0];
-    const RemovalEntry last = r->removals[--r->removalCount];
-    int32_t slot = 0;
-    for (;;) {
-        int32_t child = 2 * slot + 1;
-        if (child >= r->removalCount)
-            break;
-        if (child + 1 < r->removalCount && r->removals[child + 1].levels < r->removals[child].levels)
-            ++child;
-        if (!(r->removals[child].levels < last.levels))
-            break;
-        r->removals[slot] = r->removals[child];
-        slot = child;
-    }
-    if (r->removalCount > 0)
-        r->removals[slot] = last;
-    return top;
-}
-
-static void QueueVertex(Refinement* r, int32_t v, double levels)
-{
-    r->queuedVersion[v] = r->mesh.vertices[v].version;
-    PushRemoval(r, RemovalEntry{levels, v, r->mesh.vertices[v].version});
-}
-
-// Every vertex but the picture's corners, by its local error, found in one pass over the triangles.
-static bool StartRemovals(Refinement* r)
-{
-    const Triangulation* mesh = &r->mesh;
-    double* local = nullptr;
-    if (!Resize(&local, mesh->vertexSlots))
-        return false;
-    for (int32_t v = 0; v < mesh->vertexSlots; ++v)
-        local[v] = 0;
-    for (int32_t t = 0; t < mesh->triangleSlots; ++t)
-        for (int i = 0; i < 3 && mesh->triangles[t].corners[0] >= 0; ++i) {
-            const int32_t v = mesh->triangles[t].corners[i];
-            local[v] = std::max(local[v], r->candidateLevels[t]);
-        }
-    for (int32_t v = 0; v < mesh->vertexSlots && !r->failed; ++v)
-        if (mesh->vertices[v].x >= 0 && !IsPictureCorner(mesh, v))
-            QueueVertex(r, v, local[v]);
-    std::free(local);
-    r->exchanging = true;
-    return !r->failed;
-}
-
-// What removing v costs: the hole refilled, the worst pixel of each new triangle and the
-// largest error among them.
-struct Removal {
-    Star star;
-    Hole hole;
-    WorstPixel worst[MaxStar];
-    double levels;
-};
-
-// The error at v's own pixel once v is gone: a cheap lower bound of the cost of removing it.
-static double ErrorAtRemovedVertex(const Refinement* r, int32_t v, const Hole* hole)
-{
-    const MeshVertex* vertex = &r->mesh.vertices[v];
-    for (int i = 0; i < hole->count; ++i) {
-        int32_t x[3], y[3];
-        CornerPixels(r, hole->corners[i], x, y);
-        bool inside = true;
-        for (int k = 0; k < 3 && inside; ++k) {
-            const int64_t ax = x[k], ay = y[k], bx = x[(k + 1) % 3], by = y[(k + 1) % 3];
-            inside = (bx - ax) * (vertex->y - ay) - (by - ay) * (vertex->x - ax) >= 0;
-        }
-        if (inside)
-            return PlaneErrorAt(r->field, x, y, vertex->y * r->field->width + vertex->x);
-    }
-    return 0;
-}
-
-// The cost found is exact when below the limit; at or above it, it may be a lower bound.
-static bool EvaluateRemoval(const Refinement* r, int32_t v, double limit, Removal* removal)
-{
-    if (!CollectStar(&r->mesh, v, &removal->star) || !TriangulateHole(&r->mesh, &removal->star, &removal->hole))
-        return false;
-    removal->levels = ErrorAtRemovedVertex(r, v, &removal->hole);
-    for (int i = 0; i < removal->hole.count && removal->levels < limit; ++i) {
-        removal->worst[i] = ScanCorners(r, removal->hole.corners[i]);
-        removal->levels = std::max(removal->levels, removal->worst[i].levels);
-    }
-    return true;
-}
-
-// A vertex whose removal leaves every pixel of its hole below the limit, or -1. Vertices come
-// up cheapest estimate first; an out-of-date entry is renewed when it comes up, an exact cost
-// at or above the limit goes back in; the most recently inserted vertices are passed over.
-static int32_t FindRemovable(Refinement* r, double limit, Removal* removal)
-{
-    RemovalEntry passed[RecentVertices];
-    int passedCount = 0;
-    int32_t found = -1;
-    while (r->removalCount > 0 && r->removals[0].levels < limit && !r->failed) {
-        const RemovalEntry entry = PopRemoval(r);
-        const int32_t v = entry.vertex;
-        if (r->mesh.vertices[v].x < 0)
-            continue;
-        const uint32_t version = r->mesh.vertices[v].version;
-        if (entry.version != version) {
-            if (r->queuedVersion[v] != version)
-                QueueVertex(r, v, LocalLevels(r, v));
-            continue;
-        }
-        if (v >= r->mesh.vertexSlots - RecentVertices && passedCount < RecentVertices) {
-            passed[passedCount++] = entry;
-            continue;
-        }
-        if (!EvaluateRemoval(r, v, limit, removal)) {
-            PushRemoval(r, RemovalEntry{HUGE_VAL, v, version});
-            continue;
-        }
-        if (removal->levels < limit) {
-            found = v;
-            r->queuedVersion[v] = UINT32_MAX;
-            break;
-        }
-        PushRemoval(r, RemovalEntry{removal->levels, v, version});
-    }
-    for (int i = 0; i < passedCount; ++i)
-        PushRemoval(r, passed[i]);
-    return found;
-}
-
-static bool Remove(Refinement* r, int32_t v, const Removal* removal)
-{
-    RemoveVertex(&r->mesh, v, &removal->star, &removal->hole);
-    for (int i = removal->hole.count; i < removal->star.triangleCount; ++i)
-        HeapRemove(r, removal->star.triangles[i]);
-    for (int i = 0; i < removal->hole.count; ++i)
-        SetCandidate(r, removal->star.triangles[i], removal->worst[i]);
-    ImproveByFlips(r);
-    return !r->failed && !r->mesh.failed;
-}
-
-// ---------------------------------------------------------------------------
 // The budget
 
 // Whether the mesh stays within the limits once a vertex is added at this pixel: inside the
 // picture it brings 2 faces, on the border 1 (and a border vertex brings the solid's 3 more
 // faces and 1 more vertex).
-static bool InsertionFits(const Refinement* r, int32_t pixel)
+bool InsertionFits(const Refinement* r, int32_t pixel)
 {
     const Triangulation* mesh = &r->mesh;
     const bool border = IsBorderPixel(mesh, pixel % r->field->width, pixel / r->field->width);
@@ -538,7 +308,7 @@ static bool InsertionFits(const Refinement* r, int32_t pixel)
 
 // While the budget is full, the largest error goes up as well as down from step to step: the
 // mesh kept is the best of those steps.
-static void KeepIfBest(Refinement* r, double* bestLevels)
+void KeepIfBest(Refinement* r, double* bestLevels)
 {
     if (WorstLevels(r) < *bestLevels) {
         *bestLevels = WorstLevels(r);
@@ -557,40 +327,6 @@ static bool Refine(Refinement* r, double* bestLevels)
             return false;
     }
     KeepIfBest(r, bestLevels);
-    return true;
-}
-
-// With the budget full: removes the cheapest vertex that costs less than the worst error, to
-// make room for the worst pixel, for a number of steps in proportion to the budget.
-static bool Exchange(Refinement* r, double* bestLevels)
-{
-    const int64_t budget = r->limits->maxFaces > 0 ? r->limits->maxFaces : 2 * int64_t{r->limits->maxVertices};
-    int64_t steps = budget / FacesPerExchange;
-    if (budget <= 0 || steps == 0 || WorstLevels(r) <= r->limits->maxErrorLevels)
-        return true;
-    if (!StartRemovals(r))
-        return false;
-    Removal removal;
-    while (steps > 0) {
-        const int32_t t = WorstTriangle(r);
-        const double worst = WorstLevels(r);
-        if (worst <= r->limits->maxErrorLevels)
-            return true;
-        if (InsertionFits(r, r->candidatePixel[t])) {
-            if (!InsertCandidate(r, t))
-                return false;
-            KeepIfBest(r, bestLevels);
-            --steps;
-            continue;
-        }
-        const int32_t v = FindRemovable(r, worst, &removal);
-        if (r->failed)
-            return false;
-        if (v < 0)
-            return true;
-        if (!Remove(r, v, &removal))
-            return false;
-    }
     return true;
 }
 
