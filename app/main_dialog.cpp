@@ -107,8 +107,12 @@ void MainDialog::OnSysCommand(unsigned command, intptr_t parameter)
     PlatformDialog::OnSysCommand(command, parameter);
 }
 
-// The desktop draws the window's icon (set at start-up) while it is minimised.
-void MainDialog::OnPaint() {}
+// The desktop draws the window's icon (set at start-up) while it is minimised;
+// an exposed preview is drawn again by the next frame tick.
+void MainDialog::OnPaint()
+{
+    PreviewOutOfDate = true;
+}
 
 PlatformRect PreviewFrameMargins(WindowHandle window)
 {
@@ -129,6 +133,7 @@ void MainDialog::OnSize(unsigned kind, int width, int height)
     SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
     if (drawsPreview)
         SetupPreviewGL(Window());
+    PreviewOutOfDate = true;
 }
 
 // Every way out runs this once: the GL context, the models and the heightmap
@@ -201,6 +206,7 @@ static void ShowWrittenFile(const char* path)
         UnloadModelSlot(CurrentModelInstance->slot);
     ReleaseAllModels();
     CurrentModelInstance = LoadModelInstance(path);
+    PreviewOutOfDate = true;
 }
 
 bool OnGenerate()

@@ -5,3 +5,4 @@ WindowHandle PropertiesWindow = nullptr;
 char ExeDirectory[ExeDirectorySize];
 float ViewTilt = 0.0f;
 float ViewSpin = 0.0f;
+bool PreviewOutOfDate = true;

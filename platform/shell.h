@@ -19,3 +19,7 @@ extern char ExeDirectory[ExeDirectorySize];
 // Accumulated drag angles in degrees: vertical drag tilts, horizontal drag spins.
 extern float ViewTilt;
 extern float ViewSpin;
+// Set by whatever changes the preview's picture in a way the frame loop cannot
+// see by itself (a texture uploaded, a window exposed); the next frame tick
+// draws and clears it.
+extern bool PreviewOutOfDate;

@@ -4,10 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/image_load.h"
 #include "image/picture_texture.h"
 #include "model/model_store.h"
 #include "platform/shell.h"
 #include "render/gl_setup.h"
+#include "settings/settings.h"
 
 // Appends a heap copy of the record, its link cleared, to the end of the list.
 template <typename Record>
@@ -70,6 +72,60 @@ void BuildFrame()
     RenderFrame();
 }
 
+// Everything besides PreviewOutOfDate that decides the picture, as one
+// comparable record (zeroed first, so that padding compares equal).
+struct FrameInputs {
+    const ModelInstance* instance;
+    const Model* model;
+    const Surface* surfaces;
+    float tilt, spin;
+    float background[4];
+    uint32_t decalTexture, normalTexture;
+    int32_t viewportWidth, viewportHeight;
+    const Image* heightmap;
+};
+
+static FrameInputs CurrentFrameInputs()
+{
+    FrameInputs inputs;
+    memset(&inputs, 0, sizeof inputs);
+    inputs.instance = CurrentModelInstance;
+    inputs.model = CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
+    inputs.surfaces = inputs.model ? inputs.model->firstSurface : nullptr;
+    inputs.tilt = ViewTilt;
+    inputs.spin = ViewSpin;
+    memcpy(inputs.background, GenerationSettings.backgroundColor, sizeof inputs.background);
+    inputs.decalTexture = DecalTextureId;
+    inputs.normalTexture = NormalTextureId;
+    inputs.viewportWidth = ViewportWidth;
+    inputs.viewportHeight = ViewportHeight;
+    inputs.heightmap = HeightmapImage;
+    return inputs;
+}
+
+// True when the picture may differ from the last one presented; remembers the
+// inputs of the frame about to be drawn.
+static bool PreviewNeedsFrame()
+{
+    static FrameInputs presented;
+    FrameInputs now = CurrentFrameInputs();
+    bool changed = PreviewOutOfDate || memcmp(&now, &presented, sizeof now) != 0;
+    presented = now;
+    PreviewOutOfDate = false;
+    return changed;
+}
+
+// The timer runs at the platform's minimum while frames follow each other and
+// slows down when the picture stands still.
+static void SetFrameCadence(bool drawing)
+{
+    static bool idle = false;
+    if (idle == !drawing || !MainWindow)
+        return;
+    idle = !drawing;
+    SetWindowTimer(MainWindow, FrameTimerId, drawing ? FrameTimerIntervalMs : FrameIdleIntervalMs, FrameTimerProc);
+}
+
 void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, uint32_t time)
 {
     (void)window;
@@ -77,9 +133,11 @@ void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, ui
     (void)timerId;
     (void)time;
     // no frame without a context: before a failed set-up or after shut-down
-    if (MainWindow && PreviewGLContext) {
-        BuildFrame();
-        SwapGLBuffers(PreviewGLContext);
-    }
+    bool drawing = MainWindow && PreviewGLContext && PreviewNeedsFrame();
+    SetFrameCadence(drawing);
+    if (!drawing)
+        return;
+    BuildFrame();
+    SwapGLBuffers(PreviewGLContext);
     SleepMilliseconds(FrameSleepMs);
 }

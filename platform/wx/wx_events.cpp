@@ -148,7 +148,7 @@ static void OnDroppedFiles(wxTopLevelWindow* frame, wxDropFilesEvent& event)
     window->target.dialog->OnDropFiles(&drop);
 }
 
-static void Paint(wxTopLevelWindow* frame)
+void Paint(wxTopLevelWindow* frame)
 {
     PlatformWindow* window = RecordOfFrame(frame);
     if (window && window->target.dialog)

@@ -427,3 +427,30 @@ TEST_P(RenderTest, TimerPresentsAFrameWhileTheWindowExists)
 }
 
 }  // namespace
+
+namespace {
+
+// While nothing changes the timer presents nothing; each kind of change presents one
+// frame again, the same picture as one drawn at once.
+TEST_P(RenderTest, TimerPresentsOnlyWhenThePictureChanges)
+{
+    Generate();
+    const std::function<void()> changes[] = {
+        [] { ViewSpin += 1.0f; },        [] { GenerationSettings.backgroundColor[1] = 0.5f; },
+        [this] { UsePlainTextures(); },  [this] { HeadlessResizeClient(Window(), 300, 260); },
+        [] { PreviewOutOfDate = true; },
+    };
+    TickHeadlessTimers(1);
+    for (const auto& change : changes) {
+        int swaps = HeadlessSwapCount(PreviewGLContext);
+        TickHeadlessTimers(3);
+        EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps);
+        change();
+        TickHeadlessTimers(3);
+        EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 1);
+        std::vector<uint8_t> presented = ReadPreview().rgba;
+        EXPECT_TRUE(presented == DrawFrame().rgba);
+    }
+}
+
+}  // namespace
