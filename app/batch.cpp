@@ -506,6 +506,7 @@ static int RunGenerate(const BatchOptions& options)
     MainDialog dialog;
     // GL is set up only to draw the preview image
     dialog.drawsPreview = options.preview != nullptr;
+    dialog.steersView = false;
     bool created = dialog.Create();
     PropertiesWindow = nullptr;
     bool succeeded = created && GenerateWith(dialog, options);

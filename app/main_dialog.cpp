@@ -14,6 +14,7 @@
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
+#include "render/view.h"
 #include "resources/resources.h"
 #include "settings/properties_window.h"
 #include "settings/settings.h"
@@ -27,9 +28,17 @@ static const int PreviewVerticalMarginUnits = 33;
 
 char CommandLinePath[CommandLinePathSize + 1];
 
+// The main window's steersView while it exists.
+static bool ViewSteered = false;
+
+static Model* ShownModel()
+{
+    return CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
+}
+
 MainDialog::MainDialog()
-    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), drawsPreview(true), shutDown(false),
-      dragging(false), lastX(0), lastY(0)
+    : PlatformDialog(MainDialogTemplate), previewFrameBound(false), drawsPreview(true), steersView(true),
+      shutDown(false), dragging(false), dragIgnored(false), lastX(0), lastY(0)
 {
 }
 
@@ -73,6 +82,7 @@ bool MainDialog::OnInitDialog()
 {
     MainWindow = Window();
     PropertiesWindow = nullptr;
+    ViewSteered = steersView;
     FindExeDirectory();
     const char* about = LoadResourceString(AboutMenuString);
     if (about[0] != '\0')
@@ -181,21 +191,38 @@ void MainDialog::OnDropFiles(DropHandle drop)
     PlatformDialog::OnDropFiles(drop);
 }
 
+bool MainDialog::IsInPreview(int x, int y)
+{
+    PlatformRect frame;
+    return previewFrameBound && GetControlRect(Window(), PreviewFrameControl, &frame) && x >= frame.left &&
+        x < frame.right && y >= frame.top && y < frame.bottom;
+}
+
+// A drag steers the preview only when it starts there (selecting text in the
+// status line turns nothing): the left button turns, the right or middle pans.
 void MainDialog::OnMouseMove(unsigned flags, int x, int y)
 {
-    if (!(flags & MouseLeftButton)) {
-        dragging = false;
-        PlatformDialog::OnMouseMove(flags, x, y);
+    PlatformDialog::OnMouseMove(flags, x, y);
+    if (!(flags & (MouseLeftButton | MouseRightButton | MouseMiddleButton))) {
+        dragging = dragIgnored = false;
         return;
     }
-    if (dragging) {
-        ViewSpin += static_cast<float>(x - lastX);
-        ViewTilt += static_cast<float>(y - lastY);
+    if (!dragging && !dragIgnored) {
+        dragging = IsInPreview(x, y);
+        dragIgnored = !dragging;
+    } else if (dragging && (flags & MouseLeftButton)) {
+        TurnView(x - lastX, y - lastY);
+    } else if (dragging) {
+        PanView(x - lastX, y - lastY);
     }
     lastX = x;
     lastY = y;
-    dragging = true;
-    PlatformDialog::OnMouseMove(flags, x, y);
+}
+
+void MainDialog::OnMouseWheel(int delta, int x, int y)
+{
+    if (IsInPreview(x, y))
+        ZoomView(delta);
 }
 
 // The written file becomes the preview's model; the cached files go first, so the load
@@ -207,6 +234,8 @@ static void ShowWrittenFile(const char* path)
     ReleaseAllModels();
     CurrentModelInstance = LoadModelInstance(path);
     PreviewOutOfDate = true;
+    if (ViewSteered)
+        FitViewToModel(ShownModel());
 }
 
 bool OnGenerate()
@@ -238,6 +267,9 @@ void MainDialog::OnCommand(unsigned id)
         break;
     case GenerationPropertiesCommand:
         OnGenerationProperties();
+        break;
+    case ResetViewCommand:
+        ResetView(ShownModel());
         break;
     case HelpCommand:
         break;  // the program has no help file

@@ -133,6 +133,8 @@ void PlatformDialog::OnDropFiles(DropHandle) {}
 
 void PlatformDialog::OnMouseMove(unsigned, int, int) {}
 
+void PlatformDialog::OnMouseWheel(int, int, int) {}
+
 void PlatformDialog::OnCommand(unsigned id)
 {
     if (id == CommandOk)

@@ -41,8 +41,13 @@ const unsigned DialogMessageCommand = 0x0111;  // a button or menu command; low 
 // System menu commands; the low four bits are used by the platform.
 const unsigned SystemCommandClose = 0xF060;
 
-// Mouse button flags of OnMouseMove.
+// Mouse button and key flags of OnMouseMove.
 const unsigned MouseLeftButton = 0x0001;
+const unsigned MouseRightButton = 0x0002;
+const unsigned MouseShiftKey = 0x0004;
+const unsigned MouseMiddleButton = 0x0010;
+// A wheel turned by one notch reports this delta (negative: towards the user).
+const int MouseWheelNotch = 120;
 
 // Kinds of size change passed to OnSize.
 const unsigned SizeRestored = 0;
@@ -148,6 +153,8 @@ public:
     virtual void OnClose();  // default: ends the dialog with CommandCancel
     virtual void OnDropFiles(DropHandle drop);
     virtual void OnMouseMove(unsigned flags, int x, int y);
+    // A wheel turn of `delta` (MouseWheelNotch per notch) with the pointer at x, y.
+    virtual void OnMouseWheel(int delta, int x, int y);
     virtual void OnCommand(unsigned id);  // buttons and menu items; default routes 1 and 2
     virtual void OnOK()
     {

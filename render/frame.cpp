@@ -41,7 +41,9 @@ static void AddModelEntity(Model* model)
 {
     SceneEntity entity;
     memset(&entity, 0, sizeof entity);
-    entity.position = FrameEntityPosition;
+    // the eye sees world -y to its right and world +z downwards
+    entity.position = {FrameEntityPosition.x / ViewZoom, FrameEntityPosition.y - ViewPanX,
+                       FrameEntityPosition.z + ViewPanY};
     entity.angles[0] = ViewTilt + FrameTiltOffset;
     entity.angles[1] = ViewSpin + FrameSpinOffset;
     entity.angles[2] = 0.0f;
@@ -78,7 +80,7 @@ struct FrameInputs {
     const ModelInstance* instance;
     const Model* model;
     const Surface* surfaces;
-    float tilt, spin;
+    float tilt, spin, zoom, panX, panY;
     float background[4];
     uint32_t decalTexture, normalTexture;
     int32_t viewportWidth, viewportHeight;
@@ -94,6 +96,9 @@ static FrameInputs CurrentFrameInputs()
     inputs.surfaces = inputs.model ? inputs.model->firstSurface : nullptr;
     inputs.tilt = ViewTilt;
     inputs.spin = ViewSpin;
+    inputs.zoom = ViewZoom;
+    inputs.panX = ViewPanX;
+    inputs.panY = ViewPanY;
     memcpy(inputs.background, GenerationSettings.backgroundColor, sizeof inputs.background);
     inputs.decalTexture = DecalTextureId;
     inputs.normalTexture = NormalTextureId;

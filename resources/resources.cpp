@@ -80,6 +80,7 @@ static const MenuItemTemplate FileItems[] = {
 
 static const MenuItemTemplate ViewItems[] = {
     {"&Generation Properties", GenerationPropertiesCommand, 8u},
+    {"&Reset view\tHome", ResetViewCommand, 0},
 };
 
 static const MenuPopupTemplate MainMenuPopups[] = {

@@ -96,12 +96,26 @@ TEST_F(ShellTest, DropDragResizeAndGenerate)
         unsigned buttons;
         int x, y;
         float spin, tilt;
-    } moves[] = {{0, 5, 5, 0, 0},       {MouseLeftButton, 100, 100, 0, 0}, {MouseLeftButton, 130, 110, 30, 10},
-                 {0, 300, 300, 30, 10}, {MouseLeftButton, 0, 0, 30, 10},   {MouseLeftButton, -5, 2, 25, 12}};
+        bool panned;  // the mesh moved right, never down
+    } moves[] = {{0, 5, 5, 0, 0, false},
+                 {MouseLeftButton, 100, 100, 0, 0, false},
+                 {MouseLeftButton, 200, 120, 45, 9, false},
+                 {0, 300, 300, 45, 9, false},
+                 {MouseLeftButton, 5, 5, 45, 9, false},  // starts outside the preview
+                 {MouseLeftButton, 105, 65, 45, 9, false},
+                 {0, 100, 100, 45, 9, false},
+                 {MouseMiddleButton, 100, 100, 45, 9, false},
+                 {MouseMiddleButton, 110, 100, 45, 9, true}};
     for (const auto& move : moves) {
         HeadlessMouseMove(Window(), move.buttons, move.x, move.y);
         EXPECT_TRUE(ViewSpin == move.spin && ViewTilt == move.tilt) << move.x << ": " << ViewSpin << ", " << ViewTilt;
+        EXPECT_TRUE((ViewPanX > 0.0f) == move.panned && ViewPanY == 0.0f) << move.x;
     }
+    HeadlessMouseWheel(Window(), -MouseWheelNotch, 5, 5);
+    HeadlessMouseWheel(Window(), 2 * MouseWheelNotch, 100, 100);
+    EXPECT_FLOAT_EQ(ViewZoom, 1.125f * 1.125f);
+    EXPECT_TRUE(HeadlessChooseMenuItem(Window(), ResetViewCommand));
+    EXPECT_TRUE(ViewSpin == 0.0f && ViewTilt == 0.0f && ViewZoom == 1.0f && ViewPanX == 0.0f);
 
     HeadlessResizeClient(Window(), 10, 10);
     PlatformRect frame;

@@ -18,6 +18,7 @@
 #include "model/model_store.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
+#include "render/view.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "tests/support/main_window_fixture.h"
@@ -98,6 +99,7 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
+        steersView = false;  // the standard view, as batch mode draws it
         StartMainWindow();
         ASSERT_NE(PreviewGLContext, nullptr);
         ASSERT_EQ(FragmentProgramAvailable, GetParam().perPixel);
@@ -450,6 +452,33 @@ TEST_P(RenderTest, TimerPresentsOnlyWhenThePictureChanges)
         EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 1);
         std::vector<uint8_t> presented = ReadPreview().rgba;
         EXPECT_TRUE(presented == DrawFrame().rgba);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A framed mesh stays whole inside the preview however it is turned, and fills a good
+// part of it whether it was far too small or far too big before.
+TEST_P(FrameTest, FramedMeshFitsThePreviewAtEveryAngle)
+{
+    Generate();
+    const Picture standard = DrawFrame();
+    const int shorter = std::min(standard.width, standard.height);
+    const float angles[][2] = {{0, 0}, {60, 0}, {45, 60}, {0, 90}};
+    for (float zoom : {0.25f, 64.0f}) {
+        ViewZoom = zoom;
+        FitViewToModel(GetInstanceModel(CurrentModelInstance));
+        for (const auto& angle : angles) {
+            ViewSpin = angle[0], ViewTilt = angle[1];
+            PixelBox box = MeshBox(DrawFrame());
+            EXPECT_TRUE(box.left > 0 && box.top > 0 && box.right < standard.width - 1 &&
+                        box.bottom < standard.height - 1)
+                << zoom << ": " << box.left << ", " << box.top << ", " << box.right << ", " << box.bottom;
+            EXPECT_GT(std::max(box.right - box.left, box.bottom - box.top), shorter / 3)
+                << angle[0] << ", " << angle[1];
+        }
     }
 }
 
