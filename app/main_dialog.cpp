@@ -31,6 +31,11 @@ char CommandLinePath[CommandLinePathSize + 1];
 // The main window's steersView while it exists.
 static bool ViewSteered = false;
 
+static void ShowWireframeMark(WindowHandle window)
+{
+    SetMenuItemState(window, WireframeCommand, SettingsBlock.wireframe ? MenuItemChecked : 0);
+}
+
 static Model* ShownModel()
 {
     return CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
@@ -89,6 +94,7 @@ bool MainDialog::OnInitDialog()
         AppendSystemMenuItem(Window(), AboutSystemCommand, about);
     SetWindowIcon(Window(), MainIcon);
     LoadSettings();
+    ShowWireframeMark(Window());
     if (drawsPreview) {
         SetupPreviewGL(Window());  // the start-up goes on without a preview when it fails
         if (FragmentProgramAvailable)
@@ -199,7 +205,8 @@ bool MainDialog::IsInPreview(int x, int y)
 }
 
 // A drag steers the preview only when it starts there (selecting text in the
-// status line turns nothing): the left button turns, the right or middle pans.
+// status line turns nothing): the left button turns, with Shift it turns the
+// light, the right or middle button pans.
 void MainDialog::OnMouseMove(unsigned flags, int x, int y)
 {
     PlatformDialog::OnMouseMove(flags, x, y);
@@ -210,6 +217,8 @@ void MainDialog::OnMouseMove(unsigned flags, int x, int y)
     if (!dragging && !dragIgnored) {
         dragging = IsInPreview(x, y);
         dragIgnored = !dragging;
+    } else if (dragging && (flags & MouseLeftButton) && (flags & MouseShiftKey)) {
+        TurnLight(x - lastX, y - lastY);
     } else if (dragging && (flags & MouseLeftButton)) {
         TurnView(x - lastX, y - lastY);
     } else if (dragging) {
@@ -267,6 +276,10 @@ void MainDialog::OnCommand(unsigned id)
         break;
     case GenerationPropertiesCommand:
         OnGenerationProperties();
+        break;
+    case WireframeCommand:
+        SettingsBlock.wireframe = !SettingsBlock.wireframe;
+        ShowWireframeMark(Window());
         break;
     case ResetViewCommand:
         ResetView(ShownModel());

@@ -1,6 +1,7 @@
 // The frame loop.
 #include "render/frame.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "platform/shell.h"
 #include "render/gl_setup.h"
 #include "settings/settings.h"
+#include "settings/settings_block.h"
 
 // Appends a heap copy of the record, its link cleared, to the end of the list.
 template <typename Record>
@@ -36,8 +38,8 @@ void AddLight(const SceneLight* light)
     AppendCopy(&LightList, light);
 }
 
-// The model as the frame shows it, turned by the mouse drag sums.
-static void AddModelEntity(Model* model)
+// The model as the frame shows it, turned by the mouse drag sums; returns where it lies.
+static Vec3 AddModelEntity(Model* model)
 {
     SceneEntity entity;
     memset(&entity, 0, sizeof entity);
@@ -51,14 +53,33 @@ static void AddModelEntity(Model* model)
     entity.surfaces = model->firstSurface;
     entity.decalTexture = DecalTextureId;
     entity.normalTexture = NormalTextureId;
+    entity.wireframe = SettingsBlock.wireframe != 0;
     AddEntity(&entity);
+    return entity.position;
 }
 
-static void AddEyeLight()
+// The light keeps the eye's distance from the model's origin and leaves the eye
+// by 90 degrees less the elevation, towards the azimuth's screen direction (0 up
+// the screen, 90 to the right): at elevation 90 it is the eye itself.
+static Vec3 LightPosition(const Vec3& model)
+{
+    const double away = (90.0 - SettingsBlock.lightElevation) * DegreesToRadians;
+    const double azimuth = SettingsBlock.lightAzimuth * DegreesToRadians;
+    const Vec3 eye = FrameLightPosition;
+    const double toEye[3] = {eye.x - model.x, eye.y - model.y, eye.z - model.z};
+    const double sideways = std::sqrt(toEye[0] * toEye[0] + toEye[1] * toEye[1] + toEye[2] * toEye[2]) * std::sin(away);
+    const double back = std::cos(away) - 1.0;
+    // the screen's right is world -y, its up world -z
+    return {static_cast<float>(eye.x + back * toEye[0]),
+            static_cast<float>(eye.y + back * toEye[1] - sideways * std::sin(azimuth)),
+            static_cast<float>(eye.z + back * toEye[2] - sideways * std::cos(azimuth))};
+}
+
+static void AddModelLight(const Vec3& model)
 {
     SceneLight light;
     memset(&light, 0, sizeof light);
-    light.position = FrameLightPosition;
+    light.position = LightPosition(model);
     memcpy(light.color, FrameLightColor, sizeof light.color);
     light.radius = FrameLightRadius;
     AddLight(&light);
@@ -68,8 +89,7 @@ void BuildFrame()
 {
     Model* model = CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
     if (model) {
-        AddModelEntity(model);
-        AddEyeLight();
+        AddModelLight(AddModelEntity(model));
     }
     RenderFrame();
 }
@@ -81,6 +101,8 @@ struct FrameInputs {
     const Model* model;
     const Surface* surfaces;
     float tilt, spin, zoom, panX, panY;
+    int32_t wireframe;
+    float lightAzimuth, lightElevation;
     float background[4];
     uint32_t decalTexture, normalTexture;
     int32_t viewportWidth, viewportHeight;
@@ -97,6 +119,9 @@ static FrameInputs CurrentFrameInputs()
     inputs.tilt = ViewTilt;
     inputs.spin = ViewSpin;
     inputs.zoom = ViewZoom;
+    inputs.wireframe = SettingsBlock.wireframe;
+    inputs.lightAzimuth = SettingsBlock.lightAzimuth;
+    inputs.lightElevation = SettingsBlock.lightElevation;
     inputs.panX = ViewPanX;
     inputs.panY = ViewPanY;
     memcpy(inputs.background, GenerationSettings.backgroundColor, sizeof inputs.background);

@@ -1,7 +1,8 @@
 // The preview's frame loop: a window timer of the main window builds each
 // frame's scene (the current model as one entity, one white point light at the
-// eye), has it drawn and presents it. The eye stays put; the mouse drag sums
-// ViewTilt and ViewSpin turn the model.
+// eye or where the settings block's light direction puts it), has it drawn and
+// presents it. The eye stays put; the mouse drag sums ViewTilt and ViewSpin turn
+// the model, ViewZoom and the pan move it.
 #pragma once
 
 #include <cstdint>

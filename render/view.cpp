@@ -6,7 +6,7 @@
 #include "platform/shell.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
-
+#include "settings/settings_block.h"
 
 void TurnView(int dx, int dy)
 {
@@ -27,6 +27,13 @@ void PanView(int dx, int dy)
     const double units = UnitsPerPixel();
     ViewPanX += static_cast<float>(dx * units);
     ViewPanY += static_cast<float>(dy * units);
+}
+
+void TurnLight(int dx, int dy)
+{
+    SettingsBlock.lightAzimuth = std::fmod(SettingsBlock.lightAzimuth + dx * ViewDegreesPerPixel, 360.0f);
+    SettingsBlock.lightElevation =
+        std::min(std::max(SettingsBlock.lightElevation - dy * ViewDegreesPerPixel, 0.0f), 90.0f);
 }
 
 static float ClampZoom(double zoom)

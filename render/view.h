@@ -20,6 +20,9 @@ void TurnView(int dx, int dy);
 void PanView(int dx, int dy);
 // `wheelDelta` in the desktop's units (ViewWheelNotch a notch); forward comes nearer.
 void ZoomView(int wheelDelta);
+// Turns the preview's light (the settings block's direction) by a pointer
+// movement: across changes the azimuth, up raises it, from 0 to 90 degrees.
+void TurnLight(int dx, int dy);
 // Zooms so that the model's bounding sphere about its origin fits the preview
 // whichever way it is turned, and clears the pan; the standard zoom without a model.
 void FitViewToModel(const Model* model);

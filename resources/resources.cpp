@@ -80,6 +80,7 @@ static const MenuItemTemplate FileItems[] = {
 
 static const MenuItemTemplate ViewItems[] = {
     {"&Generation Properties", GenerationPropertiesCommand, 8u},
+    {"&Wireframe", WireframeCommand, 8u},  // checkable; its mark follows the settings
     {"&Reset view\tHome", ResetViewCommand, 0},
 };
 

@@ -14,6 +14,7 @@
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_block.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -111,6 +112,16 @@ TEST_F(ShellTest, DropDragResizeAndGenerate)
         EXPECT_TRUE(ViewSpin == move.spin && ViewTilt == move.tilt) << move.x << ": " << ViewSpin << ", " << ViewTilt;
         EXPECT_TRUE((ViewPanX > 0.0f) == move.panned && ViewPanY == 0.0f) << move.x;
     }
+    HeadlessMouseMove(Window(), 0, 100, 80);
+    for (int x : {100, 200})  // Shift turns the light: 100 pixels, 45 degrees of azimuth
+        HeadlessMouseMove(Window(), MouseLeftButton | MouseShiftKey, x, 80);
+    EXPECT_TRUE(ViewSpin == 45.0f && SettingsBlock.lightAzimuth == 45.0f && SettingsBlock.lightElevation == 90.0f);
+    EXPECT_TRUE(HeadlessChooseMenuItem(Window(), WireframeCommand));
+    EXPECT_TRUE(SettingsBlock.wireframe == 1 && GetMenuItemState(Window(), WireframeCommand) == int(MenuItemChecked));
+    // back as they were, so that the settings keep the record alone
+    EXPECT_TRUE(HeadlessChooseMenuItem(Window(), WireframeCommand));
+    HeadlessMouseMove(Window(), MouseLeftButton | MouseShiftKey, 100, 80);
+    EXPECT_TRUE(SettingsBlock.wireframe == 0 && GetMenuItemState(Window(), WireframeCommand) == 0);
     HeadlessMouseWheel(Window(), -MouseWheelNotch, 5, 5);
     HeadlessMouseWheel(Window(), 2 * MouseWheelNotch, 100, 100);
     EXPECT_FLOAT_EQ(ViewZoom, 1.125f * 1.125f);

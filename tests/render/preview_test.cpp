@@ -21,6 +21,7 @@
 #include "render/view.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "settings/settings_block.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -480,6 +481,57 @@ TEST_P(FrameTest, FramedMeshFitsThePreviewAtEveryAngle)
                 << angle[0] << ", " << angle[1];
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+int PixelBrightness(const Picture& picture, int x, int y)
+{
+    return picture.At(x, y)[0] + picture.At(x, y)[1] + picture.At(x, y)[2];
+}
+
+// Mean brightness of the mesh's left and right halves.
+std::pair<double, double> HalfBrightness(const Picture& picture)
+{
+    const PixelBox box = MeshBox(picture);
+    const int middle = (box.left + box.right) / 2;
+    double sums[2] = {}, counts[2] = {};
+    for (int y = box.top; y <= box.bottom; ++y)
+        for (int x = box.left; x <= box.right; ++x)
+            if ((x >= 128 || y >= 128) && !picture.IsBackground(x, y))
+                sums[x > middle] += PixelBrightness(picture, x, y), ++counts[x > middle];
+    return {sums[0] / counts[0], sums[1] / counts[1]};
+}
+
+// The light turned to the right lights the right half more; overhead it lights both
+// alike. Wireframe draws dark edges over the surface and nothing away from it.
+TEST_P(FrameTest, LightDirectionAndWireframeShowInThePixels)
+{
+    Generate();
+    const Picture plain = DrawFrame();
+    auto overhead = HalfBrightness(plain);
+    EXPECT_NEAR(overhead.first, overhead.second, 0.05 * overhead.second);
+    SettingsBlock.lightAzimuth = 90.0f, SettingsBlock.lightElevation = 30.0f;
+    auto fromRight = HalfBrightness(DrawFrame());
+    EXPECT_GT(fromRight.second, 1.1 * fromRight.first);
+    SettingsBlock.lightElevation = 90.0f;
+    EXPECT_TRUE(DrawFrame().rgba == plain.rgba);
+
+    SettingsBlock.wireframe = 1;
+    const Picture wired = DrawFrame();
+    const PixelBox box = MeshBox(plain);
+    int darkened = 0, elsewhere = 0;
+    for (int y = 0; y < plain.height; ++y)
+        for (int x = 0; x < plain.width; ++x) {
+            // lines may reach a pixel or two past the surface's edge
+            bool inside = x >= box.left - 2 && x <= box.right + 2 && y >= box.top - 2 && y <= box.bottom + 2;
+            int before = PixelBrightness(plain, x, y), after = PixelBrightness(wired, x, y);
+            darkened += inside && after + 60 < before, elsewhere += !inside && after != before;
+        }
+    EXPECT_GT(darkened, box.count / 10);
+    EXPECT_EQ(elsewhere, 0);
 }
 
 }  // namespace
