@@ -2,7 +2,9 @@
 // mouse drags, resizing and shut-down.
 #include "app/main_dialog.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "image/image_load.h"
@@ -25,6 +27,8 @@
 // pixels at the standard dialog font).
 static const int PreviewHorizontalMarginUnits = 14;
 static const int PreviewVerticalMarginUnits = 33;
+// The key shown beside the About item, which the menu then answers.
+static const char AboutShortcut[] = "\tF1";
 
 char CommandLinePath[CommandLinePathSize + 1];
 
@@ -34,6 +38,20 @@ static bool ViewSteered = false;
 static void ShowWireframeMark(WindowHandle window)
 {
     SetMenuItemState(window, WireframeCommand, SettingsBlock.wireframe ? MenuItemChecked : 0);
+}
+
+// "terrain.png — Orvanel" while a heightmap is loaded, else the template's title.
+static void ShowHeightmapInTitle(WindowHandle window)
+{
+    const char* program = FindDialogTemplate(MainDialogTemplate)->title;
+    const char* name = strrchr(LoadedHeightmapPath, '/');
+    name = name ? name + 1 : LoadedHeightmapPath;
+    char title[sizeof LoadedHeightmapPath + 64];
+    if (HeightmapImage && name[0] != '\0')
+        snprintf(title, sizeof title, "%s \xE2\x80\x94 %s", name, program);
+    else
+        snprintf(title, sizeof title, "%s", program);
+    SetWindowTitle(window, title);
 }
 
 static Model* ShownModel()
@@ -91,7 +109,7 @@ bool MainDialog::OnInitDialog()
     FindExeDirectory();
     const char* about = LoadResourceString(AboutMenuString);
     if (about[0] != '\0')
-        AppendSystemMenuItem(Window(), AboutSystemCommand, about);
+        AppendSystemMenuItem(Window(), AboutSystemCommand, (std::string(about) + AboutShortcut).c_str());
     SetWindowIcon(Window(), MainIcon);
     LoadSettings();
     ShowWireframeMark(Window());
@@ -108,6 +126,7 @@ bool MainDialog::OnInitDialog()
         LoadDefaultTextures();
     if (CommandLinePath[0] != '\0')
         LoadHeightmapFollowingMeshMode(Window(), CommandLinePath);
+    ShowHeightmapInTitle(Window());
     SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
     PropertiesWindow = CreatePropertiesWindow(Window());
     return true;
@@ -194,6 +213,7 @@ void MainDialog::OnDropFiles(DropHandle drop)
     const char* path = GetDroppedFilePath(drop, 0);
     if (path && path[0] != '\0')
         LoadHeightmapFollowingMeshMode(Window(), path);
+    ShowHeightmapInTitle(Window());
     PlatformDialog::OnDropFiles(drop);
 }
 
@@ -267,6 +287,7 @@ void MainDialog::OnCommand(unsigned id)
     case LoadHeightmapCommand:
         HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
         OnLoadHeightmap();
+        ShowHeightmapInTitle(Window());
         break;
     case LoadDecalTextureCommand:
         OnLoadDecalTexture();

@@ -21,6 +21,7 @@
 int ImageLoadMode = Heightmap;
 // Owned here; read by mesh generation and the preview's overlay, freed at shut-down.
 Image* HeightmapImage = nullptr;
+char LoadedHeightmapPath[4096];
 
 static const size_t PathBufferSize = 4096;
 // The paths last chosen in each command's Open dialog.
@@ -158,6 +159,7 @@ static bool LoadTexturePicture(WindowHandle window, const char* path, bool png)
 static bool LoadHeightmapPicture(WindowHandle window, const char* path, bool png)
 {
     EnableHeightmapControls(window, false);
+    LoadedHeightmapPath[0] = '\0';
     FreeImage(HeightmapImage);
     HeightmapImage = DecodeBuffer(png, true);
     if (!HeightmapImage) {
@@ -178,6 +180,7 @@ static bool LoadHeightmapPicture(WindowHandle window, const char* path, bool png
         return false;
     }
     ReportMessage(window, "Successfully loaded '%s'.", path);
+    snprintf(LoadedHeightmapPath, sizeof LoadedHeightmapPath, "%s", path);
     EnableHeightmapControls(window, true);
     CloseFileBuffer();
     return true;

@@ -190,6 +190,10 @@ void EndModelessDialog(WindowHandle window, intptr_t result);
 
 void ShowPlatformWindow(WindowHandle window, bool show);
 bool IsPlatformWindowVisible(WindowHandle window);
+// The window's caption (UTF-8); a new window has its template's title.
+void SetWindowTitle(WindowHandle window, const char* title);
+// Copies at most size - 1 bytes and a terminator; returns the whole title's length.
+size_t GetWindowTitle(WindowHandle window, char* buffer, size_t size);
 // Big and small icon of the window, from an icon resource.
 void SetWindowIcon(WindowHandle window, int iconId);
 

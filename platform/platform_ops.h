@@ -39,6 +39,8 @@ struct PlatformOps {
     void (*ShowWindow)(WindowHandle window, bool show);
     bool (*IsWindowVisible)(WindowHandle window);
     void (*SetWindowIcon)(WindowHandle window, int iconId);
+    void (*SetWindowTitle)(WindowHandle window, const char* title);
+    std::string (*GetWindowTitle)(WindowHandle window);  // "" without the window
     // The dialog font's average character in pixels, from which the window was laid out.
     bool (*GetDialogBaseUnits)(WindowHandle window, int* width, int* height);
 

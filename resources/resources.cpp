@@ -72,10 +72,11 @@ const DialogTemplate* FindDialogTemplate(int id)
 // Menu
 
 static const MenuItemTemplate FileItems[] = {
-    {"Load &heightmap", LoadHeightmapCommand, 0},
-    {"Load &decal texture", LoadDecalTextureCommand, 3u},
-    {"Load &normal texture", LoadNormalTextureCommand, 3u},
-    {"E&xit", ExitCommand, 0},
+    {"Load &heightmap...\tCtrl+O", LoadHeightmapCommand, 0},
+    {"&Generate...\tCtrl+G", static_cast<unsigned>(GenerateButtonControl), 0},
+    {"Load &decal texture...", LoadDecalTextureCommand, 3u},
+    {"Load &normal texture...", LoadNormalTextureCommand, 3u},
+    {"E&xit\tCtrl+Q", ExitCommand, 0},
 };
 
 static const MenuItemTemplate ViewItems[] = {

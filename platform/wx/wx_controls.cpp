@@ -32,6 +32,17 @@ static void SetControlTextOp(WindowHandle window, int controlId, const char* tex
         control->widget->SetLabel(value);
 }
 
+static void SetWindowTitleOp(WindowHandle window, const char* title)
+{
+    if (IsLiveWindow(window))
+        window->frame->SetTitle(ToWxString(title));
+}
+
+static std::string GetWindowTitleOp(WindowHandle window)
+{
+    return IsLiveWindow(window) ? FromWxString(window->frame->GetTitle()) : std::string();
+}
+
 static std::string GetControlTextOp(WindowHandle window, int controlId)
 {
     WxControl* control = FindWxControl(window, controlId);
@@ -205,6 +216,8 @@ void AddWxControlOps(PlatformOps* ops)
     ops->HasControl = HasControlOp;
     ops->SetControlText = SetControlTextOp;
     ops->GetControlText = GetControlTextOp;
+    ops->SetWindowTitle = SetWindowTitleOp;
+    ops->GetWindowTitle = GetWindowTitleOp;
     ops->EnableControl = EnableControlOp;
     ops->IsControlEnabled = IsControlEnabledOp;
     ops->GetControlRect = GetControlRectOp;

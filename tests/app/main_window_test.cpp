@@ -59,7 +59,7 @@ TEST_F(ShellTest, StartUpShowsEverythingAndItsMenusWork)
     EXPECT_EQ(std::vector<int64_t>({NormalizationCubeMapId, AttenuationTextureId, DecalTextureId, NormalTextureId}),
               std::vector<int64_t>({1, 2, 3, 4}));
     EXPECT_EQ(HeadlessTimerCount(Window()), 1);
-    EXPECT_EQ(HeadlessSystemMenuItems(Window()), std::vector<std::string>({"", "&About Orvanel..."}));
+    EXPECT_EQ(HeadlessSystemMenuItems(Window()), std::vector<std::string>({"", "&About Orvanel...\tF1"}));
     EXPECT_EQ(HeadlessWindowIcon(Window()), MainIcon);
     EXPECT_FALSE(IsControlEnabled(Window(), GenerateButtonControl));
     for (bool visible : {true, false, true}) {
@@ -92,6 +92,9 @@ TEST_F(ShellTest, DropDragResizeAndGenerate)
     HeadlessDropFiles(Window(), {Heightmap(folder + "/first.bmp", 8), Heightmap(exeDir + "/second.bmp")});
     EXPECT_EQ(StatusLine(), "Successfully loaded '" + folder + "/first.bmp'.");
     EXPECT_EQ(HeightmapImage->width, 8);
+    char title[256];
+    GetWindowTitle(Window(), title, sizeof title);
+    EXPECT_STREQ(title, "first.bmp \xE2\x80\x94 Orvanel");
 
     const struct {
         unsigned buttons;
