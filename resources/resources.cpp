@@ -15,7 +15,7 @@ const char ReleaseLine[] = "Orvanel, release " ORVANEL_NUMBER_TEXT(ORVANEL_RELEA
 static const ControlTemplate AboutControls[] = {
     {AboutIconControl, ControlIcon, "", 11, 17, 20, 20, 0},
     {-1, ControlLabel, ReleaseLine, 40, 10, 119, 8, StyleNoPrefix},
-    {-1, ControlLabel, "Heightmaps into textured 3DS meshes", 40, 29, 119, 8, 0},
+    {-1, ControlLabel, "Heightmaps into textured 3DS meshes", 40, 29, 185, 8, 0},
     {1, ControlDefaultPushButton, "OK", 178, 7, 50, 16, 0},
 };
 

@@ -228,3 +228,16 @@ int main(int argc, char** argv)
         fprintf(stderr, "%d toolkit assertions\n", WxAssertCount());
     return result != 0 || WxAssertCount() > 0;
 }
+
+// Every label of every window shows its whole text in the real dialog font.
+TEST_F(WxTest, LabelsShowTheirWholeText)
+{
+    RecordingDialog about(AboutDialogTemplate, window);
+    ASSERT_TRUE(about.Create());
+    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, window, nullptr, 0);
+    for (WindowHandle shown : {window, about.Window(), properties})
+        for (wxWindow* child : WxPanelOf(shown)->GetChildren()) {
+            auto* label = dynamic_cast<wxStaticText*>(child);
+            EXPECT_TRUE(!label || label->GetSize().x >= label->GetBestSize().x) << child->GetLabel();
+        }
+}
