@@ -27,6 +27,13 @@
 // pixels at the standard dialog font).
 static const int PreviewHorizontalMarginUnits = 14;
 static const int PreviewVerticalMarginUnits = 33;
+// The status line keeps the template's room to its right (the window is 348
+// units wide, the line ends at 260), so that it grows with the window.
+static const int StatusLineRightMarginUnits = 88;
+// The smallest client area the user may size the window to, in dialog units:
+// the whole status line beside the Generate button, and a small preview.
+static const int MinimumClientWidthUnits = 267;
+static const int MinimumClientHeightUnits = 80;
 // The key shown beside the About item, which the menu then answers.
 static const char AboutShortcut[] = "\tF1";
 
@@ -52,6 +59,21 @@ static void ShowHeightmapInTitle(WindowHandle window)
     else
         snprintf(title, sizeof title, "%s", program);
     SetWindowTitle(window, title);
+}
+
+static void FitStatusLine(WindowHandle window, int clientWidth)
+{
+    PlatformRect status, room = {0, 0, StatusLineRightMarginUnits, 0};
+    if (!GetControlRect(window, StatusLineControl, &status) || !MapDialogRect(window, &room))
+        return;
+    SetControlSize(window, StatusLineControl, clientWidth - room.right - status.left, status.bottom - status.top);
+}
+
+static void SetMainWindowMinimumSize(WindowHandle window)
+{
+    PlatformRect minimum = {0, 0, MinimumClientWidthUnits, MinimumClientHeightUnits};
+    if (MapDialogRect(window, &minimum))
+        SetMinimumClientSize(window, minimum.right, minimum.bottom);
 }
 
 static Model* ShownModel()
@@ -111,6 +133,7 @@ bool MainDialog::OnInitDialog()
     if (about[0] != '\0')
         AppendSystemMenuItem(Window(), AboutSystemCommand, (std::string(about) + AboutShortcut).c_str());
     SetWindowIcon(Window(), MainIcon);
+    SetMainWindowMinimumSize(Window());
     LoadSettings();
     ShowWireframeMark(Window());
     if (drawsPreview) {
@@ -166,6 +189,7 @@ void MainDialog::OnSize(unsigned kind, int width, int height)
     int frameWidth = width > margins.right ? width - margins.right : 0;
     int frameHeight = height > margins.bottom ? height - margins.bottom : 0;
     SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
+    FitStatusLine(Window(), width);
     if (drawsPreview)
         SetupPreviewGL(Window());
     PreviewOutOfDate = true;

@@ -35,10 +35,11 @@ static bool IsComplete(const PlatformOps& ops)
         ops.RunModalLoop && ops.EndDialogWindow && ops.DestroyWindow && ops.ShowWindow && ops.IsWindowVisible &&
         ops.SetWindowIcon && ops.SetWindowTitle && ops.GetWindowTitle && ops.GetDialogBaseUnits && ops.HasControl &&
         ops.SetControlText && ops.GetControlText && ops.EnableControl && ops.IsControlEnabled && ops.GetControlRect &&
-        ops.SetControlSize && ops.GetTrackbar && ops.SetTrackbar && ops.SetCheckState && ops.GetCheckState &&
-        ops.WindowHasMenu && ops.GetMenuItemState && ops.SetMenuItemState && ops.AppendSystemMenuItem &&
-        ops.ShowFileDialog && ops.ShowColorDialog && ops.ShowMessageBox && ops.SetWindowTimer && ops.CreateGLContext &&
-        ops.MakeGLContextCurrent && ops.DeleteGLContext && ops.SwapGLBuffers && ops.GetGLProcAddress;
+        ops.SetControlSize && ops.SetMinimumClientSize && ops.GetTrackbar && ops.SetTrackbar && ops.SetCheckState &&
+        ops.GetCheckState && ops.WindowHasMenu && ops.GetMenuItemState && ops.SetMenuItemState &&
+        ops.AppendSystemMenuItem && ops.ShowFileDialog && ops.ShowColorDialog && ops.ShowMessageBox &&
+        ops.SetWindowTimer && ops.CreateGLContext && ops.MakeGLContextCurrent && ops.DeleteGLContext &&
+        ops.SwapGLBuffers && ops.GetGLProcAddress;
 }
 
 static const PlatformOps& Ops()
@@ -211,6 +212,10 @@ bool IsControlEnabled(WindowHandle window, int controlId)
 bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect)
 {
     return Ops().GetControlRect(window, controlId, rect);
+}
+void SetMinimumClientSize(WindowHandle window, int width, int height)
+{
+    Ops().SetMinimumClientSize(window, width, height);
 }
 bool SetControlSize(WindowHandle window, int controlId, int width, int height)
 {

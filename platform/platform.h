@@ -208,6 +208,9 @@ bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect);
 // Converts a rectangle from the window's dialog units to pixels, as its
 // dialog font measures them.
 bool MapDialogRect(WindowHandle window, PlatformRect* rect);
+// The smallest client area the user can size the window to; the program's own
+// resizing is not held to it.
+void SetMinimumClientSize(WindowHandle window, int width, int height);
 // Resizes a control, keeping its position and z-order.
 bool SetControlSize(WindowHandle window, int controlId, int width, int height);
 

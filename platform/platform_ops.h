@@ -51,6 +51,7 @@ struct PlatformOps {
     bool (*IsControlEnabled)(WindowHandle window, int controlId);
     bool (*GetControlRect)(WindowHandle window, int controlId, PlatformRect* rect);
     bool (*SetControlSize)(WindowHandle window, int controlId, int width, int height);
+    void (*SetMinimumClientSize)(WindowHandle window, int width, int height);
     bool (*GetTrackbar)(WindowHandle window, int controlId, TrackbarState* state);  // false: no trackbar
     void (*SetTrackbar)(WindowHandle window, int controlId, const TrackbarState& state);
     void (*SetCheckState)(WindowHandle window, int controlId, int state);

@@ -198,6 +198,9 @@ static std::string GetControlTextOp(WindowHandle window, int controlId)
     return control ? control->text : std::string();
 }
 
+// Only the user's resizing is bounded, and headless windows have no user.
+static void SetMinimumClientSizeOp(WindowHandle, int, int) {}
+
 static void SetWindowTitleOp(WindowHandle window, const char* title)
 {
     if (HeadlessWindow* record = LiveHeadlessWindow(window))
@@ -359,6 +362,7 @@ static PlatformOps MakeHeadlessOps()
     ops.SetControlText = SetControlTextOp;
     ops.GetControlText = GetControlTextOp;
     ops.SetWindowTitle = SetWindowTitleOp;
+    ops.SetMinimumClientSize = SetMinimumClientSizeOp;
     ops.GetWindowTitle = GetWindowTitleOp;
     ops.EnableControl = EnableControlOp;
     ops.IsControlEnabled = IsControlEnabledOp;

@@ -131,6 +131,11 @@ TEST_F(ShellTest, DropDragResizeAndGenerate)
     EXPECT_TRUE(HeadlessChooseMenuItem(Window(), ResetViewCommand));
     EXPECT_TRUE(ViewSpin == 0.0f && ViewTilt == 0.0f && ViewZoom == 1.0f && ViewPanX == 0.0f);
 
+    PlatformRect before, after, client = {0, 0, 348, 240};  // the template's client size
+    ASSERT_TRUE(MapDialogRect(Window(), &client) && GetControlRect(Window(), StatusLineControl, &before));
+    HeadlessResizeClient(Window(), client.right + 400, client.bottom);
+    GetControlRect(Window(), StatusLineControl, &after);
+    EXPECT_EQ(after.right - after.left, before.right - before.left + 400);  // the status line grows with the window
     HeadlessResizeClient(Window(), 10, 10);
     PlatformRect frame;
     GLint viewport[4];

@@ -4,6 +4,8 @@
 // sizes, the real pointer, the GL canvas, modal loops and native dialogs.
 #include <GL/gl.h>
 
+#include <wx/tooltip.h>
+
 #include "platform/wx/wx_platform.h"
 #include "platform/wx/wx_testing.h"
 #include "tests/platform/platform_driver.h"
@@ -240,4 +242,18 @@ TEST_F(WxTest, LabelsShowTheirWholeText)
             auto* label = dynamic_cast<wxStaticText*>(child);
             EXPECT_TRUE(!label || label->GetSize().x >= label->GetBestSize().x) << child->GetLabel();
         }
+}
+
+// The user cannot shrink a window below its minimum; a read-only line shows its whole
+// text in a tooltip.
+TEST_F(WxTest, MinimumSizeHoldsAndReadOnlyLinesCarryTheirTextAsTooltip)
+{
+    SetMinimumClientSize(window, 400, 200);
+    WxFrameOf(window)->SetClientSize(10, 10);
+    driver.RunUntil(nullptr);
+    wxSize client = WxFrameOf(window)->GetClientSize();
+    EXPECT_TRUE(client.x >= 400 && client.y >= 200) << client.x << " x " << client.y;
+    SetControlText(window, StatusLineControl, "a message longer than its line");
+    wxToolTip* tip = WxControlOf(window, StatusLineControl)->GetToolTip();
+    EXPECT_TRUE(tip && tip->GetTip() == "a message longer than its line");
 }
