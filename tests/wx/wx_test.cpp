@@ -257,3 +257,13 @@ TEST_F(WxTest, MinimumSizeHoldsAndReadOnlyLinesCarryTheirTextAsTooltip)
     wxToolTip* tip = WxControlOf(window, StatusLineControl)->GetToolTip();
     EXPECT_TRUE(tip && tip->GetTip() == "a message longer than its line");
 }
+
+// The properties window opens beside its owner, never over it.
+TEST_F(WxTest, ToolWindowOpensBesideItsOwner)
+{
+    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, window, nullptr, 0);
+    ShowPlatformWindow(properties, true);
+    driver.RunUntil(nullptr);
+    wxRect owner = WxFrameOf(window)->GetScreenRect(), tool = WxFrameOf(properties)->GetScreenRect();
+    EXPECT_FALSE(owner.Intersects(tool)) << tool.x << ", " << tool.y << " beside " << owner.GetRight();
+}
