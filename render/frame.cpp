@@ -140,7 +140,7 @@ static bool PreviewNeedsFrame()
     static FrameInputs presented;
     FrameInputs now = CurrentFrameInputs();
     bool changed = PreviewOutOfDate || memcmp(&now, &presented, sizeof now) != 0;
-    presented = now;
+    memcpy(&presented, &now, sizeof now);  // padding too, which an assignment may skip
     PreviewOutOfDate = false;
     return changed;
 }
@@ -149,10 +149,10 @@ static bool PreviewNeedsFrame()
 // slows down when the picture stands still.
 static void SetFrameCadence(bool drawing)
 {
-    static bool idle = false;
-    if (idle == !drawing || !MainWindow)
+    static WindowHandle slowed = nullptr;  // the window whose timer ticks at the idle interval
+    if (!MainWindow || (slowed == MainWindow) == !drawing)
         return;
-    idle = !drawing;
+    slowed = drawing ? nullptr : MainWindow;
     SetWindowTimer(MainWindow, FrameTimerId, drawing ? FrameTimerIntervalMs : FrameIdleIntervalMs, FrameTimerProc);
 }
 
