@@ -354,6 +354,7 @@ static int RunGenerate(const BatchOptions& options)
     // GL is set up only to draw the preview image
     dialog.drawsPreview = options.preview != nullptr;
     dialog.showsLivePreview = false;
+    dialog.steersView = false;
     bool created = dialog.Create();
     PropertiesWindow = nullptr;
     bool succeeded = created && GenerateWith(dialog, options);

@@ -16,6 +16,7 @@
 #include "mesh/height_mesh.h"
 #include "model/model_store.h"
 #include "platform/shell.h"
+#include "render/view.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
 #include "settings/settings_block.h"
@@ -206,8 +207,9 @@ static bool TakeFinished(LiveBuild* build)
 // The timer
 
 static WindowHandle LiveWindow = nullptr;
-static MeshInputs Requested;  // what was last asked for
-static bool ShowingLive;      // the preview holds a mesh of ours, not a file
+static MeshInputs Requested;      // what was last asked for
+static bool ShowingLive;          // the preview holds a mesh of ours, not a file
+static uint32_t FramedHeightmap;  // the heightmap whose mesh the view was last framed to
 
 static void SetDetail(const char* format, long long a, long long b, double error, bool adaptive)
 {
@@ -234,6 +236,12 @@ static void ShowBuild(LiveBuild* build)
         return;
     CurrentModelInstance = LoadModelInstance(LivePreviewName);
     ShowingLive = CurrentModelInstance != nullptr;
+    // the instance may be the one shown before: the frame is told; a new heightmap is framed
+    PreviewOutOfDate = true;
+    if (ShowingLive && build->inputs.heightmap != FramedHeightmap) {
+        FitViewToModel(GetInstanceModel(CurrentModelInstance));
+        FramedHeightmap = build->inputs.heightmap;
+    }
     if (build->preview.shownFaces < build->preview.faceCount)
         SetDetail("Unsaved preview: %lld vertices, %lld faces (drawn simplified)", build->preview.vertexCount,
                   build->preview.faceCount, build->preview.maxErrorLevels, build->preview.adaptive);
@@ -262,6 +270,7 @@ void StartLivePreview(WindowHandle window)
     LiveWindow = window;
     Requested = MeshInputs{};
     ShowingLive = false;
+    FramedHeightmap = 0;
     SetWindowTimer(window, LivePreviewTimerId, LivePreviewIntervalMs, LivePreviewTimerProc);
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "app/live_preview.h"
@@ -18,6 +19,7 @@
 #include "render/frame.h"
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
+#include "render/view.h"
 #include "resources/resources.h"
 #include "settings/properties_window.h"
 #include "settings/settings.h"
@@ -28,12 +30,63 @@
 // pixels at the standard dialog font).
 static const int PreviewHorizontalMarginUnits = 14;
 static const int PreviewVerticalMarginUnits = 33;
+// The status line keeps the template's room to its right (the window is 348
+// units wide, the line ends at 260), so that it grows with the window.
+static const int StatusLineRightMarginUnits = 88;
+// The smallest client area the user may size the window to, in dialog units:
+// the whole status line beside the Generate button, and a small preview.
+static const int MinimumClientWidthUnits = 267;
+static const int MinimumClientHeightUnits = 80;
+// The key shown beside the About item, which the menu then answers.
+static const char AboutShortcut[] = "\tF1";
 
 char CommandLinePath[CommandLinePathSize + 1];
 
+// The main window's steersView while it exists.
+static bool ViewSteered = false;
+
+static void ShowWireframeMark(WindowHandle window)
+{
+    SetMenuItemState(window, WireframeCommand, SettingsBlock.wireframe ? MenuItemChecked : 0);
+}
+
+// "terrain.png — Orvanel" while a heightmap is loaded, else the template's title.
+static void ShowHeightmapInTitle(WindowHandle window)
+{
+    const char* program = FindDialogTemplate(MainDialogTemplate)->title;
+    const char* name = strrchr(LoadedHeightmapPath, '/');
+    name = name ? name + 1 : LoadedHeightmapPath;
+    char title[sizeof LoadedHeightmapPath + 64];
+    if (HeightmapImage && name[0] != '\0')
+        snprintf(title, sizeof title, "%s \xE2\x80\x94 %s", name, program);
+    else
+        snprintf(title, sizeof title, "%s", program);
+    SetWindowTitle(window, title);
+}
+
+static void FitStatusLine(WindowHandle window, int clientWidth)
+{
+    PlatformRect status, room = {0, 0, StatusLineRightMarginUnits, 0};
+    if (!GetControlRect(window, StatusLineControl, &status) || !MapDialogRect(window, &room))
+        return;
+    SetControlSize(window, StatusLineControl, clientWidth - room.right - status.left, status.bottom - status.top);
+}
+
+static void SetMainWindowMinimumSize(WindowHandle window)
+{
+    PlatformRect minimum = {0, 0, MinimumClientWidthUnits, MinimumClientHeightUnits};
+    if (MapDialogRect(window, &minimum))
+        SetMinimumClientSize(window, minimum.right, minimum.bottom);
+}
+
+static Model* ShownModel()
+{
+    return CurrentModelInstance ? GetInstanceModel(CurrentModelInstance) : nullptr;
+}
+
 MainDialog::MainDialog()
     : PlatformDialog(MainDialogTemplate), previewFrameBound(false), drawsPreview(true), showsLivePreview(true),
-      shutDown(false), dragging(false), lastX(0), lastY(0)
+      steersView(true), shutDown(false), dragging(false), dragIgnored(false), lastX(0), lastY(0)
 {
 }
 
@@ -79,12 +132,15 @@ bool MainDialog::OnInitDialog()
 {
     MainWindow = Window();
     PropertiesWindow = nullptr;
+    ViewSteered = steersView;
     FindExeDirectory();
     const char* about = LoadResourceString(AboutMenuString);
     if (about[0] != '\0')
-        AppendSystemMenuItem(Window(), AboutSystemCommand, about);
+        AppendSystemMenuItem(Window(), AboutSystemCommand, (std::string(about) + AboutShortcut).c_str());
     SetWindowIcon(Window(), MainIcon);
+    SetMainWindowMinimumSize(Window());
     LoadSettings();
+    ShowWireframeMark(Window());
     if (drawsPreview) {
         SetupPreviewGL(Window());  // the start-up goes on without a preview when it fails
         if (FragmentProgramAvailable)
@@ -98,6 +154,7 @@ bool MainDialog::OnInitDialog()
         LoadDefaultTextures();
     if (CommandLinePath[0] != '\0')
         LoadHeightmapFollowingMeshMode(Window(), CommandLinePath);
+    ShowHeightmapInTitle(Window());
     SetWindowTimer(Window(), FrameTimerId, 0, FrameTimerProc);
     PropertiesWindow = CreatePropertiesWindow(Window());
     if (showsLivePreview)
@@ -115,8 +172,12 @@ void MainDialog::OnSysCommand(unsigned command, intptr_t parameter)
     PlatformDialog::OnSysCommand(command, parameter);
 }
 
-// The desktop draws the window's icon (set at start-up) while it is minimised.
-void MainDialog::OnPaint() {}
+// The desktop draws the window's icon (set at start-up) while it is minimised;
+// an exposed preview is drawn again by the next frame tick.
+void MainDialog::OnPaint()
+{
+    PreviewOutOfDate = true;
+}
 
 PlatformRect PreviewFrameMargins(WindowHandle window)
 {
@@ -135,8 +196,10 @@ void MainDialog::OnSize(unsigned kind, int width, int height)
     int frameWidth = width > margins.right ? width - margins.right : 0;
     int frameHeight = height > margins.bottom ? height - margins.bottom : 0;
     SetControlSize(Window(), PreviewFrameControl, frameWidth, frameHeight);
+    FitStatusLine(Window(), width);
     if (drawsPreview)
         SetupPreviewGL(Window());
+    PreviewOutOfDate = true;
 }
 
 // Every way out runs this once: the GL context, the models and the heightmap
@@ -182,24 +245,45 @@ void MainDialog::OnDropFiles(DropHandle drop)
     const char* path = GetDroppedFilePath(drop, 0);
     if (path && path[0] != '\0')
         LoadHeightmapFollowingMeshMode(Window(), path);
+    ShowHeightmapInTitle(Window());
     PlatformDialog::OnDropFiles(drop);
 }
 
+bool MainDialog::IsInPreview(int x, int y)
+{
+    PlatformRect frame;
+    return previewFrameBound && GetControlRect(Window(), PreviewFrameControl, &frame) && x >= frame.left &&
+        x < frame.right && y >= frame.top && y < frame.bottom;
+}
+
+// A drag steers the preview only when it starts there (selecting text in the
+// status line turns nothing): the left button turns, with Shift it turns the
+// light, the right or middle button pans.
 void MainDialog::OnMouseMove(unsigned flags, int x, int y)
 {
-    if (!(flags & MouseLeftButton)) {
-        dragging = false;
-        PlatformDialog::OnMouseMove(flags, x, y);
+    PlatformDialog::OnMouseMove(flags, x, y);
+    if (!(flags & (MouseLeftButton | MouseRightButton | MouseMiddleButton))) {
+        dragging = dragIgnored = false;
         return;
     }
-    if (dragging) {
-        ViewSpin += static_cast<float>(x - lastX);
-        ViewTilt += static_cast<float>(y - lastY);
+    if (!dragging && !dragIgnored) {
+        dragging = IsInPreview(x, y);
+        dragIgnored = !dragging;
+    } else if (dragging && (flags & MouseLeftButton) && (flags & MouseShiftKey)) {
+        TurnLight(x - lastX, y - lastY);
+    } else if (dragging && (flags & MouseLeftButton)) {
+        TurnView(x - lastX, y - lastY);
+    } else if (dragging) {
+        PanView(x - lastX, y - lastY);
     }
     lastX = x;
     lastY = y;
-    dragging = true;
-    PlatformDialog::OnMouseMove(flags, x, y);
+}
+
+void MainDialog::OnMouseWheel(int delta, int x, int y)
+{
+    if (IsInPreview(x, y))
+        ZoomView(delta);
 }
 
 // The written file becomes the preview's model; the cached files go first, so the load
@@ -233,6 +317,9 @@ static void ShowWrittenFile(const char* path)
                       "The preview shows a simplified copy (%lld of %lld faces); the file holds every face.",
                       static_cast<long long>(shownFaces), static_cast<long long>(writtenFaces));
     CurrentModelInstance = LoadModelInstance(path);
+    PreviewOutOfDate = true;
+    if (ViewSteered)
+        FitViewToModel(ShownModel());
     KeepWrittenFileOnShow();
     ShowWrittenCounts();
 }
@@ -257,6 +344,7 @@ void MainDialog::OnCommand(unsigned id)
     case LoadHeightmapCommand:
         HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
         OnLoadHeightmap();
+        ShowHeightmapInTitle(Window());
         break;
     case LoadDecalTextureCommand:
         OnLoadDecalTexture();
@@ -266,6 +354,13 @@ void MainDialog::OnCommand(unsigned id)
         break;
     case GenerationPropertiesCommand:
         OnGenerationProperties();
+        break;
+    case WireframeCommand:
+        SettingsBlock.wireframe = !SettingsBlock.wireframe;
+        ShowWireframeMark(Window());
+        break;
+    case ResetViewCommand:
+        ResetView(ShownModel());
         break;
     case HelpCommand:
         break;  // the program has no help file

@@ -21,6 +21,9 @@ public:
     bool drawsPreview;
     // The preview shows the mesh Generate would write, live. Batch mode clears it.
     bool showsLivePreview;
+    // The user steers the preview: each shown mesh is framed to fit. Batch mode
+    // clears it before Create and keeps the standard view.
+    bool steersView;
 
     void DoDataExchange() override;
     bool OnInitDialog() override;
@@ -30,6 +33,7 @@ public:
     void OnClose() override;
     void OnDropFiles(DropHandle drop) override;
     void OnMouseMove(unsigned flags, int x, int y) override;
+    void OnMouseWheel(int delta, int x, int y) override;
     void OnCommand(unsigned id) override;
     void OnOK() override;
     void OnCancel() override;
@@ -39,8 +43,10 @@ private:
     // settings; every way out of the window runs it once.
     void ShutDown();
     bool shutDown;  // ShutDown has run
-    bool dragging;  // the left button was down at the last mouse move
-    int lastX;      // where that move was, in client pixels
+    bool IsInPreview(int x, int y);
+    bool dragging;     // a button went down over the preview and is still down
+    bool dragIgnored;  // a button went down elsewhere and is still down
+    int lastX;         // where that move was, in client pixels
     int lastY;
 };
 

@@ -21,6 +21,7 @@
 int ImageLoadMode = Heightmap;
 // Owned here; read by mesh generation and the preview's overlay, freed at shut-down.
 Image* HeightmapImage = nullptr;
+char LoadedHeightmapPath[4096];
 
 static const size_t PathBufferSize = 4096;
 // The paths last chosen in each command's Open dialog.
@@ -159,6 +160,7 @@ static bool LoadTexturePicture(WindowHandle window, const char* path, bool png)
 static bool LoadHeightmapPicture(WindowHandle window, const char* path, bool png)
 {
     EnableHeightmapControls(window, false);
+    LoadedHeightmapPath[0] = '\0';
     FreeImage(HeightmapImage);
     HeightmapImage = DecodeBuffer(png, true);
     if (!HeightmapImage) {
@@ -180,6 +182,7 @@ static bool LoadHeightmapPicture(WindowHandle window, const char* path, bool png
     }
     ReportMessage(window, "Successfully loaded '%s'.", path);
     ++HeightmapLoadCount;
+    snprintf(LoadedHeightmapPath, sizeof LoadedHeightmapPath, "%s", path);
     EnableHeightmapControls(window, true);
     CloseFileBuffer();
     return true;

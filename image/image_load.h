@@ -13,6 +13,8 @@ enum ImageLoadModes { Heightmap = 0, Decal = 1, NormalMap = 2 };
 extern int ImageLoadMode;
 // The current heightmap, owned here; null when none. A 16-bit PNG keeps its samples.
 extern Image* HeightmapImage;
+// The path HeightmapImage was loaded from; "" without one.
+extern char LoadedHeightmapPath[4096];
 // False (the default): a heightmap's sides must be powers of two, as the regular grid needs.
 // True: any side the decoders take (the adaptive mesh); the overlay shows a resampled copy.
 extern bool HeightmapAnySize;

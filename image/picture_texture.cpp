@@ -4,6 +4,7 @@
 
 #include "platform/gl_library.h"
 #include "platform/platform.h"
+#include "platform/shell.h"
 
 // Texture names are the program's own, never asked of the GL; none is deleted.
 uint32_t HeightmapTextureId = 0;
@@ -62,5 +63,6 @@ uint32_t UploadTexture(const Image* image, uint32_t name)
         return 0;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    PreviewOutOfDate = true;
     return name;
 }

@@ -37,6 +37,8 @@
     X(glMatrixMode)             \
     X(glOrtho)                  \
     X(glPixelStorei)            \
+    X(glPolygonMode)            \
+    X(glPolygonOffset)          \
     X(glPopMatrix)              \
     X(glPushMatrix)             \
     X(glReadPixels)             \
@@ -96,6 +98,8 @@ bool OpenGLLibrary();
 #define glMatrixMode GLLibrary.glMatrixModeEntry
 #define glOrtho GLLibrary.glOrthoEntry
 #define glPixelStorei GLLibrary.glPixelStoreiEntry
+#define glPolygonMode GLLibrary.glPolygonModeEntry
+#define glPolygonOffset GLLibrary.glPolygonOffsetEntry
 #define glPopMatrix GLLibrary.glPopMatrixEntry
 #define glPushMatrix GLLibrary.glPushMatrixEntry
 #define glReadPixels GLLibrary.glReadPixelsEntry

@@ -33,12 +33,13 @@ static bool IsComplete(const PlatformOps& ops)
 {
     return ops.Start && ops.RunApp && ops.CreateDialogWindow && ops.CreateProcedureWindow && ops.ShowNewDialog &&
         ops.RunModalLoop && ops.EndDialogWindow && ops.DestroyWindow && ops.ShowWindow && ops.IsWindowVisible &&
-        ops.SetWindowIcon && ops.GetDialogBaseUnits && ops.HasControl && ops.SetControlText && ops.GetControlText &&
-        ops.EnableControl && ops.IsControlEnabled && ops.GetControlRect && ops.SetControlSize && ops.GetTrackbar &&
-        ops.SetTrackbar && ops.SetCheckState && ops.GetCheckState && ops.WindowHasMenu && ops.GetMenuItemState &&
-        ops.SetMenuItemState && ops.AppendSystemMenuItem && ops.ShowFileDialog && ops.ShowColorDialog &&
-        ops.ShowMessageBox && ops.SetWindowTimer && ops.CreateGLContext && ops.MakeGLContextCurrent &&
-        ops.DeleteGLContext && ops.SwapGLBuffers && ops.GetGLProcAddress;
+        ops.SetWindowIcon && ops.SetWindowTitle && ops.GetWindowTitle && ops.GetDialogBaseUnits && ops.HasControl &&
+        ops.SetControlText && ops.GetControlText && ops.EnableControl && ops.IsControlEnabled && ops.GetControlRect &&
+        ops.SetControlSize && ops.SetMinimumClientSize && ops.GetTrackbar && ops.SetTrackbar && ops.SetCheckState &&
+        ops.GetCheckState && ops.WindowHasMenu && ops.GetMenuItemState && ops.SetMenuItemState &&
+        ops.AppendSystemMenuItem && ops.ShowFileDialog && ops.ShowColorDialog && ops.ShowMessageBox &&
+        ops.SetWindowTimer && ops.CreateGLContext && ops.MakeGLContextCurrent && ops.DeleteGLContext &&
+        ops.SwapGLBuffers && ops.GetGLProcAddress;
 }
 
 static const PlatformOps& Ops()
@@ -133,6 +134,8 @@ void PlatformDialog::OnDropFiles(DropHandle) {}
 
 void PlatformDialog::OnMouseMove(unsigned, int, int) {}
 
+void PlatformDialog::OnMouseWheel(int, int, int) {}
+
 void PlatformDialog::OnCommand(unsigned id)
 {
     if (id == CommandOk)
@@ -176,15 +179,27 @@ void SetControlText(WindowHandle window, int controlId, const char* text)
 {
     Ops().SetControlText(window, controlId, text);
 }
-size_t GetControlText(WindowHandle window, int controlId, char* buffer, size_t size)
+// Copies at most size - 1 bytes and a terminator; the whole text's length.
+static size_t CopyText(const std::string& text, char* buffer, size_t size)
 {
-    std::string text = Ops().GetControlText(window, controlId);
     if (buffer && size > 0) {
         size_t count = std::min(text.size(), size - 1);
         memcpy(buffer, text.data(), count);
         buffer[count] = '\0';
     }
     return text.size();
+}
+size_t GetControlText(WindowHandle window, int controlId, char* buffer, size_t size)
+{
+    return CopyText(Ops().GetControlText(window, controlId), buffer, size);
+}
+void SetWindowTitle(WindowHandle window, const char* title)
+{
+    Ops().SetWindowTitle(window, title ? title : "");
+}
+size_t GetWindowTitle(WindowHandle window, char* buffer, size_t size)
+{
+    return CopyText(Ops().GetWindowTitle(window), buffer, size);
 }
 void EnableControl(WindowHandle window, int controlId, bool enable)
 {
@@ -197,6 +212,10 @@ bool IsControlEnabled(WindowHandle window, int controlId)
 bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect)
 {
     return Ops().GetControlRect(window, controlId, rect);
+}
+void SetMinimumClientSize(WindowHandle window, int width, int height)
+{
+    Ops().SetMinimumClientSize(window, width, height);
 }
 bool SetControlSize(WindowHandle window, int controlId, int width, int height)
 {

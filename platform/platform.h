@@ -41,8 +41,13 @@ const unsigned DialogMessageCommand = 0x0111;  // a button or menu command; low 
 // System menu commands; the low four bits are used by the platform.
 const unsigned SystemCommandClose = 0xF060;
 
-// Mouse button flags of OnMouseMove.
+// Mouse button and key flags of OnMouseMove.
 const unsigned MouseLeftButton = 0x0001;
+const unsigned MouseRightButton = 0x0002;
+const unsigned MouseShiftKey = 0x0004;
+const unsigned MouseMiddleButton = 0x0010;
+// A wheel turned by one notch reports this delta (negative: towards the user).
+const int MouseWheelNotch = 120;
 
 // Kinds of size change passed to OnSize.
 const unsigned SizeRestored = 0;
@@ -148,6 +153,8 @@ public:
     virtual void OnClose();  // default: ends the dialog with CommandCancel
     virtual void OnDropFiles(DropHandle drop);
     virtual void OnMouseMove(unsigned flags, int x, int y);
+    // A wheel turn of `delta` (MouseWheelNotch per notch) with the pointer at x, y.
+    virtual void OnMouseWheel(int delta, int x, int y);
     virtual void OnCommand(unsigned id);  // buttons and menu items; default routes 1 and 2
     virtual void OnOK()
     {
@@ -183,6 +190,10 @@ void EndModelessDialog(WindowHandle window, intptr_t result);
 
 void ShowPlatformWindow(WindowHandle window, bool show);
 bool IsPlatformWindowVisible(WindowHandle window);
+// The window's caption (UTF-8); a new window has its template's title.
+void SetWindowTitle(WindowHandle window, const char* title);
+// Copies at most size - 1 bytes and a terminator; returns the whole title's length.
+size_t GetWindowTitle(WindowHandle window, char* buffer, size_t size);
 // Big and small icon of the window, from an icon resource.
 void SetWindowIcon(WindowHandle window, int iconId);
 
@@ -197,6 +208,9 @@ bool GetControlRect(WindowHandle window, int controlId, PlatformRect* rect);
 // Converts a rectangle from the window's dialog units to pixels, as its
 // dialog font measures them.
 bool MapDialogRect(WindowHandle window, PlatformRect* rect);
+// The smallest client area the user can size the window to; the program's own
+// resizing is not held to it.
+void SetMinimumClientSize(WindowHandle window, int width, int height);
 // Resizes a control, keeping its position and z-order.
 bool SetControlSize(WindowHandle window, int controlId, int width, int height);
 

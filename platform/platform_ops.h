@@ -39,6 +39,8 @@ struct PlatformOps {
     void (*ShowWindow)(WindowHandle window, bool show);
     bool (*IsWindowVisible)(WindowHandle window);
     void (*SetWindowIcon)(WindowHandle window, int iconId);
+    void (*SetWindowTitle)(WindowHandle window, const char* title);
+    std::string (*GetWindowTitle)(WindowHandle window);  // "" without the window
     // The dialog font's average character in pixels, from which the window was laid out.
     bool (*GetDialogBaseUnits)(WindowHandle window, int* width, int* height);
 
@@ -49,6 +51,7 @@ struct PlatformOps {
     bool (*IsControlEnabled)(WindowHandle window, int controlId);
     bool (*GetControlRect)(WindowHandle window, int controlId, PlatformRect* rect);
     bool (*SetControlSize)(WindowHandle window, int controlId, int width, int height);
+    void (*SetMinimumClientSize)(WindowHandle window, int width, int height);
     bool (*GetTrackbar)(WindowHandle window, int controlId, TrackbarState* state);  // false: no trackbar
     void (*SetTrackbar)(WindowHandle window, int controlId, const TrackbarState& state);
     void (*SetCheckState)(WindowHandle window, int controlId, int state);

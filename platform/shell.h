@@ -19,3 +19,12 @@ extern char ExeDirectory[ExeDirectorySize];
 // Accumulated drag angles in degrees: vertical drag tilts, horizontal drag spins.
 extern float ViewTilt;
 extern float ViewSpin;
+// The desktop's view: ViewZoom divides the standard distance to the model (1
+// keeps it), ViewPanX and ViewPanY move the model right and down in world units.
+extern float ViewZoom;
+extern float ViewPanX;
+extern float ViewPanY;
+// Set by whatever changes the preview's picture in a way the frame loop cannot
+// see by itself (a texture uploaded, a window exposed); the next frame tick
+// draws and clears it.
+extern bool PreviewOutOfDate;

@@ -1,7 +1,8 @@
 // The preview's frame loop: a window timer of the main window builds each
 // frame's scene (the current model as one entity, one white point light at the
-// eye), has it drawn and presents it. The eye stays put; the mouse drag sums
-// ViewTilt and ViewSpin turn the model.
+// eye or where the settings block's light direction puts it), has it drawn and
+// presents it. The eye stays put; the mouse drag sums ViewTilt and ViewSpin turn
+// the model, ViewZoom and the pan move it.
 #pragma once
 
 #include <cstdint>
@@ -25,9 +26,14 @@ const Vec3 FrameLightPosition = {0.0f, 0.0f, 0.0f};  // the eye
 const float FrameLightColor[3] = {1.0f, 1.0f, 1.0f};
 const float FrameLightRadius = 163840.0f;
 
+// While nothing changes the timer ticks this slowly and draws nothing.
+const unsigned FrameIdleIntervalMs = 30;
+
 // The timer callback (its arguments are not used): while the main window
-// exists, BuildFrame and a buffer swap of PreviewGLContext; then a 5 ms sleep
-// in every case. A failed swap is ignored.
+// exists and the picture would differ from the last one presented (PreviewOutOfDate,
+// another model, view, viewport, background or texture), BuildFrame, a buffer
+// swap of PreviewGLContext and a 5 ms sleep. A failed swap is ignored. Without a
+// change it draws nothing and slows the timer to FrameIdleIntervalMs until the next one.
 void FrameTimerProc(WindowHandle window, unsigned message, uintptr_t timerId, uint32_t time);
 
 // Puts the current model (if any) and the light into the lists, then RenderFrame.

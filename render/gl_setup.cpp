@@ -201,7 +201,8 @@ bool SetupPreviewGL(WindowHandle window)
     glViewport(0, 0, ViewportWidth, ViewportHeight);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    SetPerspective(45.0f, static_cast<float>(ViewportWidth) / static_cast<float>(ViewportHeight), 16.0f, 32768.0f);
+    SetPerspective(PreviewFieldOfViewY, static_cast<float>(ViewportWidth) / static_cast<float>(ViewportHeight), 16.0f,
+                   32768.0f);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     return SetDefaultGLState();

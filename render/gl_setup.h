@@ -19,6 +19,9 @@
 
 // The window holding the preview frame; set on the first SetupPreviewGL and
 // never cleared, so a failed context creation is never attempted again.
+// The preview's vertical field of view, in degrees.
+const float PreviewFieldOfViewY = 45.0f;
+
 extern WindowHandle PreviewWindow;
 // The control of PreviewWindow that the context draws into (the preview frame).
 extern int PreviewControlId;

@@ -24,6 +24,8 @@ const SceneCamera Camera = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
 
 // Side in pixels of the heightmap overlay, whatever the picture's own size.
 static const float OverlaySize = 128.0f;
+// Dark edges show on a lit surface whatever its texture.
+static const float WireframeColor[4] = {0.1f, 0.1f, 0.1f, 1.0f};
 
 // ---------------------------------------------------------------------------
 // Transforms
@@ -259,6 +261,25 @@ static void DrawFallbackPass(Surface* surface, const SceneEntity& entity)
     glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
 }
 
+// The surface's edges over what was drawn, pulled towards the eye so that the
+// surface itself does not hide them.
+static void DrawWireframe(const Surface* surface)
+{
+    glDisable(GL_TEXTURE_2D);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+    glEnable(GL_POLYGON_OFFSET_LINE);
+    glPolygonOffset(-1.0f, -1.0f);
+    glColor4f(WireframeColor[0], WireframeColor[1], WireframeColor[2], WireframeColor[3]);
+    glVertexPointer(3, GL_FLOAT, sizeof(Vec3), surface->positions);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    DrawTriangles(surface);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisable(GL_POLYGON_OFFSET_LINE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glEnable(GL_TEXTURE_2D);
+}
+
 // Deforms and lights every surface of the list: one pass per light per surface
 // (additive after the first), or the fallback pass.
 static void DrawModelSurfaces(Surface* firstSurface, const SceneEntity& entity)
@@ -272,6 +293,8 @@ static void DrawModelSurfaces(Surface* firstSurface, const SceneEntity& entity)
         glDisable(GL_BLEND);
         if (!FragmentProgramAvailable)
             DrawFallbackPass(surface, entity);
+        if (entity.wireframe)
+            DrawWireframe(surface);
     }
 }
 

@@ -32,6 +32,7 @@ struct SceneEntity {
     Surface* surfaces;       // first surface of a Model, borrowed; null draws nothing
     uint32_t decalTexture;   // colour texture name, 0 for none
     uint32_t normalTexture;  // normal-map texture name
+    uint8_t wireframe;       // non-zero: the triangles' edges are drawn over the surfaces
     SceneEntity* next;       // list link, null at the end
 };
 

@@ -41,6 +41,8 @@ const unsigned LoadHeightmapCommand = 32771;
 const unsigned GenerationPropertiesCommand = 32774;
 const unsigned LoadDecalTextureCommand = 32776;
 const unsigned LoadNormalTextureCommand = 32777;
+const unsigned ResetViewCommand = 32778;
+const unsigned WireframeCommand = 32779;
 const unsigned ExitCommand = 1;  // the standard OK identifier
 const unsigned HelpCommand = 57670;
 

@@ -15,7 +15,7 @@ const char ReleaseLine[] = "Orvanel, release " ORVANEL_NUMBER_TEXT(ORVANEL_RELEA
 static const ControlTemplate AboutControls[] = {
     {AboutIconControl, ControlIcon, "", 11, 17, 20, 20, 0},
     {-1, ControlLabel, ReleaseLine, 40, 10, 119, 8, StyleNoPrefix},
-    {-1, ControlLabel, "Heightmaps into textured 3DS meshes", 40, 29, 119, 8, 0},
+    {-1, ControlLabel, "Heightmaps into textured 3DS meshes", 40, 29, 185, 8, 0},
     {1, ControlDefaultPushButton, "OK", 178, 7, 50, 16, 0},
 };
 
@@ -73,14 +73,17 @@ const DialogTemplate* FindDialogTemplate(int id)
 // Menu
 
 static const MenuItemTemplate FileItems[] = {
-    {"Load &heightmap", LoadHeightmapCommand, 0},
-    {"Load &decal texture", LoadDecalTextureCommand, 3u},
-    {"Load &normal texture", LoadNormalTextureCommand, 3u},
-    {"E&xit", ExitCommand, 0},
+    {"Load &heightmap...\tCtrl+O", LoadHeightmapCommand, 0},
+    {"&Generate...\tCtrl+G", static_cast<unsigned>(GenerateButtonControl), 0},
+    {"Load &decal texture...", LoadDecalTextureCommand, 3u},
+    {"Load &normal texture...", LoadNormalTextureCommand, 3u},
+    {"E&xit\tCtrl+Q", ExitCommand, 0},
 };
 
 static const MenuItemTemplate ViewItems[] = {
     {"&Generation Properties", GenerationPropertiesCommand, 8u},
+    {"&Wireframe", WireframeCommand, 8u},  // checkable; its mark follows the settings
+    {"&Reset view\tHome", ResetViewCommand, 0},
 };
 
 static const MenuPopupTemplate MainMenuPopups[] = {

@@ -40,7 +40,7 @@ const unsigned WindowCaption = 0x0002;      // title bar
 const unsigned WindowSystemMenu = 0x0004;   // system menu and close box
 const unsigned WindowSizing = 0x0008;       // sizing border
 const unsigned WindowMinMaxBoxes = 0x0010;  // minimise and maximise boxes
-const unsigned WindowToolWindow = 0x0040;   // small caption, no taskbar entry
+const unsigned WindowToolWindow = 0x0040;   // small caption, no taskbar entry, opens beside its owner
 const unsigned WindowAcceptFiles = 0x0080;  // accepts dropped files
 
 struct DialogTemplate {

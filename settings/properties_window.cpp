@@ -104,7 +104,8 @@ intptr_t PropertiesDialogProc(WindowHandle window, unsigned message, uintptr_t w
     case DialogMessageInit:
         return 1;  // the creator fills the controls afterwards
     case DialogMessageClose:
-        return 1;  // no close box: the View menu hides the window
+        HidePropertiesWindow(window);  // the View menu shows it again
+        return 1;
     case DialogMessageCommand:
         switch (wParam & 0xFFFFu) {  // the notification code in the high word does not matter
         case CommandOk:

@@ -66,6 +66,7 @@ void HeadlessSendSystemCommand(WindowHandle window, unsigned command);
 void HeadlessDropFiles(WindowHandle window, const std::vector<std::string>& paths);
 // A mouse move in client coordinates with the buttons held (MouseLeftButton).
 void HeadlessMouseMove(WindowHandle window, unsigned flags, int x, int y);
+void HeadlessMouseWheel(WindowHandle window, int delta, int x, int y);
 // Delivers OnSize, as a resize of the client area does.
 void HeadlessResizeClient(WindowHandle window, int width, int height, unsigned kind = SizeRestored);
 // Moves a trackbar's thumb or clicks a check box, as the user would.

@@ -72,6 +72,12 @@ void HeadlessMouseMove(WindowHandle window, unsigned flags, int x, int y)
         dialog->OnMouseMove(flags, x, y);
 }
 
+void HeadlessMouseWheel(WindowHandle window, int delta, int x, int y)
+{
+    if (PlatformDialog* dialog = DialogOf(window))
+        dialog->OnMouseWheel(delta, x, y);
+}
+
 void HeadlessResizeClient(WindowHandle window, int width, int height, unsigned kind)
 {
     if (PlatformDialog* dialog = DialogOf(window))

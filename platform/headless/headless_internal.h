@@ -43,6 +43,7 @@ struct HeadlessWindow {
     std::vector<HeadlessMenuItem> systemMenu;  // items appended to it
     bool visible;                              // shown
     int iconId;                                // icon resource, 0 for none
+    std::string title;                         // caption
     std::vector<HeadlessTimer> timers;         // in creation order
 };
 

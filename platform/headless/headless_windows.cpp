@@ -60,6 +60,7 @@ static HeadlessWindow* BuildWindow(int templateId, WindowHandle owner, MessageTa
     window->hasSystemMenu = (source->style & WindowSystemMenu) != 0;
     window->visible = false;
     window->iconId = 0;
+    window->title = source->title;
     HeadlessWindows.push_back(window);
     return window;
 }
@@ -195,6 +196,21 @@ static std::string GetControlTextOp(WindowHandle window, int controlId)
 {
     HeadlessControl* control = FindHeadlessControl(window, controlId);
     return control ? control->text : std::string();
+}
+
+// Only the user's resizing is bounded, and headless windows have no user.
+static void SetMinimumClientSizeOp(WindowHandle, int, int) {}
+
+static void SetWindowTitleOp(WindowHandle window, const char* title)
+{
+    if (HeadlessWindow* record = LiveHeadlessWindow(window))
+        record->title = title;
+}
+
+static std::string GetWindowTitleOp(WindowHandle window)
+{
+    HeadlessWindow* record = LiveHeadlessWindow(window);
+    return record ? record->title : std::string();
 }
 
 static void EnableControlOp(WindowHandle window, int controlId, bool enable)
@@ -345,6 +361,9 @@ static PlatformOps MakeHeadlessOps()
     ops.HasControl = HasControlOp;
     ops.SetControlText = SetControlTextOp;
     ops.GetControlText = GetControlTextOp;
+    ops.SetWindowTitle = SetWindowTitleOp;
+    ops.SetMinimumClientSize = SetMinimumClientSizeOp;
+    ops.GetWindowTitle = GetWindowTitleOp;
     ops.EnableControl = EnableControlOp;
     ops.IsControlEnabled = IsControlEnabledOp;
     ops.GetControlRect = GetControlRectOp;

@@ -144,13 +144,28 @@ static long FrameStyle(const DialogTemplate& source)
         style |= wxRESIZE_BORDER;
     if (source.style & WindowMinMaxBoxes)
         style |= wxMINIMIZE_BOX | wxMAXIMIZE_BOX;
+    // a tool window only closes: minimising it would take its owner along
     if (source.style & WindowToolWindow)
-        style |= wxFRAME_TOOL_WINDOW | wxFRAME_FLOAT_ON_PARENT;
+        style |= wxFRAME_TOOL_WINDOW | wxFRAME_FLOAT_ON_PARENT | wxCLOSE_BOX;
     return style;
+}
+
+// Beside the owner's right edge, or its left one when the screen ends first.
+static wxPoint BesideOwner(const PlatformWindow* window, WindowHandle owner)
+{
+    const int gap = window->baseWidth;
+    const wxRect beside = owner->frame->GetScreenRect();
+    const int width = window->frame->GetSize().x;
+    int x = beside.GetRight() + 1 + gap;
+    if (x + width > wxGetDisplaySize().x)
+        x = std::max(beside.GetLeft() - gap - width, 0);
+    return wxPoint(x, beside.GetTop());
 }
 
 static wxPoint TemplatePosition(const PlatformWindow* window, WindowHandle owner)
 {
+    if ((window->source->style & WindowToolWindow) && IsLiveWindow(owner))
+        return BesideOwner(window, owner);
     // a popup's position counts from its owner's client area
     wxPoint position(DialogUnitsToPixelsX(window->source->x, window->baseWidth),
                      DialogUnitsToPixelsY(window->source->y, window->baseHeight));

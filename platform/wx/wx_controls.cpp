@@ -24,12 +24,33 @@ static void SetControlTextOp(WindowHandle window, int controlId, const char* tex
     if (!control)
         return;
     wxString value = ToWxString(text);
-    if (control->kind == ControlEdit)
+    if (control->kind == ControlEdit) {
         static_cast<wxTextCtrl*>(control->widget)->ChangeValue(value);
-    else if (ShowsAmpersands(*control))
+        // a read-only line may be too narrow for what it says: the pointer shows all of it
+        if (control->style & StyleReadOnly)
+            control->widget->SetToolTip(value);
+    } else if (ShowsAmpersands(*control)) {
         static_cast<wxStaticText*>(control->widget)->SetLabelText(value);
-    else
+    } else {
         control->widget->SetLabel(value);
+    }
+}
+
+static void SetMinimumClientSizeOp(WindowHandle window, int width, int height)
+{
+    if (IsLiveWindow(window))
+        window->frame->SetMinClientSize(wxSize(width, height));
+}
+
+static void SetWindowTitleOp(WindowHandle window, const char* title)
+{
+    if (IsLiveWindow(window))
+        window->frame->SetTitle(ToWxString(title));
+}
+
+static std::string GetWindowTitleOp(WindowHandle window)
+{
+    return IsLiveWindow(window) ? FromWxString(window->frame->GetTitle()) : std::string();
 }
 
 static std::string GetControlTextOp(WindowHandle window, int controlId)
@@ -205,6 +226,9 @@ void AddWxControlOps(PlatformOps* ops)
     ops->HasControl = HasControlOp;
     ops->SetControlText = SetControlTextOp;
     ops->GetControlText = GetControlTextOp;
+    ops->SetWindowTitle = SetWindowTitleOp;
+    ops->SetMinimumClientSize = SetMinimumClientSizeOp;
+    ops->GetWindowTitle = GetWindowTitleOp;
     ops->EnableControl = EnableControlOp;
     ops->IsControlEnabled = IsControlEnabledOp;
     ops->GetControlRect = GetControlRectOp;

@@ -2,6 +2,8 @@
 // handlers or the dialog procedure: close requests, sizes, menu choices,
 // buttons, keys, mouse moves, dropped files and painting. Each handler finds
 // the record again, since the window may be gone.
+#include <algorithm>
+
 #include "platform/wx/wx_internal.h"
 
 static void OnCloseRequest(wxTopLevelWindow* frame, wxCloseEvent& event)
@@ -122,7 +124,13 @@ static void OnControlCommand(wxTopLevelWindow* frame, wxCommandEvent& event)
         SendCommandMessage(window, window->target, static_cast<unsigned>(event.GetId()));
 }
 
-static void OnMouseMotion(wxTopLevelWindow* frame, wxWindow* source, wxMouseEvent& event)
+static unsigned MouseFlags(const wxMouseEvent& event)
+{
+    return (event.LeftIsDown() ? MouseLeftButton : 0) | (event.RightIsDown() ? MouseRightButton : 0) |
+        (event.MiddleIsDown() ? MouseMiddleButton : 0) | (event.ShiftDown() ? MouseShiftKey : 0);
+}
+
+static void OnMouseEvent(wxTopLevelWindow* frame, wxWindow* source, wxMouseEvent& event)
 {
     event.Skip();
     PlatformWindow* window = RecordOfFrame(frame);
@@ -132,8 +140,13 @@ static void OnMouseMotion(wxTopLevelWindow* frame, wxWindow* source, wxMouseEven
     wxPoint point = event.GetPosition();
     if (source != window->panel)
         point = window->panel->ScreenToClient(source->ClientToScreen(point));
-    unsigned flags = event.LeftIsDown() ? MouseLeftButton : 0;
-    window->target.dialog->OnMouseMove(flags, point.x, point.y);
+    if (event.GetEventType() == wxEVT_MOUSEWHEEL) {
+        int delta = event.GetWheelRotation() * MouseWheelNotch / std::max(event.GetWheelDelta(), 1);
+        if (event.GetWheelAxis() == wxMOUSE_WHEEL_VERTICAL && delta != 0)
+            window->target.dialog->OnMouseWheel(delta, point.x, point.y);
+        return;
+    }
+    window->target.dialog->OnMouseMove(MouseFlags(event), point.x, point.y);
 }
 
 static void OnDroppedFiles(wxTopLevelWindow* frame, wxDropFilesEvent& event)
@@ -148,17 +161,19 @@ static void OnDroppedFiles(wxTopLevelWindow* frame, wxDropFilesEvent& event)
     window->target.dialog->OnDropFiles(&drop);
 }
 
-static void Paint(wxTopLevelWindow* frame)
+void Paint(wxTopLevelWindow* frame)
 {
     PlatformWindow* window = RecordOfFrame(frame);
     if (window && window->target.dialog)
         window->target.dialog->OnPaint();
 }
 
-static void BindMotion(PlatformWindow* window, wxWindow* source)
+static void BindMouse(PlatformWindow* window, wxWindow* source)
 {
     wxTopLevelWindow* frame = window->frame;
-    source->Bind(wxEVT_MOTION, [frame, source](wxMouseEvent& event) { OnMouseMotion(frame, source, event); });
+    auto deliver = [frame, source](wxMouseEvent& event) { OnMouseEvent(frame, source, event); };
+    source->Bind(wxEVT_MOTION, deliver);
+    source->Bind(wxEVT_MOUSEWHEEL, deliver);
 }
 
 void BindWindowEvents(PlatformWindow* window)
@@ -186,7 +201,7 @@ void BindWindowEvents(PlatformWindow* window)
         wxPaintDC validate(panel);
         Paint(frame);
     });
-    BindMotion(window, panel);
+    BindMouse(window, panel);
     for (WxControl& control : window->controls)
-        BindMotion(window, control.widget);
+        BindMouse(window, control.widget);
 }

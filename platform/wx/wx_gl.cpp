@@ -59,8 +59,12 @@ wxWindow* CreatePreviewCanvas(wxWindow* parent, int id, const wxPoint& position,
         return frame;
     }
     wxGLCanvas* canvas = new wxGLCanvas(parent, attributes, id, position, size, wxFULL_REPAINT_ON_RESIZE);
-    // the frame timer draws the preview; painting only validates the area
-    canvas->Bind(wxEVT_PAINT, [canvas](wxPaintEvent&) { wxPaintDC validate(canvas); });
+    // the frame timer draws the preview; painting validates the area and tells the window
+    canvas->Bind(wxEVT_PAINT, [canvas](wxPaintEvent&) {
+        wxPaintDC validate(canvas);
+        if (auto* frame = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(canvas)))
+            Paint(frame);
+    });
     canvas->Bind(wxEVT_ERASE_BACKGROUND, [](wxEraseEvent&) {});
     return canvas;
 }

@@ -70,6 +70,8 @@ int AddMenuCommand(PlatformWindow* window, unsigned commandId, bool system);
 
 // Events (wx_events.cpp)
 void BindWindowEvents(PlatformWindow* window);
+// The window's OnPaint, when it is a live dialog window.
+void Paint(wxTopLevelWindow* frame);
 
 // The application (wx_app.cpp)
 bool StartWx();

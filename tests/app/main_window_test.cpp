@@ -14,6 +14,7 @@
 #include "render/gl_setup.h"
 #include "render/lighting_textures.h"
 #include "resources/resource_ids.h"
+#include "settings/settings_block.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -58,7 +59,7 @@ TEST_F(ShellTest, StartUpShowsEverythingAndItsMenusWork)
     EXPECT_EQ(std::vector<int64_t>({NormalizationCubeMapId, AttenuationTextureId, DecalTextureId, NormalTextureId}),
               std::vector<int64_t>({1, 2, 3, 4}));
     EXPECT_EQ(HeadlessTimerCount(Window()), 2);  // the frame and the live preview
-    EXPECT_EQ(HeadlessSystemMenuItems(Window()), std::vector<std::string>({"", "&About Orvanel..."}));
+    EXPECT_EQ(HeadlessSystemMenuItems(Window()), std::vector<std::string>({"", "&About Orvanel...\tF1"}));
     EXPECT_EQ(HeadlessWindowIcon(Window()), MainIcon);
     EXPECT_FALSE(IsControlEnabled(Window(), GenerateButtonControl));
     for (bool visible : {true, false, true}) {
@@ -91,18 +92,50 @@ TEST_F(ShellTest, DropDragResizeAndGenerate)
     HeadlessDropFiles(Window(), {Heightmap(folder + "/first.bmp", 8), Heightmap(exeDir + "/second.bmp")});
     EXPECT_EQ(StatusLine(), "Successfully loaded '" + folder + "/first.bmp'.");
     EXPECT_EQ(HeightmapImage->width, 8);
+    char title[256];
+    GetWindowTitle(Window(), title, sizeof title);
+    EXPECT_STREQ(title, "first.bmp \xE2\x80\x94 Orvanel");
 
     const struct {
         unsigned buttons;
         int x, y;
         float spin, tilt;
-    } moves[] = {{0, 5, 5, 0, 0},       {MouseLeftButton, 100, 100, 0, 0}, {MouseLeftButton, 130, 110, 30, 10},
-                 {0, 300, 300, 30, 10}, {MouseLeftButton, 0, 0, 30, 10},   {MouseLeftButton, -5, 2, 25, 12}};
+        bool panned;  // the mesh moved right, never down
+    } moves[] = {{0, 5, 5, 0, 0, false},
+                 {MouseLeftButton, 100, 100, 0, 0, false},
+                 {MouseLeftButton, 200, 120, 45, 9, false},
+                 {0, 300, 300, 45, 9, false},
+                 {MouseLeftButton, 5, 5, 45, 9, false},  // starts outside the preview
+                 {MouseLeftButton, 105, 65, 45, 9, false},
+                 {0, 100, 100, 45, 9, false},
+                 {MouseMiddleButton, 100, 100, 45, 9, false},
+                 {MouseMiddleButton, 110, 100, 45, 9, true}};
     for (const auto& move : moves) {
         HeadlessMouseMove(Window(), move.buttons, move.x, move.y);
         EXPECT_TRUE(ViewSpin == move.spin && ViewTilt == move.tilt) << move.x << ": " << ViewSpin << ", " << ViewTilt;
+        EXPECT_TRUE((ViewPanX > 0.0f) == move.panned && ViewPanY == 0.0f) << move.x;
     }
+    HeadlessMouseMove(Window(), 0, 100, 80);
+    for (int x : {100, 200})  // Shift turns the light: 100 pixels, 45 degrees of azimuth
+        HeadlessMouseMove(Window(), MouseLeftButton | MouseShiftKey, x, 80);
+    EXPECT_TRUE(ViewSpin == 45.0f && SettingsBlock.lightAzimuth == 45.0f && SettingsBlock.lightElevation == 90.0f);
+    EXPECT_TRUE(HeadlessChooseMenuItem(Window(), WireframeCommand));
+    EXPECT_TRUE(SettingsBlock.wireframe == 1 && GetMenuItemState(Window(), WireframeCommand) == int(MenuItemChecked));
+    // back as they were, so that the settings keep the record alone
+    EXPECT_TRUE(HeadlessChooseMenuItem(Window(), WireframeCommand));
+    HeadlessMouseMove(Window(), MouseLeftButton | MouseShiftKey, 100, 80);
+    EXPECT_TRUE(SettingsBlock.wireframe == 0 && GetMenuItemState(Window(), WireframeCommand) == 0);
+    HeadlessMouseWheel(Window(), -MouseWheelNotch, 5, 5);
+    HeadlessMouseWheel(Window(), 2 * MouseWheelNotch, 100, 100);
+    EXPECT_FLOAT_EQ(ViewZoom, 1.125f * 1.125f);
+    EXPECT_TRUE(HeadlessChooseMenuItem(Window(), ResetViewCommand));
+    EXPECT_TRUE(ViewSpin == 0.0f && ViewTilt == 0.0f && ViewZoom == 1.0f && ViewPanX == 0.0f);
 
+    PlatformRect before, after, client = {0, 0, 348, 240};  // the template's client size
+    ASSERT_TRUE(MapDialogRect(Window(), &client) && GetControlRect(Window(), StatusLineControl, &before));
+    HeadlessResizeClient(Window(), client.right + 400, client.bottom);
+    GetControlRect(Window(), StatusLineControl, &after);
+    EXPECT_EQ(after.right - after.left, before.right - before.left + 400);  // the status line grows with the window
     HeadlessResizeClient(Window(), 10, 10);
     PlatformRect frame;
     GLint viewport[4];

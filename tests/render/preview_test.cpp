@@ -18,8 +18,10 @@
 #include "model/model_store.h"
 #include "render/frame.h"
 #include "render/gl_setup.h"
+#include "render/view.h"
 #include "resources/resource_ids.h"
 #include "settings/settings.h"
+#include "settings/settings_block.h"
 #include "tests/support/main_window_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -98,6 +100,7 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
+        steersView = false;  // the standard view, as batch mode draws it
         StartMainWindow();
         ASSERT_NE(PreviewGLContext, nullptr);
         ASSERT_EQ(FragmentProgramAvailable, GetParam().perPixel);
@@ -424,6 +427,96 @@ TEST_P(RenderTest, TimerPresentsAFrameWhileTheWindowExists)
     ReleasePreviewGL();
     ReleasePreviewGL();  // harmless twice
     EXPECT_FALSE(SetupPreviewGL(Window()) || SetupPreviewGL(nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+// While nothing changes the timer presents nothing; each kind of change presents one
+// frame again, the same picture as one drawn at once.
+TEST_P(RenderTest, TimerPresentsOnlyWhenThePictureChanges)
+{
+    Generate();
+    const std::function<void()> changes[] = {
+        [] { ViewSpin += 1.0f; },        [] { GenerationSettings.backgroundColor[1] = 0.5f; },
+        [this] { UsePlainTextures(); },  [this] { HeadlessResizeClient(Window(), 300, 260); },
+        [] { PreviewOutOfDate = true; },
+    };
+    TickHeadlessTimers(1);
+    for (const auto& change : changes) {
+        int swaps = HeadlessSwapCount(PreviewGLContext);
+        TickHeadlessTimers(3);
+        EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps);
+        change();
+        TickHeadlessTimers(3);
+        EXPECT_EQ(HeadlessSwapCount(PreviewGLContext), swaps + 1);
+        std::vector<uint8_t> presented = ReadPreview().rgba;
+        EXPECT_TRUE(presented == DrawFrame().rgba);
+    }
+}
+
+// A framed mesh stays whole inside the preview however it is turned, and fills a good
+// part of it whether it was far too small or far too big before.
+TEST_P(FrameTest, FramedMeshFitsThePreviewAtEveryAngle)
+{
+    Generate();
+    const Picture standard = DrawFrame();
+    const int shorter = std::min(standard.width, standard.height);
+    const float angles[][2] = {{0, 0}, {60, 0}, {45, 60}, {0, 90}};
+    for (float zoom : {0.25f, 64.0f}) {
+        ViewZoom = zoom;
+        FitViewToModel(GetInstanceModel(CurrentModelInstance));
+        for (const auto& angle : angles) {
+            ViewSpin = angle[0], ViewTilt = angle[1];
+            PixelBox box = MeshBox(DrawFrame());
+            bool inside =
+                box.left > 0 && box.top > 0 && box.right < standard.width - 1 && box.bottom < standard.height - 1;
+            EXPECT_TRUE(inside && std::max(box.right - box.left, box.bottom - box.top) > shorter / 3)
+                << zoom << ", " << angle[0] << ", " << angle[1];
+        }
+    }
+}
+
+int PixelBrightness(const Picture& picture, int x, int y)
+{
+    return picture.At(x, y)[0] + picture.At(x, y)[1] + picture.At(x, y)[2];
+}
+
+// Mean brightness of the mesh's left and right halves.
+std::pair<double, double> HalfBrightness(const Picture& picture)
+{
+    const PixelBox box = MeshBox(picture);
+    const int middle = (box.left + box.right) / 2;
+    double sums[2] = {}, counts[2] = {};
+    for (int y = box.top; y <= box.bottom; ++y)
+        for (int x = box.left; x <= box.right; ++x)
+            if ((x >= 128 || y >= 128) && !picture.IsBackground(x, y))
+                sums[x > middle] += PixelBrightness(picture, x, y), ++counts[x > middle];
+    return {sums[0] / counts[0], sums[1] / counts[1]};
+}
+
+// The light turned to the right lights the right half more; overhead it lights both
+// alike. Wireframe draws dark edges over the surface.
+TEST_P(FrameTest, LightDirectionAndWireframeShowInThePixels)
+{
+    Generate();
+    const Picture plain = DrawFrame();
+    auto overhead = HalfBrightness(plain);
+    EXPECT_NEAR(overhead.first, overhead.second, 0.05 * overhead.second);
+    SettingsBlock.lightAzimuth = 90.0f, SettingsBlock.lightElevation = 30.0f;
+    auto fromRight = HalfBrightness(DrawFrame());
+    EXPECT_GT(fromRight.second, 1.1 * fromRight.first);
+    SettingsBlock.lightElevation = 90.0f;
+    EXPECT_TRUE(DrawFrame().rgba == plain.rgba);
+
+    SettingsBlock.wireframe = 1;
+    const Picture wired = DrawFrame();
+    int darkened = 0;
+    for (int y = 0; y < plain.height; ++y)
+        for (int x = 0; x < plain.width; ++x)
+            darkened += PixelBrightness(wired, x, y) + 60 < PixelBrightness(plain, x, y);
+    EXPECT_GT(darkened, MeshBox(plain).count / 10);
 }
 
 }  // namespace

@@ -196,8 +196,8 @@ TEST_F(SettingsTest, PathsThatDoNotFitAreLeftEmpty)
     memcpy(ExeDirectory, exeDir.c_str(), exeDir.size() + 1);
 }
 
-// OK and Cancel (Enter and Escape) hide the window and clear the mark, so that the next choice of
-// the View menu item shows it again; the close box is refused; no window or no menu does nothing.
+// OK and Cancel (Enter and Escape) and the close box hide the window and clear the mark, so that
+// the next choice of the View menu item shows it again; no window or no menu does nothing.
 TEST_F(SettingsTest, ViewMenuEnterAndEscapeShowAndHideThePropertiesWindow)
 {
     const std::pair<std::function<void()>, bool> steps[] = {
@@ -208,7 +208,8 @@ TEST_F(SettingsTest, ViewMenuEnterAndEscapeShowAndHideThePropertiesWindow)
         {OnGenerationProperties, true},
         {[this] { HeadlessPressEscape(properties); }, false},
         {[this] { TogglePropertiesWindow(Window(), properties); }, true},
-        {[this] { HeadlessCloseWindow(properties); }, true},
+        {[this] { HeadlessCloseWindow(properties); }, false},
+        {[this] { TogglePropertiesWindow(Window(), properties); }, true},
         {[this] { TogglePropertiesWindow(properties, properties); }, true},  // it has no menu
         {[] { PropertiesWindow = nullptr, OnGenerationProperties(); }, true},
         // the mark stays the main window's after a properties window was made for another owner

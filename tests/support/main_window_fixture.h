@@ -33,7 +33,8 @@ inline void ResetProgramState()
     NextTextureId = 1;
     GenerationSettings = GenerationSettingsRecord();
     GenerationParams = {1.0f, 1, 1.0f, 24.0f, 1};
-    ViewTilt = ViewSpin = 0.0f;
+    ViewTilt = ViewSpin = ViewPanX = ViewPanY = 0.0f;
+    ViewZoom = 1.0f;
     ExeDirectory[0] = '\0';
     CommandLinePath[0] = '\0';
 }
@@ -44,6 +45,7 @@ protected:
     std::string exeDir;
     MainDialog* dialog = nullptr;
     GLContextHandle ownContext = nullptr;
+    bool steersView = true;  // the window's own, given to it at start
 
     void SetUp() override
     {
@@ -67,6 +69,7 @@ protected:
     void StartMainWindow()
     {
         dialog = new MainDialog();
+        dialog->steersView = steersView;
         ASSERT_TRUE(dialog->Create());
     }
 

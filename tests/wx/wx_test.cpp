@@ -4,6 +4,8 @@
 // sizes, the real pointer, the GL canvas, modal loops and native dialogs.
 #include <GL/gl.h>
 
+#include <wx/tooltip.h>
+
 #include "platform/wx/wx_platform.h"
 #include "platform/wx/wx_testing.h"
 #include "tests/platform/platform_driver.h"
@@ -227,4 +229,41 @@ int main(int argc, char** argv)
     if (WxAssertCount() > 0)
         fprintf(stderr, "%d toolkit assertions\n", WxAssertCount());
     return result != 0 || WxAssertCount() > 0;
+}
+
+// Every label of every window shows its whole text in the real dialog font.
+TEST_F(WxTest, LabelsShowTheirWholeText)
+{
+    RecordingDialog about(AboutDialogTemplate, window);
+    ASSERT_TRUE(about.Create());
+    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, window, nullptr, 0);
+    for (WindowHandle shown : {window, about.Window(), properties})
+        for (wxWindow* child : WxPanelOf(shown)->GetChildren()) {
+            auto* label = dynamic_cast<wxStaticText*>(child);
+            EXPECT_TRUE(!label || label->GetSize().x >= label->GetBestSize().x) << child->GetLabel();
+        }
+}
+
+// The user cannot shrink a window below its minimum; a read-only line shows its whole
+// text in a tooltip.
+TEST_F(WxTest, MinimumSizeHoldsAndReadOnlyLinesCarryTheirTextAsTooltip)
+{
+    SetMinimumClientSize(window, 400, 200);
+    WxFrameOf(window)->SetClientSize(10, 10);
+    driver.RunUntil(nullptr);
+    wxSize client = WxFrameOf(window)->GetClientSize();
+    EXPECT_TRUE(client.x >= 400 && client.y >= 200) << client.x << " x " << client.y;
+    SetControlText(window, StatusLineControl, "a message longer than its line");
+    wxToolTip* tip = WxControlOf(window, StatusLineControl)->GetToolTip();
+    EXPECT_TRUE(tip && tip->GetTip() == "a message longer than its line");
+}
+
+// The properties window opens beside its owner, never over it.
+TEST_F(WxTest, ToolWindowOpensBesideItsOwner)
+{
+    WindowHandle properties = CreateModelessDialog(PropertiesDialogTemplate, window, nullptr, 0);
+    ShowPlatformWindow(properties, true);
+    driver.RunUntil(nullptr);
+    wxRect owner = WxFrameOf(window)->GetScreenRect(), tool = WxFrameOf(properties)->GetScreenRect();
+    EXPECT_FALSE(owner.Intersects(tool)) << tool.x << ", " << tool.y << " beside " << owner.GetRight();
 }
