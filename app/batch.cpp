@@ -359,6 +359,7 @@ static int RunGenerate(const BatchOptions& options)
     PropertiesWindow = nullptr;
     bool succeeded = created && GenerateWith(dialog, options);
     dialog.OnClose();
+    HeadlessReleaseGL();
     SetHeadlessTextObserver(nullptr);
     return succeeded ? 0 : 1;
 }

@@ -103,3 +103,8 @@ bool HeadlessReadPixels(GLContextHandle context, std::vector<uint8_t>* rgba, int
 GLContextHandle HeadlessFindGLContext(WindowHandle window, int controlId);
 // Number of buffer swaps made on a context.
 int HeadlessSwapCount(GLContextHandle context);
+
+// Once every context is gone: ends the EGL display, so that the software renderer's threads
+// end before the process does (a run's last work, not needed for correctness). Harmless when
+// contexts remain or none was ever made.
+void HeadlessReleaseGL();

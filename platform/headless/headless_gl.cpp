@@ -27,7 +27,9 @@
     X(eglGetDisplay)              \
     X(eglGetProcAddress)          \
     X(eglInitialize)              \
-    X(eglMakeCurrent)
+    X(eglMakeCurrent)             \
+    X(eglReleaseThread)           \
+    X(eglTerminate)
 // clang-format on
 
 static struct {
@@ -47,6 +49,8 @@ static struct {
 #define eglGetProcAddress EGLLibrary.eglGetProcAddressEntry
 #define eglInitialize EGLLibrary.eglInitializeEntry
 #define eglMakeCurrent EGLLibrary.eglMakeCurrentEntry
+#define eglReleaseThread EGLLibrary.eglReleaseThreadEntry
+#define eglTerminate EGLLibrary.eglTerminateEntry
 
 // Fills EGLLibrary from GLVND's libEGL; false when it or an entry is missing.
 static bool OpenEGLLibrary()
@@ -299,4 +303,14 @@ int HeadlessSwapCount(GLContextHandle handle)
 {
     HeadlessGLContext* context = LiveContext(handle);
     return context ? context->swapCount : 0;
+}
+
+void HeadlessReleaseGL()
+{
+    if (SharedDisplay == EGL_NO_DISPLAY || !Contexts.empty())
+        return;
+    eglMakeCurrent(SharedDisplay, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+    eglTerminate(SharedDisplay);
+    eglReleaseThread();
+    SharedDisplay = EGL_NO_DISPLAY;
 }

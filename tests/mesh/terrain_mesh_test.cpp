@@ -69,8 +69,9 @@ TEST(TerrainMeshTest, SixteenBitAndEightBitGiveOneMeshAndAdaptiveVerticesLieOnTh
             ASSERT_EQ(BuildTerrainMesh(sixteen, request, &b, &figures), result);
             ASSERT_EQ(a.vertexCount, b.vertexCount);
             ASSERT_EQ(a.faceCount, b.faceCount);
-            EXPECT_EQ(memcmp(a.positions, b.positions, 12 * a.vertexCount), 0);
-            EXPECT_EQ(memcmp(a.faces, b.faces, 12 * a.faceCount), 0);
+            EXPECT_TRUE(result != TerrainMeshBuilt ||
+                        (memcmp(a.positions, b.positions, 12 * a.vertexCount) == 0 &&
+                         memcmp(a.faces, b.faces, 12 * a.faceCount) == 0));
             if (mode == TerrainAdaptive && result == TerrainMeshBuilt) {
                 EXPECT_LE(a.faceCount, request.maxFaces);
                 for (int64_t v = 0; v < a.vertexCount; ++v)
