@@ -259,6 +259,7 @@ static void LivePreviewTimerProc(WindowHandle, unsigned, uintptr_t, uint32_t)
     if (SameInputs(inputs, Requested))
         return;
     Requested = inputs;
+    ShowTrackbarValues(PropertiesWindow);
     if (inputs.heightmap != 0) {
         RequestBuild(inputs);
         SetControlText(LiveWindow, StatusDetailControl, "Building the preview...");

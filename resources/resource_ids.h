@@ -32,6 +32,11 @@ const int MaxErrorEditControl = 1015;          // the adaptive mesh's error boun
 const int SplitObjectsCheckboxControl = 1016;  // several .3ds objects for a mesh over one object's limits
 const int SolidCheckboxControl = 1017;         // close the surface into a solid
 const int SolidBaseEditControl = 1018;         // world units from the lowest point down to the bottom
+// Beside each trackbar, its value in the units it means.
+const int StretchValueControl = 1019;
+const int FuzzValueControl = 1020;
+const int HeightValueControl = 1021;
+const int ScaleValueControl = 1022;
 
 // About box
 const int AboutIconControl = 1100;  // the icon has no id of its own in the template; this one is ours

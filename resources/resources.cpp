@@ -47,6 +47,10 @@ static const ControlTemplate PropertiesControls[] = {
     {SplitObjectsCheckboxControl, ControlCheckbox, "S&plit .3ds into several objects", 7, 171, 151, 8, 0},
     {SolidCheckboxControl, ControlCheckbox, "Close into a s&olid, base:", 7, 185, 110, 8, 0},
     {SolidBaseEditControl, ControlEdit, "", 118, 183, 40, 12, StyleBorder},
+    {StretchValueControl, ControlLabel, "", 162, 18, 50, 8, StyleNoPrefix},
+    {FuzzValueControl, ControlLabel, "", 162, 40, 50, 8, StyleNoPrefix},
+    {HeightValueControl, ControlLabel, "", 162, 63, 50, 8, StyleNoPrefix},
+    {ScaleValueControl, ControlLabel, "", 162, 86, 50, 8, StyleNoPrefix},
 };
 
 #define COUNT_OF(array) static_cast<int>(sizeof(array) / sizeof((array)[0]))
@@ -57,7 +61,7 @@ static const DialogTemplate DialogTemplates[] = {
     {MainDialogTemplate, "Orvanel", 0, 0, 348, 240,
      WindowVisible | WindowCaption | WindowSystemMenu | WindowSizing | WindowMinMaxBoxes | WindowAcceptFiles,
      MainMenuResource, MainControls, COUNT_OF(MainControls)},
-    {PropertiesDialogTemplate, "Generation Properties", 0, 0, 165, 202, WindowCaption | WindowToolWindow, 0,
+    {PropertiesDialogTemplate, "Generation Properties", 0, 0, 216, 202, WindowCaption | WindowToolWindow, 0,
      PropertiesControls, COUNT_OF(PropertiesControls)},
 };
 

@@ -336,6 +336,27 @@ static void ReadMeshControls(WindowHandle window, SettingsBlockRecord* block)
     block->solidBase = base > 0 ? static_cast<float>(base) : block->solidBase;
 }
 
+void ShowTrackbarValues(WindowHandle window)
+{
+    if (!window)
+        return;
+    GenerationSettingsRecord shown = GenerationSettings;
+    shown.stretchPosition = GetTrackbarPosition(window, StretchTrackbarControl);
+    shown.fuzzPosition = GetTrackbarPosition(window, FuzzTrackbarControl);
+    shown.heightPosition = GetTrackbarPosition(window, HeightTrackbarControl);
+    shown.scalePosition = GetTrackbarPosition(window, ScaleTrackbarControl);
+    const GenerationParamsRecord params = DeriveGenerationParams(shown);
+    char text[64];
+    snprintf(text, sizeof text, "repeat \xC3\x97%g", params.textureScale);
+    SetControlText(window, StretchValueControl, text);
+    snprintf(text, sizeof text, "step %d px", static_cast<int>(params.gridStep));
+    SetControlText(window, FuzzValueControl, text);
+    snprintf(text, sizeof text, "height \xC3\x97%g", params.heightScale);
+    SetControlText(window, HeightValueControl, text);
+    snprintf(text, sizeof text, "%g units/px", params.overallScale);
+    SetControlText(window, ScaleValueControl, text);
+}
+
 void FillPropertiesWindow(WindowHandle window)
 {
     if (!window)
@@ -347,6 +368,7 @@ void FillPropertiesWindow(WindowHandle window)
     FillTrackbar(window, ScaleTrackbarRange, settings.scalePosition);
     SetCheckState(window, EliminateCheckboxControl, settings.eliminateZeroHeight ? 1 : 0);
     FillMeshControls(window, SettingsBlock);
+    ShowTrackbarValues(window);
 }
 
 void ReadPropertiesWindow(WindowHandle window)

@@ -102,6 +102,9 @@ bool FormUserConfigurationPath(std::string* path);
 // "%s/fp/light_std.fp" from ExeDirectory: the lighting program the build lays
 // beside the executable. False (and "") when it does not fit into `size` bytes.
 bool FormDefaultProgramPath(char* path, size_t size);
+// Shows beside each trackbar the value its position gives, in its units: "repeat ×1",
+// "step 2 px", "height ×1", "24 units/px".
+void ShowTrackbarValues(WindowHandle window);
 // Sets the trackbars' ranges and positions and the checkbox from GenerationSettings.
 void FillPropertiesWindow(WindowHandle window);
 // Reads the controls into GenerationSettings, derives GenerationParams and

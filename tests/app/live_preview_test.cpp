@@ -56,6 +56,18 @@ protected:
         return pixels;
     }
 
+    // The values beside the four trackbars, joined by '|'.
+    static std::string ShownValues()
+    {
+        std::string values;
+        for (int control : {StretchValueControl, FuzzValueControl, HeightValueControl, ScaleValueControl}) {
+            char text[64] = "";
+            GetControlText(PropertiesWindow, control, text, sizeof text);
+            values += (values.empty() ? "" : "|") + std::string(text);
+        }
+        return values;
+    }
+
     static std::vector<uint8_t> ShownBytes()
     {
         for (const FileEntry& entry : FileTable)
@@ -73,8 +85,17 @@ TEST_F(LivePreviewTest, FollowsTheHeightmapAndSlidersWritesNothingAndGenerateWri
     ASSERT_NE(CurrentModelInstance, nullptr);
     EXPECT_STREQ(CurrentModelInstance->path, "(unsaved preview)");
     const std::vector<uint8_t> coarse = Pixels();
+    EXPECT_EQ(ShownValues(),
+              "repeat \xC3\x97"
+              "1|step 2 px|height \xC3\x97"
+              "1|24 units/px");
     SetTrackbarPosition(PropertiesWindow, FuzzTrackbarControl, 1);
+    SetTrackbarPosition(PropertiesWindow, StretchTrackbarControl, 64);
     EXPECT_EQ(WaitForPreview(), "Unsaved preview: 4096 vertices, 7938 faces");
+    EXPECT_EQ(ShownValues(),
+              "repeat \xC3\x97"
+              "0.5|step 1 px|height \xC3\x97"
+              "1|24 units/px");
     EXPECT_NE(Pixels(), coarse);
     const std::vector<uint8_t> shown = ShownBytes();
     std::string listing;
