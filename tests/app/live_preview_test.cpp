@@ -80,6 +80,9 @@ protected:
 TEST_F(LivePreviewTest, FollowsTheHeightmapAndSlidersWritesNothingAndGenerateWritesWhatWasShown)
 {
     StartMainWindow();
+    for (int tick = 0; tick < 3; ++tick)
+        TickHeadlessTimers(1);
+    EXPECT_EQ(Detail(), "") << "nothing to show without a heightmap";
     LoadHeightmap("hills.bmp", 64);
     EXPECT_EQ(WaitForPreview(), "Unsaved preview: 1024 vertices, 1922 faces");  // grid step 2
     ASSERT_NE(CurrentModelInstance, nullptr);

@@ -49,6 +49,24 @@ static std::tuple<float, float, float> Position(const TriangleMesh& mesh, uint32
     return std::make_tuple(p[0], p[1], p[2]);
 }
 
+// Where a vertex lies and what of the picture it shows.
+static std::tuple<float, float, float, float, float> Vertex(const TriangleMesh& mesh, uint32_t vertex)
+{
+    const float* p = mesh.positions + 3 * static_cast<size_t>(vertex);
+    const float* t = mesh.texCoords + 2 * static_cast<size_t>(vertex);
+    return std::make_tuple(p[0], p[1], p[2], t[0], t[1]);
+}
+
+static int64_t FlatFaces(const TriangleMesh& mesh)
+{
+    int64_t flat = 0;
+    for (int64_t f = 0; f < mesh.faceCount; ++f)
+        flat += std::get<2>(Position(mesh, mesh.faces[3 * f])) == 0 &&
+            std::get<2>(Position(mesh, mesh.faces[3 * f + 1])) == 0 &&
+            std::get<2>(Position(mesh, mesh.faces[3 * f + 2])) == 0;
+    return flat;
+}
+
 TEST(TerrainMeshTest, SixteenBitAndEightBitGiveOneMeshAndAdaptiveVerticesLieOnTheGrid)
 {
     std::mt19937 random(7);
@@ -59,9 +77,9 @@ TEST(TerrainMeshTest, SixteenBitAndEightBitGiveOneMeshAndAdaptiveVerticesLieOnTh
         TriangleMesh grid = {};
         TerrainMeshFigures figures = {};
         ASSERT_EQ(BuildTerrainMesh(eight, Request(TerrainGrid, 0), &grid, &figures), TerrainMeshBuilt);
-        std::set<std::tuple<float, float, float>> gridPoints;
+        std::set<std::tuple<float, float, float, float, float>> gridPoints;
         for (int64_t v = 0; v < grid.vertexCount; ++v)
-            gridPoints.insert(Position(grid, static_cast<uint32_t>(v)));
+            gridPoints.insert(Vertex(grid, static_cast<uint32_t>(v)));
         for (int32_t mode : {TerrainGrid, TerrainAdaptive}) {
             const TerrainMeshRequest request = Request(mode, 1 + random() % 300);
             TriangleMesh a = {}, b = {};
@@ -75,12 +93,11 @@ TEST(TerrainMeshTest, SixteenBitAndEightBitGiveOneMeshAndAdaptiveVerticesLieOnTh
             if (mode == TerrainAdaptive && result == TerrainMeshBuilt) {
                 EXPECT_LE(a.faceCount, request.maxFaces);
                 for (int64_t v = 0; v < a.vertexCount; ++v)
-                    EXPECT_TRUE(gridPoints.count(Position(a, static_cast<uint32_t>(v)))) << v;
+                    EXPECT_TRUE(gridPoints.count(Vertex(a, static_cast<uint32_t>(v)))) << v;
             }
-            for (int64_t f = 0; result == TerrainMeshBuilt && request.eliminateZeroHeight && f < a.faceCount; ++f)
-                EXPECT_FALSE(std::get<2>(Position(a, a.faces[3 * f])) == 0 &&
-                             std::get<2>(Position(a, a.faces[3 * f + 1])) == 0 &&
-                             std::get<2>(Position(a, a.faces[3 * f + 2])) == 0);
+            if (mode == TerrainGrid && result == TerrainMeshBuilt && request.eliminateZeroHeight) {
+                EXPECT_EQ(a.faceCount, grid.faceCount - FlatFaces(grid));  // every flat face, and only those
+            }
             FreeTriangleMesh(&a);
             FreeTriangleMesh(&b);
         }
@@ -114,6 +131,10 @@ TEST(TerrainMeshTest, PackedObjectsStayWithinTheLimitsAndHoldEveryFaceInOrder)
         EXPECT_GE(count, (mesh.faceCount - first) / MaxObjectFaces + 1);
         FreeSplitObjects(objects, count);
     }
+    TriangleMesh* objects = nullptr;
+    int64_t count = 0;
+    EXPECT_FALSE(PackIntoObjects(mesh, mesh.faceCount, 0, &objects, &count));  // no face to pack
+    EXPECT_TRUE(objects == nullptr && count == 0);
     FreeTriangleMesh(&mesh);
     FreeImage(picture);
 }
