@@ -89,6 +89,11 @@ TEST_F(TerrainTest, GridModeKeepsItsPowerOfTwoRuleAndSolidsAndObjectsAddUp)
     ASSERT_EQ(Orvanel("--generate " + palette + " --output " + folder.File("palette.3ds"), &output), 0) << output;
     ASSERT_EQ(Orvanel("--generate " + trueColor + " --output " + folder.File("true.3ds"), &output), 0);
     EXPECT_EQ(ReadFileBytes(folder.File("palette.3ds")), ReadFileBytes(folder.File("true.3ds")));
+    // its 16-bit PNG goes the new way (samples, not pixels) and must write the very same file
+    const std::string deep = folder.File("deep.png");
+    ASSERT_EQ(RunCommand("convert " + trueColor + " -depth 16 " + deep), 0);
+    ASSERT_EQ(Orvanel("--generate " + deep + " --output " + folder.File("deep.3ds"), &output), 0) << output;
+    EXPECT_EQ(ReadFileBytes(folder.File("deep.3ds")), ReadFileBytes(folder.File("true.3ds")));
     const std::string big = folder.File("big.png"), solid = folder.File("solid.obj"), split = folder.File("split.3ds");
     ASSERT_EQ(RunCommand("convert -size 512x256 xc: -fx 'i*j%97/97' -depth 16 -colorspace gray " + big), 0);
     EXPECT_EQ(Orvanel("--generate " + big + " --output " + split + " --grid-fuzz 1", &output), 1);

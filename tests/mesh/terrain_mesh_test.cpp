@@ -135,6 +135,10 @@ TEST(TerrainMeshTest, PackedObjectsStayWithinTheLimitsAndHoldEveryFaceInOrder)
     int64_t count = 0;
     EXPECT_FALSE(PackIntoObjects(mesh, mesh.faceCount, 0, &objects, &count));  // no face to pack
     EXPECT_TRUE(objects == nullptr && count == 0);
+    MeshMemoryLimit = 1;  // no object can be allocated
+    EXPECT_FALSE(PackIntoObjects(mesh, 0, 0, &objects, &count));
+    EXPECT_TRUE(objects == nullptr && count == 0);
+    MeshMemoryLimit = 0;
     FreeTriangleMesh(&mesh);
     FreeImage(picture);
 }
