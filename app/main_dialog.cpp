@@ -2,7 +2,9 @@
 // mouse drags, resizing and shut-down.
 #include "app/main_dialog.h"
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -122,10 +124,49 @@ static void FindExeDirectory()
 }
 
 // The grid needs power-of-two sides; the adaptive mesh takes any.
+// The folder part of path ("." for a bare name), into folder.
+static void CopyFolderOf(const char* path, char* folder, size_t size)
+{
+    const char* slash = strrchr(path, '/');
+    if (!slash)
+        snprintf(folder, size, ".");
+    else
+        snprintf(folder, size, "%.*s", static_cast<int>(slash == path ? 1 : slash - path), path);
+}
+
+// File > the recent heightmaps, newest first: "&1 terrain.png"; the rest grayed.
+static void ShowRecentHeightmaps(WindowHandle window)
+{
+    for (int i = 0; i < RecentHeightmapCount; ++i) {
+        const char* path = SettingsBlock.recentHeightmaps[i];
+        const char* slash = strrchr(path, '/');
+        char text[SettingsPathSize + 8];
+        snprintf(text, sizeof text, "&%d %s", i + 1, slash ? slash + 1 : path);
+        SetMenuItemText(window, RecentHeightmapCommand + i, path[0] ? text : "(no recent heightmap)");
+        SetMenuItemState(window, RecentHeightmapCommand + i, path[0] ? 0 : MenuItemGrayed);
+    }
+}
+
+// After a heightmap loaded: it heads the recent list, the Open dialog starts in its folder
+// next time, and the title names it.
+static void NoteLoadedHeightmap(WindowHandle window, uint32_t loadsBefore)
+{
+    ShowHeightmapInTitle(window);
+    if (HeightmapLoadCount == loadsBefore)
+        return;
+    char whole[PATH_MAX];
+    const char* path = realpath(LoadedHeightmapPath, whole) ? whole : LoadedHeightmapPath;
+    RememberRecentHeightmap(&SettingsBlock, path);
+    CopyFolderOf(path, SettingsBlock.openFolder, sizeof SettingsBlock.openFolder);
+    ShowRecentHeightmaps(window);
+}
+
 static void LoadHeightmapFollowingMeshMode(WindowHandle window, const char* path)
 {
+    const uint32_t loadsBefore = HeightmapLoadCount;
     HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
     LoadImageFile(window, path);
+    NoteLoadedHeightmap(window, loadsBefore);
 }
 
 bool MainDialog::OnInitDialog()
@@ -140,6 +181,8 @@ bool MainDialog::OnInitDialog()
     SetWindowIcon(Window(), MainIcon);
     SetMainWindowMinimumSize(Window());
     LoadSettings();
+    OpenDialogFolder = SettingsBlock.openFolder;
+    ShowRecentHeightmaps(Window());
     ShowWireframeMark(Window());
     if (drawsPreview) {
         SetupPreviewGL(Window());  // the start-up goes on without a preview when it fails
@@ -331,6 +374,8 @@ bool OnGenerate()
     char path[SavePathSize];
     if (!BuildHeightMesh(MainWindow, HeightmapImage, path))
         return false;
+    // Save As starts here next time
+    CopyFolderOf(path, SettingsBlock.saveFolder, sizeof SettingsBlock.saveFolder);
     ShowWrittenFile(path);
     return true;
 }
@@ -341,11 +386,13 @@ void MainDialog::OnCommand(unsigned id)
     case GenerateButtonControl:
         OnGenerate();
         break;
-    case LoadHeightmapCommand:
+    case LoadHeightmapCommand: {
+        const uint32_t loadsBefore = HeightmapLoadCount;
         HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
         OnLoadHeightmap();
-        ShowHeightmapInTitle(Window());
+        NoteLoadedHeightmap(Window(), loadsBefore);
         break;
+    }
     case LoadDecalTextureCommand:
         OnLoadDecalTexture();
         break;
@@ -365,6 +412,14 @@ void MainDialog::OnCommand(unsigned id)
     case HelpCommand:
         break;  // the program has no help file
     default:
+        if (id >= RecentHeightmapCommand && id < RecentHeightmapCommand + RecentHeightmapCount) {
+            // a copy: loading it reorders the list
+            char path[SettingsPathSize];
+            snprintf(path, sizeof path, "%s", SettingsBlock.recentHeightmaps[id - RecentHeightmapCommand]);
+            if (path[0] != '\0')
+                LoadHeightmapFollowingMeshMode(Window(), path);
+            break;
+        }
         PlatformDialog::OnCommand(id);
         break;
     }

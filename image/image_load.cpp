@@ -30,6 +30,7 @@ static char DecalPath[PathBufferSize];
 static char NormalPath[PathBufferSize];
 
 bool HeightmapAnySize = false;
+const char* OpenDialogFolder = nullptr;
 uint32_t HeightmapLoadCount = 0;
 
 static const int HugeImageSide = 1024;
@@ -221,7 +222,9 @@ static void RunLoadCommand(char* pathBuffer, int mode)
     WindowHandle window = MainWindow;
     if (!window)
         return;
-    FileDialogRequest request = {window, false, BitmapFilter, nullptr, 0};
+    FileDialogRequest request = {window, false, BitmapFilter, nullptr, 0, nullptr, nullptr};
+    if (OpenDialogFolder && OpenDialogFolder[0] != '\0')
+        request.initialFolder = OpenDialogFolder;
     if (!ShowFileDialog(request, pathBuffer, PathBufferSize))
         return;
     ImageLoadMode = mode;

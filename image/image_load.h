@@ -18,6 +18,9 @@ extern char LoadedHeightmapPath[4096];
 // False (the default): a heightmap's sides must be powers of two, as the regular grid needs.
 // True: any side the decoders take (the adaptive mesh); the overlay shows a resampled copy.
 extern bool HeightmapAnySize;
+// Where the Open dialog starts (the folder last opened from, which the program keeps in its
+// settings), or null or "" for the dialog's own choice.
+extern const char* OpenDialogFolder;
 // Counts the heightmaps loaded, so that a new one is told from the old at the same address.
 extern uint32_t HeightmapLoadCount;
 

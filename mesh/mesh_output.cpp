@@ -2,12 +2,15 @@
 #include "mesh/mesh_output.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "image/image_load.h"
 #include "image/report_message.h"
 #include "mesh/export_formats.h"
 #include "mesh/split_objects.h"
 #include "platform/file_io.h"
+#include "settings/settings_block.h"
 
 // "3DS Files (*.3ds)|*.3ds|Wavefront OBJ (*.obj)|*.obj|...|All Files (*.*)|*.*||"
 static std::string SaveFilter()
@@ -20,6 +23,17 @@ static std::string SaveFilter()
     return filter + "All Files (*.*)|*.*||";
 }
 
+// The loaded heightmap's name with the .3ds extension (terrain.png: terrain.3ds), or "".
+static std::string ProposedName()
+{
+    const char* slash = strrchr(LoadedHeightmapPath, '/');
+    std::string name = slash ? slash + 1 : LoadedHeightmapPath;
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name.empty() ? name : name + ".3ds";
+}
+
 bool AskMeshSavePath(WindowHandle window, char* path, size_t size)
 {
     const std::string filter = SaveFilter();
@@ -29,6 +43,9 @@ bool AskMeshSavePath(WindowHandle window, char* path, size_t size)
     request.filter = filter.c_str();
     request.defaultExtension = ".3ds";
     request.flags = FileDialogOverwritePrompt;
+    const std::string name = ProposedName();
+    request.initialFolder = SettingsBlock.saveFolder[0] != '\0' ? SettingsBlock.saveFolder : nullptr;
+    request.initialName = name.empty() ? nullptr : name.c_str();
     path[0] = '\0';
     return ShowFileDialog(request, path, size);
 }

@@ -10,7 +10,8 @@
 #include "platform/platform.h"
 
 // Shows the Save As dialog owned by window, one filter per format with .3ds first and the
-// default, into path (size bytes). False on a cancel.
+// default, into path (size bytes); it starts in the folder last saved to and proposes the
+// heightmap's name as a .3ds file. False on a cancel.
 bool AskMeshSavePath(WindowHandle window, char* path, size_t size);
 
 // True when path names a .3ds file: the extension .3ds, none, or one no exporter knows.

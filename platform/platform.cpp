@@ -36,7 +36,7 @@ static bool IsComplete(const PlatformOps& ops)
         ops.SetWindowIcon && ops.SetWindowTitle && ops.GetWindowTitle && ops.GetDialogBaseUnits && ops.HasControl &&
         ops.SetControlText && ops.GetControlText && ops.EnableControl && ops.IsControlEnabled && ops.GetControlRect &&
         ops.SetControlSize && ops.SetMinimumClientSize && ops.GetTrackbar && ops.SetTrackbar && ops.SetCheckState &&
-        ops.GetCheckState && ops.WindowHasMenu && ops.GetMenuItemState && ops.SetMenuItemState &&
+        ops.GetCheckState && ops.WindowHasMenu && ops.GetMenuItemState && ops.SetMenuItemState && ops.SetMenuItemText &&
         ops.AppendSystemMenuItem && ops.ShowFileDialog && ops.ShowColorDialog && ops.ShowMessageBox &&
         ops.SetWindowTimer && ops.CreateGLContext && ops.MakeGLContextCurrent && ops.DeleteGLContext &&
         ops.SwapGLBuffers && ops.GetGLProcAddress;
@@ -304,6 +304,11 @@ int GetMenuItemState(WindowHandle window, unsigned commandId)
 bool SetMenuItemState(WindowHandle window, unsigned commandId, unsigned state)
 {
     return Ops().SetMenuItemState(window, commandId, state);
+}
+
+bool SetMenuItemText(WindowHandle window, unsigned commandId, const char* text)
+{
+    return Ops().SetMenuItemText(window, commandId, text);
 }
 bool AppendSystemMenuItem(WindowHandle window, unsigned commandId, const char* text)
 {

@@ -230,6 +230,8 @@ bool WindowHasMenu(WindowHandle window);
 // State bits (MenuItemGrayed, MenuItemChecked); -1 when there is no such item.
 int GetMenuItemState(WindowHandle window, unsigned commandId);
 bool SetMenuItemState(WindowHandle window, unsigned commandId, unsigned state);
+// Replaces the item's text (UTF-8, "&" marks the access key); false without such an item.
+bool SetMenuItemText(WindowHandle window, unsigned commandId, const char* text);
 // Appends a separator and then `text` as `commandId` to the window's system
 // menu (where the desktop has none, to an application menu). False when the
 // window has no such menu.
@@ -244,6 +246,8 @@ struct FileDialogRequest {
     const char* filter;            // "Name (*.ext)|*.ext||" pairs, ending in "||"
     const char* defaultExtension;  // ".3ds", or null
     unsigned flags;                // FileDialogOverwritePrompt, or 0
+    const char* initialFolder;     // where the dialog starts, or null for its own choice
+    const char* initialName;       // the file name it proposes, or null
 };
 
 // Shows the Open or Save As dialog. True when the user confirmed a path that

@@ -60,6 +60,7 @@ struct PlatformOps {
     bool (*WindowHasMenu)(WindowHandle window);
     int (*GetMenuItemState)(WindowHandle window, unsigned commandId);
     bool (*SetMenuItemState)(WindowHandle window, unsigned commandId, unsigned state);
+    bool (*SetMenuItemText)(WindowHandle window, unsigned commandId, const char* text);
     bool (*AppendSystemMenuItem)(WindowHandle window, unsigned commandId, const char* text);
 
     bool (*ShowFileDialog)(const FileDialogRequest& request, char* path, size_t size);

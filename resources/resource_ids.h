@@ -48,7 +48,8 @@ const unsigned LoadDecalTextureCommand = 32776;
 const unsigned LoadNormalTextureCommand = 32777;
 const unsigned ResetViewCommand = 32778;
 const unsigned WireframeCommand = 32779;
-const unsigned ExitCommand = 1;  // the standard OK identifier
+const unsigned RecentHeightmapCommand = 32780;  // File > the recent heightmaps: this and the next four
+const unsigned ExitCommand = 1;                 // the standard OK identifier
 const unsigned HelpCommand = 57670;
 
 // System menu command of the about box

@@ -81,6 +81,11 @@ static const MenuItemTemplate FileItems[] = {
     {"&Generate...\tCtrl+G", static_cast<unsigned>(GenerateButtonControl), 0},
     {"Load &decal texture...", LoadDecalTextureCommand, 3u},
     {"Load &normal texture...", LoadNormalTextureCommand, 3u},
+    {"(no recent heightmap)", RecentHeightmapCommand, 3u},
+    {"(no recent heightmap)", RecentHeightmapCommand + 1, 3u},
+    {"(no recent heightmap)", RecentHeightmapCommand + 2, 3u},
+    {"(no recent heightmap)", RecentHeightmapCommand + 3, 3u},
+    {"(no recent heightmap)", RecentHeightmapCommand + 4, 3u},
     {"E&xit\tCtrl+Q", ExitCommand, 0},
 };
 

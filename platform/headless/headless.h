@@ -27,6 +27,8 @@ struct HeadlessDialogCall {
     WindowHandle owner;            // its owner
     std::string filter;            // file dialogs: the filter string
     std::string defaultExtension;  // file dialogs: ".3ds" or ""
+    std::string initialFolder;     // file dialogs: where it starts, or ""
+    std::string initialName;       // file dialogs: the name it proposes, or ""
     unsigned flags;                // file dialog flags, message box flags
     std::string text;              // message box text
     std::string caption;           // message box caption

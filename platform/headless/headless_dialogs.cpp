@@ -46,6 +46,8 @@ static bool ShowFileDialogOp(const FileDialogRequest& request, char* path, size_
     call.filter = request.filter ? request.filter : "";
     call.defaultExtension = request.defaultExtension ? request.defaultExtension : "";
     call.flags = request.flags;
+    call.initialFolder = request.initialFolder ? request.initialFolder : "";
+    call.initialName = request.initialName ? request.initialName : "";
     std::string answer = CancelMark;
     if (!FileAnswers.empty()) {
         answer = FileAnswers.front();

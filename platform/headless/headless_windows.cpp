@@ -302,6 +302,15 @@ static bool SetMenuItemStateOp(WindowHandle window, unsigned commandId, unsigned
     return true;
 }
 
+static bool SetMenuItemTextOp(WindowHandle window, unsigned commandId, const char* text)
+{
+    HeadlessMenuItem* item = FindHeadlessMenuItem(window, commandId);
+    if (!item || !text)
+        return false;
+    item->text = text;
+    return true;
+}
+
 static bool AppendSystemMenuItemOp(WindowHandle handle, unsigned commandId, const char* text)
 {
     HeadlessWindow* window = LiveHeadlessWindow(handle);
@@ -375,6 +384,7 @@ static PlatformOps MakeHeadlessOps()
     ops.WindowHasMenu = WindowHasMenuOp;
     ops.GetMenuItemState = GetMenuItemStateOp;
     ops.SetMenuItemState = SetMenuItemStateOp;
+    ops.SetMenuItemText = SetMenuItemTextOp;
     ops.AppendSystemMenuItem = AppendSystemMenuItemOp;
     ops.SetWindowTimer = SetWindowTimerOp;
     AddHeadlessDialogOps(&ops);

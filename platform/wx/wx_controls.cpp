@@ -183,6 +183,16 @@ static wxMenuItem* MakeCheckable(wxMenu* menu, wxMenuItem* item)
     return menu->InsertCheckItem(position, id, text);
 }
 
+static bool SetMenuItemTextOp(WindowHandle window, unsigned commandId, const char* text)
+{
+    wxMenu* menu = nullptr;
+    wxMenuItem* item = FindMenuItem(window, commandId, &menu);
+    if (!item || !text)
+        return false;
+    item->SetItemLabel(wxString::FromUTF8(text));
+    return true;
+}
+
 static bool SetMenuItemStateOp(WindowHandle window, unsigned commandId, unsigned state)
 {
     wxMenu* menu = nullptr;
@@ -240,5 +250,6 @@ void AddWxControlOps(PlatformOps* ops)
     ops->WindowHasMenu = WindowHasMenuOp;
     ops->GetMenuItemState = GetMenuItemStateOp;
     ops->SetMenuItemState = SetMenuItemStateOp;
+    ops->SetMenuItemText = SetMenuItemTextOp;
     ops->AppendSystemMenuItem = AppendSystemMenuItemOp;
 }

@@ -61,7 +61,9 @@ static bool ShowFileDialogOp(const FileDialogRequest& request, char* path, size_
     long style = request.save ? wxFD_SAVE : wxFD_OPEN;
     if (request.save && (request.flags & FileDialogOverwritePrompt))
         style |= wxFD_OVERWRITE_PROMPT;
-    wxFileDialog dialog(ParentOf(request.owner), request.save ? "Save As" : "Open", "", "",
+    wxFileDialog dialog(ParentOf(request.owner), request.save ? "Save As" : "Open",
+                        wxString::FromUTF8(request.initialFolder ? request.initialFolder : ""),
+                        wxString::FromUTF8(request.initialName ? request.initialName : ""),
                         WildcardFromFilter(request.filter), style);
     if (dialog.ShowModal() != wxID_OK)
         return false;

@@ -149,7 +149,9 @@ TEST_F(ShellTest, DropDragResizeAndGenerate)
     ASSERT_TRUE(HeadlessClickButton(Window(), GenerateButtonControl));
     EXPECT_EQ(StatusLine(), "Successfully saved '" + exeDir + "/out.3ds'.");
     EXPECT_NE(CurrentModelInstance, nullptr);
-    EXPECT_EQ(ReadFileBytes(exeDir + "/orvanel.cfg").size(), 2084u);  // Generate read the properties back
+    // Generate read the properties back: the record, and the block with the folders and the recent heightmap
+    const std::vector<uint8_t> cfg = ReadFileBytes(exeDir + "/orvanel.cfg");
+    EXPECT_TRUE(cfg.size() > 2084u && std::string(cfg.begin() + 2084, cfg.begin() + 2088) == "ORVX");
 }
 
 // The command line's file loads before the frame timer and the properties window start.
@@ -176,7 +178,7 @@ TEST_P(ShutDownTest, CommandLineFileLoadsFirstAndEachWayOutSavesTheSliders)
     EXPECT_TRUE(dialog->Ended());
     EXPECT_TRUE(PreviewGLContext == nullptr && HeightmapImage == nullptr);
     std::vector<uint8_t> saved = ReadFileBytes(exeDir + "/orvanel.cfg");
-    ASSERT_EQ(saved.size(), 2084u);
+    ASSERT_GE(saved.size(), 2084u);  // the record, then the block that names the recent heightmap
     // stretch, grid fuzz, height scaling, overall scale
     EXPECT_EQ(std::vector<uint32_t>(
                   {GetLE32(&saved[2064]), GetLE32(&saved[2068]), GetLE32(&saved[2072]), GetLE32(&saved[2076])}),
@@ -186,3 +188,29 @@ TEST_P(ShutDownTest, CommandLineFileLoadsFirstAndEachWayOutSavesTheSliders)
 INSTANTIATE_TEST_SUITE_P(CloseBoxExitAndEscape, ShutDownTest, ::testing::Values(0, 1, 2));
 
 }  // namespace
+
+// Habits: the Open dialog starts where the last heightmap came from, File > recent
+// heightmaps lists them newest first and loads them, and Save As proposes the heightmap's
+// name, in the folder last saved to.
+TEST_F(ShellTest, RecentHeightmapsProposedNamesAndRememberedFolders)
+{
+    ASSERT_EQ(RunCommand("mkdir '" + exeDir + "/maps' '" + exeDir + "/meshes'"), 0);
+    const std::string first = Heightmap(exeDir + "/maps/first.bmp"), second = Heightmap(exeDir + "/second.bmp");
+    StartMainWindow();
+    EXPECT_FALSE(HeadlessChooseMenuItem(Window(), RecentHeightmapCommand)) << "no recent heightmap yet";
+    for (const std::string& path : {first, second}) {
+        QueueFileDialogAnswer(path.c_str());
+        ASSERT_TRUE(HeadlessChooseMenuItem(Window(), LoadHeightmapCommand));
+    }
+    EXPECT_EQ(HeadlessDialogCalls()[1].initialFolder, exeDir + "/maps");
+    EXPECT_FALSE(HeadlessChooseMenuItem(Window(), RecentHeightmapCommand + 2));
+    ASSERT_TRUE(HeadlessChooseMenuItem(Window(), RecentHeightmapCommand + 1));
+    EXPECT_EQ(StatusLine(), "Successfully loaded '" + first + "'.");
+    for (const char* folder : {"", "/meshes"}) {
+        QueueFileDialogAnswer((exeDir + "/meshes/first.3ds").c_str());
+        ASSERT_TRUE(HeadlessClickButton(Window(), GenerateButtonControl));
+        const HeadlessDialogCall& save = HeadlessDialogCalls().back();
+        EXPECT_EQ(save.initialName, "first.3ds");
+        EXPECT_EQ(save.initialFolder, folder[0] ? exeDir + folder : "");
+    }
+}

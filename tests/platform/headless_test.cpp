@@ -40,7 +40,8 @@ TEST_F(HeadlessTest, CommonDialogsTakeQueuedAnswersAndEveryCallIsRecorded)
         QueueFileDialogAnswer(answer);
     QueueColorDialogAnswer(true, 0xAB336699);
     QueueColorDialogAnswer(false, 0x00FFFFFF);
-    FileDialogRequest save = {window, true, "3DS Files (*.3ds)|*.3ds||", ".3ds", FileDialogOverwritePrompt};
+    FileDialogRequest save = {window, true,       "3DS Files (*.3ds)|*.3ds||", ".3ds", FileDialogOverwritePrompt,
+                              "/tmp", "hills.3ds"};
     char path[16];
     uint32_t color = 0;
     std::string answers;  // the last three of each kind find too long a path, a cancel, nothing queued
@@ -57,6 +58,7 @@ TEST_F(HeadlessTest, CommonDialogsTakeQueuedAnswersAndEveryCallIsRecorded)
         calls += std::string(1, "OSCMT"[call.kind]) + (call.confirmed ? "+" : "-") + (call.owner == window ? "" : "?");
     EXPECT_EQ(calls, "S+S-S-S-C+C-C-M+T+");
     EXPECT_EQ(HeadlessDialogCalls()[0].defaultExtension + HeadlessDialogCalls()[7].caption, ".3dsWarning!");
+    EXPECT_EQ(HeadlessDialogCalls()[1].initialFolder + "/" + HeadlessDialogCalls()[1].initialName, "/tmp/hills.3ds");
     EXPECT_EQ(ObservedTexts, (std::vector<std::pair<int, std::string>>{{-1, "text"}, {StatusLineControl, "status"}}));
     ResetHeadlessPlatform();
 }

@@ -206,7 +206,8 @@ TEST_F(WxTest, ModalDialogsRunWhileTheTimerTicksAndTheSaveDialogNeverReplacesSil
     const std::string typed = folder.File("valley");
     // select what the name field holds, so that a retry replaces it
     TypeInto("xdotool key ctrl+a && xdotool type --delay 5 '" + typed + "' && xdotool key Return");
-    FileDialogRequest request = {window, true, "3DS meshes (*.3ds)|*.3ds||", ".3ds", FileDialogOverwritePrompt};
+    FileDialogRequest request = {window,  true,   "3DS meshes (*.3ds)|*.3ds||", ".3ds", FileDialogOverwritePrompt,
+                                 nullptr, nullptr};
     char path[512] = {}, tooSmall[8];
     ASSERT_TRUE(ShowFileDialog(request, path, sizeof path));
     EXPECT_EQ(std::string(path), typed + ".3ds");
