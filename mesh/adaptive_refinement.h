@@ -52,17 +52,6 @@ struct Refinement {
     bool failed;
 };
 
-// Every block of the refinement grows through ResizeAdaptiveBlock, which tests can make fail.
-template <typename T>
-static bool Resize(T** block, int64_t count)
-{
-    void* resized = ResizeAdaptiveBlock(*block, static_cast<size_t>(count) * sizeof(T));
-    if (!resized)
-        return false;
-    *block = static_cast<T*>(resized);
-    return true;
-}
-
 // adaptive_mesh.cpp
 
 void CornerPixels(const Refinement* r, const int32_t* corners, int32_t* x, int32_t* y);

@@ -44,16 +44,6 @@ static int64_t GrownCapacity(int64_t capacity, int64_t needed)
     return grown > MaxSlots ? MaxSlots : grown;
 }
 
-template <typename T>
-static bool Resize(T** block, int64_t count)
-{
-    void* resized = ResizeAdaptiveBlock(*block, static_cast<size_t>(count) * sizeof(T));
-    if (!resized)
-        return false;
-    *block = static_cast<T*>(resized);
-    return true;
-}
-
 bool AppendIndex(IndexList* list, int32_t value)
 {
     if (list->count == list->capacity) {

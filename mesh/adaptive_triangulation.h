@@ -127,3 +127,15 @@ void FreeTriangulation(Triangulation* mesh);
 
 // Shared allocation, with a failure point for tests (AdaptiveMeshAllocationsBeforeFailure).
 void* ResizeAdaptiveBlock(void* block, size_t size);
+
+// Every array of the mesh grows through ResizeAdaptiveBlock, which tests can make fail: count
+// elements of T, or false with the array left as it was.
+template <typename T>
+inline bool Resize(T** block, int64_t count)
+{
+    void* resized = ResizeAdaptiveBlock(*block, static_cast<size_t>(count) * sizeof(T));
+    if (!resized)
+        return false;
+    *block = static_cast<T*>(resized);
+    return true;
+}
