@@ -133,6 +133,16 @@ static struct {
     LiveBuild finished;  // the newest result
 } Worker;
 
+// Puts build (nothing, when null) in the result slot, freeing the bytes of a result never
+// shown. The lock is held.
+static void ReplaceFinished(const LiveBuild* build)
+{
+    if (Worker.done)
+        free(Worker.finished.preview.bytes);
+    Worker.finished = build ? *build : LiveBuild{};
+    Worker.done = build != nullptr;
+}
+
 static void BuildOne(LiveBuild* build)
 {
     SettingsBlockRecord* block = static_cast<SettingsBlockRecord*>(calloc(1, sizeof(SettingsBlockRecord)));
@@ -164,10 +174,7 @@ static void WorkerLoop()
             free(build.preview.bytes);
             continue;
         }
-        if (Worker.done)
-            free(Worker.finished.preview.bytes);
-        Worker.finished = build;
-        Worker.done = true;
+        ReplaceFinished(&build);
     }
 }
 
@@ -178,12 +185,8 @@ static void RequestBuild(const MeshInputs& inputs)
     Worker.next = LiveBuild{++Worker.latest, inputs, image, MeshPreview{},
                             image ? nullptr : "Not enough memory to build the mesh."};
     Worker.pending = image != nullptr;
-    if (!image) {  // told at once
-        if (Worker.done)
-            free(Worker.finished.preview.bytes);
-        Worker.finished = Worker.next;
-        Worker.done = true;
-    }
+    if (!image)  // told at once
+        ReplaceFinished(&Worker.next);
     if (!Worker.running) {
         Worker.running = true;
         Worker.stopping = false;
@@ -283,10 +286,7 @@ void KeepWrittenFileOnShow()
         std::lock_guard<std::mutex> held(Worker.lock);
         ++Worker.latest;  // a build under way is dropped when it ends
         Worker.pending = false;
-        if (Worker.done)
-            free(Worker.finished.preview.bytes);
-        Worker.done = false;
-        Worker.finished = LiveBuild{};
+        ReplaceFinished(nullptr);
     }
 }
 
@@ -302,9 +302,6 @@ void StopLivePreview()
     Worker.running = false;
     Worker.pending = false;
     Worker.next = LiveBuild{};
-    if (Worker.done)
-        free(Worker.finished.preview.bytes);
-    Worker.done = false;
-    Worker.finished = LiveBuild{};
+    ReplaceFinished(nullptr);
     LiveWindow = nullptr;
 }

@@ -161,11 +161,15 @@ static void NoteLoadedHeightmap(WindowHandle window, uint32_t loadsBefore)
     ShowRecentHeightmaps(window);
 }
 
+// Loads path, or what the Open dialog gives when path is null.
 static void LoadHeightmapFollowingMeshMode(WindowHandle window, const char* path)
 {
     const uint32_t loadsBefore = HeightmapLoadCount;
     HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
-    LoadImageFile(window, path);
+    if (path)
+        LoadImageFile(window, path);
+    else
+        OnLoadHeightmap();
     NoteLoadedHeightmap(window, loadsBefore);
 }
 
@@ -386,13 +390,9 @@ void MainDialog::OnCommand(unsigned id)
     case GenerateButtonControl:
         OnGenerate();
         break;
-    case LoadHeightmapCommand: {
-        const uint32_t loadsBefore = HeightmapLoadCount;
-        HeightmapAnySize = SettingsBlock.meshMode == AdaptiveMeshMode;
-        OnLoadHeightmap();
-        NoteLoadedHeightmap(Window(), loadsBefore);
+    case LoadHeightmapCommand:
+        LoadHeightmapFollowingMeshMode(Window(), nullptr);
         break;
-    }
     case LoadDecalTextureCommand:
         OnLoadDecalTexture();
         break;

@@ -1,14 +1,13 @@
 // Loading the assimp module (orvanel-assimp.so beside the executable) on the first COLLADA or
 // FBX export, and what such an export needs of memory.
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "mesh/export_internal.h"
+#include "platform/desktop_module.h"
 
 static const char AssimpModuleFileName[] = "orvanel-assimp.so";
 static const char AssimpModuleEntryName[] = "OrvanelWriteWithAssimp";
@@ -40,15 +39,11 @@ static AssimpModuleEntry LoadAssimpModule(std::string* reason)
     static AssimpModuleEntry entry = nullptr;
     if (entry)
         return entry;
-    char executable[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
-    if (length <= 0) {
+    std::string path;
+    if (!FindFileBesideExecutable(AssimpModuleFileName, &path)) {
         *reason = "the program cannot find its own folder";
         return nullptr;
     }
-    executable[length] = '\0';
-    const char* slash = strrchr(executable, '/');
-    const std::string path = std::string(executable, slash ? size_t(slash + 1 - executable) : 0) + AssimpModuleFileName;
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     entry = module ? reinterpret_cast<AssimpModuleEntry>(dlsym(module, AssimpModuleEntryName)) : nullptr;
     if (!entry) {

@@ -8,7 +8,6 @@
 #include "image/image_load.h"
 #include "image/report_message.h"
 #include "mesh/export_formats.h"
-#include "mesh/split_objects.h"
 #include "platform/file_io.h"
 #include "settings/settings_block.h"
 
@@ -63,19 +62,6 @@ bool SaveMeshBytes(WindowHandle window, const char* path, const uint8_t* bytes, 
     }
     ReportMessage(window, "Successfully saved '%s'.", path);
     return true;
-}
-
-bool SaveObjects3DS(WindowHandle window, const char* path, const TriangleMesh* objects, int64_t count)
-{
-    uint8_t* bytes = nullptr;
-    size_t size = 0;
-    if (!AssembleObjects3DS(objects, count, &bytes, &size)) {
-        ReportMessage(window, "Not enough memory to write the mesh.");
-        return false;
-    }
-    const bool saved = SaveMeshBytes(window, path, bytes, size);
-    free(bytes);
-    return saved;
 }
 
 struct ExportTarget {

@@ -21,10 +21,6 @@ bool IsThreeDSPath(const char* path);
 // "Successfully saved '%s'." or "Could not save '%s'.".
 bool SaveMeshBytes(WindowHandle window, const char* path, const uint8_t* bytes, size_t size);
 
-// Assembles the objects into one .3ds file and saves it. "Not enough memory to write the
-// mesh." when the file cannot be assembled.
-bool SaveObjects3DS(WindowHandle window, const char* path, const TriangleMesh* objects, int64_t count);
-
 // Exports mesh in the format path's extension names and saves it; an export of a million
 // faces or more tells its progress at most once per quarter.
 bool ExportMeshFile(WindowHandle window, const char* path, const TriangleMesh& mesh);

@@ -13,7 +13,6 @@
 #include "mesh/split_objects.h"
 #include "model/chunk_ids.h"
 #include "platform/byte_order.h"
-#include "platform/file_io.h"
 
 OutputBufferRecord OutputBuffer = {nullptr, 0, 0};
 
@@ -184,13 +183,10 @@ bool Write3DS(WindowHandle window, int32_t vertexCount, const float* positions, 
         FreeOutputBuffer();
         return ExportArrays(window, path, vertexCount, positions, texCoords, faceCount, faces, savedPath);
     }
-    const bool saved = WriteFileReplacing(path, OutputBuffer.bytes, static_cast<size_t>(OutputBuffer.used));
+    const bool saved = SaveMeshBytes(window, path, OutputBuffer.bytes, static_cast<size_t>(OutputBuffer.used));
     FreeOutputBuffer();
-    if (!saved) {
-        ReportMessage(window, "Could not save '%s'.", path);
+    if (!saved)
         return false;
-    }
-    ReportMessage(window, "Successfully saved '%s'.", path);
     if (savedPath)
         memcpy(savedPath, path, sizeof path);
     return true;

@@ -8,9 +8,7 @@
 const char DesktopModuleFileName[] = "orvanel-desktop.so";
 const char DesktopModuleEntryName[] = "OrvanelDesktopPlatformOps";
 
-// The executable's folder and the module's file name; false when the
-// executable's own path is unknown.
-static bool FindModulePath(std::string* path)
+bool FindFileBesideExecutable(const char* fileName, std::string* path)
 {
     char executable[PATH_MAX];
     if (!GetExecutablePath(executable, sizeof executable))
@@ -18,7 +16,7 @@ static bool FindModulePath(std::string* path)
     const char* slash = strrchr(executable, '/');
     if (!slash)
         return false;
-    *path = std::string(executable, static_cast<size_t>(slash + 1 - executable)) + DesktopModuleFileName;
+    *path = std::string(executable, static_cast<size_t>(slash + 1 - executable)) + fileName;
     return true;
 }
 
@@ -31,7 +29,7 @@ static std::string LoaderError(const std::string& path)
 bool LoadDesktopModule(std::string* reason)
 {
     std::string path;
-    if (!FindModulePath(&path)) {
+    if (!FindFileBesideExecutable(DesktopModuleFileName, &path)) {
         *reason = "the program cannot find its own folder";
         return false;
     }

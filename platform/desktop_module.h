@@ -17,6 +17,10 @@ extern const char DesktopModuleFileName[];
 typedef const PlatformOps* (*DesktopModuleEntry)(size_t opsSize);
 extern const char DesktopModuleEntryName[];
 
+// The executable's folder and fileName, where the program's modules lie; false when the
+// executable's own path is unknown.
+bool FindFileBesideExecutable(const char* fileName, std::string* path);
+
 // Loads the module and registers its back end for
 // SelectPlatform(PlatformDesktop). False when the module is missing or
 // cannot be loaded, with the loader's reason in `reason`. A loaded module
